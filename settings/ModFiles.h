@@ -1,0 +1,36 @@
+#pragma once
+
+// The file-system side of the core: finding a mod's files, reading them whole, and
+// replacing them so that a failure never leaves a half-written file.
+
+#include "EditorState.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarsun {
+
+// True when the path names something that exists and is not a folder; any failure of
+// the query gives false.
+bool FileExists(const std::filesystem::path& path);
+
+// The mod file's path below modFolder. On a case-sensitive file system each component is
+// matched without regard to letter case when the exact name is missing, as the game's
+// own platform does. Returns the exactly spelled path when nothing matches.
+std::filesystem::path findModFile(const std::filesystem::path& modFolder, ModFile file);
+
+// Reads a whole file; nullopt (with a reason) when it cannot be read.
+std::optional<std::string> readWholeFile(const std::filesystem::path& path, std::string* reason = nullptr);
+
+// Writes bytes to a temporary file beside the target, flushes it to disk and renames it
+// over the target. Returns an empty string on success, otherwise why it failed; the
+// target is then left as it was.
+std::string replaceFileContents(const std::filesystem::path& target, std::string_view bytes);
+
+// How the writer replaces a file: replaceFileContents, or a stand-in in tests.
+using FileReplacer = std::function<std::string(const std::filesystem::path&, std::string_view)>;
+
+}  // namespace tarsun

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "EditorState.h"
+#include "ModFiles.h"
+
+#include <string>
+#include <vector>
+
+namespace tarsun {
+
+// Which groups to write, in the save window's order.
+struct SaveGroups {
+    bool FriendlyFire = true;
+    bool ScoreList = true;
+    bool BotSettings = true;  // maximum bots and bot skill
+    bool BotNames = true;
+};
+
+struct SaveResult {
+    // One of the four files was missing: nothing was written.
+    bool missingFile = false;
+    struct Failure {
+        ModFile file;
+        std::filesystem::path path;
+        std::string reason;
+    };
+    // Ticked groups whose file could not be written; the others were written.
+    std::vector<Failure> failures;
+    bool done() const { return !missingFile && failures.empty(); }
+};
+
+// Writes the ticked groups. A value is written only where it differs from what the file
+// held; every other byte stays as read. Each file is replaced whole or not at all.
+SaveResult SaveModSettings(EditorState& state, SaveGroups groups);
+SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileReplacer& replace);
+
+}  // namespace tarsun
