@@ -27,4 +27,7 @@ private:
     unsigned id_;
 };
 
+// Reads the code point at pos and moves pos past it; false on malformed UTF-8.
+bool readUtf8(std::string_view text, std::size_t& pos, char32_t& c);
+
 }  // namespace tarsun

@@ -1,0 +1,142 @@
+#include "TextLines.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace tarsun {
+
+bool endsWithoutLineEnd(std::string_view text) {
+    return !text.empty() && text.back() != '\n' && text.back() != '\r';
+}
+
+namespace {
+
+bool isSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+int digitValue(char c, int base) {
+    int v = -1;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    return v < base ? v : -1;
+}
+
+// Walks the text, skipping blanks, tabs and line feeds before every character.
+struct Cursor {
+    std::string_view text;
+    std::size_t pos = 0;
+    std::size_t lastEnd = 0;  // just past the last character taken
+
+    std::size_t peekAt() const {
+        std::size_t i = pos;
+        while (i < text.size() && isSkipped(text[i])) ++i;
+        return i;
+    }
+    char peek() const {
+        std::size_t i = peekAt();
+        return i < text.size() ? text[i] : '\0';
+    }
+    char take() {
+        std::size_t i = peekAt();
+        pos = i + 1;
+        lastEnd = pos;
+        return text[i];
+    }
+};
+
+constexpr long long ExponentLimit = 1'000'000;  // far past any double; keeps the sum from overflowing
+
+}  // namespace
+
+ParsedNumber parseNumber(std::string_view text, int scale10) {
+    ParsedNumber result;
+    Cursor cur{text};
+    result.start = cur.peekAt();
+
+    if (cur.peek() == '&') {
+        std::size_t amp = cur.peekAt();
+        Cursor radixCursor = cur;
+        radixCursor.pos = amp + 1;
+        char r = radixCursor.peek();
+        int base = (r == 'h' || r == 'H') ? 16 : (r == 'o' || r == 'O') ? 8 : 0;
+        if (base == 0) return result;
+        radixCursor.take();
+        double value = 0;
+        bool any = false;
+        while (digitValue(radixCursor.peek(), base) >= 0) {
+            value = value * base + digitValue(radixCursor.take(), base);
+            any = true;
+        }
+        if (!any) return result;
+        result.found = true;
+        result.value = value * std::pow(10.0, scale10);
+        result.end = radixCursor.lastEnd;
+        return result;
+    }
+
+    std::string digits;  // integer part, then fraction part, without the point
+    bool negative = false;
+    if (cur.peek() == '+' || cur.peek() == '-') negative = cur.take() == '-';
+    std::size_t integerDigits = 0;
+    while (isDigit(cur.peek())) {
+        digits += cur.take();
+        ++integerDigits;
+    }
+    if (cur.peek() == '.') {
+        Cursor afterPoint = cur;
+        afterPoint.take();
+        // A lone point after digits belongs to the number ("5."); a point with no digit
+        // on either side does not make one.
+        if (integerDigits > 0 || isDigit(afterPoint.peek())) {
+            cur = afterPoint;
+            while (isDigit(cur.peek())) digits += cur.take();
+        }
+    }
+    if (digits.empty()) return result;
+
+    long long exponent = 0;
+    if (cur.peek() == 'e' || cur.peek() == 'E') {
+        Cursor e = cur;
+        e.take();
+        bool expNegative = false;
+        if (e.peek() == '+' || e.peek() == '-') expNegative = e.take() == '-';
+        if (isDigit(e.peek())) {
+            while (isDigit(e.peek())) {
+                exponent = std::min(exponent * 10 + (e.take() - '0'), ExponentLimit);
+            }
+            if (expNegative) exponent = -exponent;
+            cur = e;
+        }
+    }
+
+    result.found = true;
+    result.end = cur.lastEnd;
+    if (digits.find_first_not_of('0') == std::string::npos) {
+        result.value = negative ? -0.0 : 0.0;
+        return result;
+    }
+    // The value is digits * 10^(exponent - fraction digits + scale10), converted in one step so
+    // that shifting the point is exact.
+    long long shift = exponent - static_cast<long long>(digits.size() - integerDigits) + scale10;
+    std::string canonical = digits + "e" + std::to_string(shift);
+    double value = 0;
+    auto [ptr, ec] = std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
+    if (ec == std::errc::result_out_of_range) {
+        value = shift > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    result.value = negative ? -value : value;
+    return result;
+}
+
+std::int64_t roundToInteger(double value) {
+    if (std::isnan(value)) return 0;
+    constexpr double limit = 9223372036854775808.0;  // 2^63
+    if (value >= limit) return std::numeric_limits<std::int64_t>::max();
+    if (value < -limit) return std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(std::nearbyint(value));  // half to even in the default mode
+}
+
+}  // namespace tarsun
