@@ -1,0 +1,5 @@
+from qmr import *
+SCORE_KILL = 3
+SCORE_TEAMKILL = -6
+SCORE_SUICIDE = -3
+SCORE_REVIVE = 4
