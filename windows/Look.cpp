@@ -1,0 +1,50 @@
+#include "Look.h"
+
+#include <QFontDatabase>
+#include <QIcon>
+#include <QLabel>
+#include <QPalette>
+#include <QScreen>
+#include <QWidget>
+
+namespace tarsun {
+
+QFont labelFont(bool bold) {
+    QFont font;
+    if (QFontDatabase::hasFamily(QStringLiteral("Microsoft Sans Serif"))) {
+        font.setFamily(QStringLiteral("Microsoft Sans Serif"));
+    } else {
+        // DejaVu Sans runs wider than the face the layout was measured for; narrowed a
+        // little, "Soldier Friendly Damage:" still fits its 145 pixels in bold.
+        font.setFamily(QStringLiteral("DejaVu Sans"));
+        font.setStretch(88);
+    }
+    font.setPointSizeF(8.25);
+    font.setWeight(bold ? QFont::Bold : QFont::Normal);
+    return font;
+}
+
+QIcon programIcon() { return QIcon(QStringLiteral(":/assets/icon.png")); }
+
+QLabel* makeLabel(QWidget* parent, const char* objectName, const QString& caption, QRect geometry,
+                  QRgb colour, bool bold, Qt::Alignment horizontal) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    label->setGeometry(geometry);
+    label->setFont(labelFont(bold));
+    label->setAlignment(horizontal | Qt::AlignTop);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor::fromRgb(colour));
+    label->setPalette(palette);
+    label->setAutoFillBackground(false);
+    return label;
+}
+
+void centreOnScreen(QWidget& window) {
+    const QRect area = window.screen()->availableGeometry();
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(area.center());
+    window.move(frame.topLeft());
+}
+
+}  // namespace tarsun
