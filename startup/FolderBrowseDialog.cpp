@@ -1,0 +1,127 @@
+#include "FolderBrowseDialog.h"
+
+#include "General.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace tarsun {
+
+FolderBrowseDialog::FolderBrowseDialog(const QString& prompt, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(tr("Browse for Folder"));
+    setObjectName(QStringLiteral("FolderBrowseDialog"));
+    createWidgets(prompt);
+
+    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &FolderBrowseDialog::treeSelectionChanged);
+    connect(folderText_, &QLineEdit::textChanged, this, &FolderBrowseDialog::folderTextChanged);
+    connect(home_, &QPushButton::clicked, this,
+            [this] { showFolderInTree(SpecialFolderPath(SpecialFolder::Profile), true); });
+    connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    // Open with the home folder in view but nothing chosen, as the shell's dialog opens
+    // on the drives with nothing confirmed.
+    showFolderInTree(SpecialFolderPath(SpecialFolder::Profile), false);
+    folderTextChanged(folderText_->text());
+    // The field takes the first focus: a focused tree would choose its first root by itself.
+    folderText_->setFocus();
+    resize(420, 460);
+}
+
+void FolderBrowseDialog::createWidgets(const QString& prompt) {
+    prompt_ = new QLabel(this);
+    prompt_->setObjectName(QStringLiteral("LabelPrompt"));
+    prompt_->setTextFormat(Qt::PlainText);
+    // The prompt's CR LF is its line break; a lone CR would show as a stray glyph.
+    QString lines = prompt;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    prompt_->setText(lines);
+
+    model_ = new QFileSystemModel(this);
+    model_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
+    model_->setReadOnly(true);
+    // The model's empty root is the machine itself: the drives, or "/" on Unix.
+    model_->setRootPath(SpecialFolderPath(SpecialFolder::Drives));
+
+    tree_ = new QTreeView(this);
+    tree_->setObjectName(QStringLiteral("TreeFolders"));
+    tree_->setModel(model_);
+    tree_->setRootIndex(model_->index(SpecialFolderPath(SpecialFolder::Drives)));
+    for (int column = 1; column < model_->columnCount(); ++column)
+        tree_->hideColumn(column);
+    tree_->setHeaderHidden(true);
+    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    auto* folderLabel = new QLabel(tr("&Folder:"), this);
+    folderText_ = new QLineEdit(this);
+    folderText_->setObjectName(QStringLiteral("TextFolder"));
+    folderLabel->setBuddy(folderText_);
+
+    home_ = new QPushButton(tr("&Home"), this);
+    home_->setObjectName(QStringLiteral("CommandHome"));
+    home_->setAutoDefault(false);
+
+    buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons_->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("CommandOK"));
+    buttons_->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("CommandCancel"));
+
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(folderLabel);
+    folderRow->addWidget(folderText_, 1);
+
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(home_);
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(buttons_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(prompt_);
+    layout->addWidget(tree_, 1);
+    layout->addLayout(folderRow);
+    layout->addLayout(buttonRow);
+}
+
+void FolderBrowseDialog::showFolderInTree(const QString& path, bool select) {
+    const QModelIndex index = model_->index(path);
+    if (!index.isValid())
+        return;
+    tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    if (select)
+        tree_->setCurrentIndex(index);  // also fills the folder field
+}
+
+void FolderBrowseDialog::treeSelectionChanged() {
+    const QModelIndex current = tree_->currentIndex();
+    if (current.isValid())
+        folderText_->setText(QDir::toNativeSeparators(model_->filePath(current)));
+}
+
+void FolderBrowseDialog::folderTextChanged(const QString& text) {
+    const bool usable = !text.trimmed().isEmpty() && FolderExists(toPath(text));
+    buttons_->button(QDialogButtonBox::Ok)->setEnabled(usable);
+}
+
+QString FolderBrowseDialog::chosenFolder() const {
+    return normalisedFolder(folderText_->text());
+}
+
+QString FolderBrowseDialog::normalisedFolder(const QString& text) {
+    if (text.isEmpty())
+        return {};
+    // cleanPath drops a trailing separator except from a root, which is the rule wanted.
+    QString clean = QDir::cleanPath(QFileInfo(text).absoluteFilePath());
+    return QDir::toNativeSeparators(clean);
+}
+
+}  // namespace tarsun

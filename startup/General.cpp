@@ -1,0 +1,110 @@
+#include "General.h"
+
+#include "FolderBrowseDialog.h"
+#ifdef _WIN32
+#include "ShellFolderBrowse.h"
+#endif
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QWidget>
+
+#include <algorithm>
+#include <numeric>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace tarsun {
+
+QString BrowseForGameFolder(QWidget* owner, const QString& prompt) {
+#ifdef _WIN32
+    // The shell's dialog speaks the system's 8-bit code page.
+    void* hwnd = owner ? reinterpret_cast<void*>(owner->window()->winId()) : nullptr;
+    std::string chosen = ShellBrowseForFolder(hwnd, prompt.toLocal8Bit().toStdString());
+    return QString::fromLocal8Bit(QByteArray::fromStdString(chosen));
+#else
+    FolderBrowseDialog dialog(prompt, owner);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.chosenFolder();
+#endif
+}
+
+#ifndef _WIN32
+QString SpecialFolderPath(SpecialFolder id) {
+    switch (id) {
+    case SpecialFolder::Drives:
+        return {};
+    case SpecialFolder::Profile:
+        return QDir::homePath();
+    }
+    return {};
+}
+#endif
+
+bool FolderExists(const fs::path& path) {
+    // A NUL would cut the path short inside the system call and test another folder.
+    if (path.empty() || path.native().find(fs::path::value_type{}) != fs::path::string_type::npos)
+        return false;
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+FolderListing ListSubfolders(const fs::path& folder) {
+    FolderListing listing;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec)
+        return listing;
+    std::vector<fs::path> names;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec)
+            return listing;
+        std::error_code typeError;
+        // Follows links, so a linked mod folder is listed like any other.
+        if (it->is_directory(typeError))
+            names.push_back(it->path().filename());
+    }
+    if (ec)
+        return listing;
+
+    // Sort on the shown text once per name; a tie in letter case falls back to the exact
+    // spelling so that the order does not depend on the file system's.
+    std::vector<QString> keys;
+    keys.reserve(names.size());
+    for (const auto& name : names)
+        keys.push_back(toText(name));
+    std::vector<std::size_t> order(names.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        int c = QString::compare(keys[a], keys[b], Qt::CaseInsensitive);
+        if (c != 0)
+            return c < 0;
+        return names[a].native() < names[b].native();
+    });
+    listing.names.reserve(names.size());
+    for (std::size_t i : order)
+        listing.names.push_back(std::move(names[i]));
+    listing.ok = true;
+    return listing;
+}
+
+fs::path toPath(const QString& text) {
+#ifdef _WIN32
+    return fs::path(text.toStdWString());
+#else
+    return fs::path(QFile::encodeName(text).toStdString());
+#endif
+}
+
+QString toText(const fs::path& path) {
+#ifdef _WIN32
+    return QString::fromStdWString(path.native());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
+}
+
+}  // namespace tarsun

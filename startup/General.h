@@ -1,0 +1,51 @@
+#pragma once
+
+// The platform services the start-up needs: the folder-browse dialog, the folder test and
+// the listing of a folder's subfolders. None of them keeps state between calls, and none
+// throws: a path the file system rejects simply counts as "not there".
+
+#include <QString>
+#include <QStringList>
+
+#include <filesystem>
+#include <vector>
+
+class QWidget;
+
+namespace tarsun {
+
+// The folder-browse dialog, owned by `owner`, with `prompt` (CR LF breaks it into lines)
+// above a tree of the machine's drives or file-system roots. Returns the confirmed
+// folder: a root with its separator ("D:\", "/"), any other folder without one; empty
+// text when the user cancelled.
+QString BrowseForGameFolder(QWidget* owner, const QString& prompt);
+
+// Shell special-folder ids used here (the Windows CSIDL values).
+enum class SpecialFolder { Drives = 17, Profile = 40 };
+
+#ifndef _WIN32
+// Where the stand-in folder dialog starts for a special folder: "" for the drives view,
+// which the tree shows as the file-system roots; the home folder for Profile. (On Windows
+// the shell's own item lists are used instead, see ShellFolderBrowse.h.)
+QString SpecialFolderPath(SpecialFolder id);
+#endif
+
+// True when a folder exists at the path, also when it is given with a trailing separator;
+// false for a file, a missing path or one the file system cannot use.
+bool FolderExists(const std::filesystem::path& path);
+
+struct FolderListing {
+    bool ok = false;  // false when the folder could not be read to its end
+    // The immediate subfolders' names as the file system spells them, sorted by name
+    // without regard to letter case.
+    std::vector<std::filesystem::path> names;
+};
+FolderListing ListSubfolders(const std::filesystem::path& folder);
+
+// Conversions between the texts shown in the windows and file-system paths. A name that
+// is not valid text in the file system's encoding is shown with replacement characters;
+// keep the path itself wherever it must find the folder again.
+std::filesystem::path toPath(const QString& text);
+QString toText(const std::filesystem::path& path);
+
+}  // namespace tarsun

@@ -1,0 +1,59 @@
+#include "ShellFolderBrowse.h"
+
+#ifdef _WIN32
+
+#include <windows.h>
+#include <objbase.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace tarsun {
+
+namespace {
+constexpr int CsidlDrives = 17;  // CSIDL_DRIVES: every drive of the machine, nothing above
+constexpr UINT BrowseFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;  // 81
+}  // namespace
+
+void* SpecialFolderPath(void* ownerHwnd, int csidl) {
+    PIDLIST_ABSOLUTE list = nullptr;
+    if (SHGetSpecialFolderLocation(static_cast<HWND>(ownerHwnd), csidl, &list) != S_OK)
+        return nullptr;
+    return list;
+}
+
+std::string ShellBrowseForFolder(void* ownerHwnd, const std::string& narrowPrompt) {
+    // When the drives view cannot be resolved the dialog opens on the whole namespace.
+    auto root = static_cast<PIDLIST_ABSOLUTE>(SpecialFolderPath(ownerHwnd, CsidlDrives));
+    // The dialog needs COM on this thread; a failure here still lets it open.
+    const HRESULT ole = OleInitialize(nullptr);
+
+    std::vector<char> title(narrowPrompt.begin(), narrowPrompt.end());
+    title.push_back('\0');
+
+    BROWSEINFOA info{};
+    info.hwndOwner = static_cast<HWND>(ownerHwnd);
+    info.pidlRoot = root;
+    info.pszDisplayName = nullptr;
+    info.lpszTitle = title.data();
+    info.ulFlags = BrowseFlags;
+
+    std::string result;
+    if (PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info)) {
+        char buffer[MAX_PATH] = {};
+        // An item without a file-system path leaves the buffer empty: the same as a cancel.
+        SHGetPathFromIDListA(chosen, buffer);
+        CoTaskMemFree(chosen);
+        result = buffer;
+    }
+    if (root)
+        CoTaskMemFree(root);
+    if (SUCCEEDED(ole))
+        OleUninitialize();
+    return result;
+}
+
+}  // namespace tarsun
+
+#endif

@@ -1,0 +1,119 @@
+#include "StartUp.h"
+
+#include "Dialogs.h"
+#include "EditorState.h"
+#include "General.h"
+#include "ModLoader.h"
+
+#include <QDir>
+
+namespace fs = std::filesystem;
+
+namespace tarsun {
+
+namespace {
+const QString ExitQuestion = QStringLiteral("Do you want to exit?");
+// Both folder failures give the same text; the user is not told which test failed.
+const QString FolderError = QStringLiteral("An error has occured!");
+const QString LoadError = QStringLiteral("File not found! No data loaded.");
+}  // namespace
+
+StartUp::StartUp(EditorState& state, Dialogs& dialogs, QWidget& mainWindow, std::function<void()> showMainWindow)
+    : state_(state), dialogs_(dialogs), mainWindow_(mainWindow), showMainWindow_(std::move(showMainWindow)) {
+    connect(&formSelect_, &FormSelect::ListMods_DblClick, this, &StartUp::ListMods_DblClick);
+    connect(&formSelect_, &FormSelect::windowCloseRequested, this, &StartUp::FormSelect_CloseRequested);
+}
+
+QWidget* StartUp::messageOwner() {
+    // A message box over a hidden window would be placed by that window's stale geometry.
+    return formSelect_.isVisible() ? static_cast<QWidget*>(&formSelect_) : nullptr;
+}
+
+std::optional<fs::path> StartUp::findModsFolder(const QString& gameFolder) {
+    const QString separator = QDir::separator();
+    const QString exact = gameFolder + separator + QStringLiteral("mods") + separator;
+    if (FolderExists(toPath(exact)))
+        return toPath(exact);
+    // A case-sensitive file system: the game's own platform would find Mods or MODS.
+    const FolderListing game = ListSubfolders(toPath(gameFolder));
+    for (const fs::path& name : game.names) {
+        if (toText(name).compare(QStringLiteral("mods"), Qt::CaseInsensitive) == 0)
+            return toPath(gameFolder + separator + toText(name) + separator);
+    }
+    return std::nullopt;
+}
+
+void StartUp::Form_Load() {
+    for (;;) {
+        const QString gameFolder = dialogs_.browseForFolder(&mainWindow_, GameFolderPrompt);
+        if (gameFolder.isEmpty()) {
+            const bool leave = dialogs_.askYesNo(messageOwner(), ExitQuestion);
+            state_.Answer = leave ? AnswerYes : AnswerNo;
+            if (leave) {
+                dialogs_.endProgram();
+                return;
+            }
+            continue;
+        }
+        if (!FolderExists(toPath(gameFolder))) {
+            dialogs_.showError(messageOwner(), FolderError);
+            continue;
+        }
+
+        mainWindow_.hide();
+        formSelect_.showModeless();
+
+        const std::optional<fs::path> modsFolder = findModsFolder(gameFolder);
+        FolderListing mods;
+        if (modsFolder)
+            mods = ListSubfolders(*modsFolder);
+        // A mods folder that cannot be read is as good as a missing one.
+        if (!mods.ok) {
+            dialogs_.showError(messageOwner(), FolderError);
+            continue;
+        }
+
+        state_.ModsFolder = *modsFolder;
+        QStringList names;
+        names.reserve(static_cast<qsizetype>(mods.names.size()));
+        for (const fs::path& name : mods.names)
+            names << toText(name);
+        formSelect_.addMods(names);
+        modNames_ = std::move(mods.names);
+        return;
+    }
+}
+
+void StartUp::ListMods_DblClick() {
+    ModList& list = formSelect_.list();
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    if (selected.isEmpty())
+        return;
+    const int position = list.row(selected.front());
+    const QString name = selected.front()->text();
+
+    const bool edit = dialogs_.askYesNo(&formSelect_, QStringLiteral("Edit ") + name + QStringLiteral("?"));
+    state_.Answer = edit ? AnswerYes : AnswerNo;
+    if (!edit)
+        return;
+
+    // ModsFolder ends in a separator, so joining the name as text gives the mod folder.
+    state_.ModFolder = fs::path(state_.ModsFolder.native() + modNames_.at(static_cast<std::size_t>(position)).native());
+    formSelect_.hide();
+    state_.InitScoreNames();
+    if (!LoadModSettings(state_).loaded()) {
+        dialogs_.showError(nullptr, LoadError);
+        dialogs_.endProgram();
+        return;
+    }
+    showMainWindow_();
+}
+
+void StartUp::FormSelect_CloseRequested() {
+    const bool leave = dialogs_.askYesNo(&formSelect_, ExitQuestion);
+    state_.Answer = leave ? AnswerYes : AnswerNo;
+    if (leave)
+        dialogs_.endProgram();
+}
+
+}  // namespace tarsun

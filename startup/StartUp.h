@@ -1,0 +1,58 @@
+#pragma once
+
+// From launch to a loaded mod. Form_Load asks for the game folder until one with a mods
+// folder is given (or the user leaves), then fills the chooser; ListMods_DblClick loads
+// the chosen mod and hands over to the main window. The chooser is never shown again,
+// so one run edits exactly one mod.
+
+#include "FormSelect.h"
+
+#include <QObject>
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace tarsun {
+
+class Dialogs;
+class EditorState;
+
+inline const QString GameFolderPrompt =
+    QStringLiteral("Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\");
+
+class StartUp : public QObject {
+    Q_OBJECT
+public:
+    // mainWindow is the start-up window: it owns the folder dialog and stays hidden until
+    // a mod is loaded; showMainWindow fills it from the state and shows it.
+    StartUp(EditorState& state, Dialogs& dialogs, QWidget& mainWindow, std::function<void()> showMainWindow);
+
+    // Returns with the filled chooser as the only visible window, or once the program has
+    // been ended.
+    void Form_Load();
+    void ListMods_DblClick();
+
+    FormSelect& chooser() { return formSelect_; }
+
+    // The mods folder below the game folder, as text joined on with no normalisation
+    // ("D:\" gives "D:\\mods\"), found in any letter case; nullopt when there is none.
+    static std::optional<std::filesystem::path> findModsFolder(const QString& gameFolder);
+
+private:
+    void FormSelect_CloseRequested();
+    QWidget* messageOwner();
+
+    EditorState& state_;
+    Dialogs& dialogs_;
+    QWidget& mainWindow_;
+    std::function<void()> showMainWindow_;
+    FormSelect formSelect_;
+    // The mods' folder names as the file system spells them, by list position: a name
+    // that is not valid text still finds its folder.
+    std::vector<std::filesystem::path> modNames_;
+};
+
+}  // namespace tarsun

@@ -1,0 +1,32 @@
+// Tarsun Editor: edits the settings files of one Kestrelfall mod per run.
+//
+// The state lives here for the whole run and every window is handed it by reference.
+// StartUp asks for the game folder and lets the user choose a mod; FormMain then shows and
+// edits the mod's values, and saves them through the settings core.
+
+#include "EditorState.h"
+#include "FormMain.h"
+#include "StartUp.h"
+#include "SystemDialogs.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    // Every way out goes through the exit question or the loader's message, which end
+    // the program themselves; a window merely hidden between two others must not.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    tarsun::EditorState state;
+    tarsun::SystemDialogs dialogs;
+    tarsun::FormMain formMain(state, dialogs);
+    tarsun::StartUp startUp(state, dialogs, formMain, [&formMain] {
+        formMain.showLoadedValues();
+        formMain.showModeless();
+    });
+
+    startUp.Form_Load();
+    if (dialogs.ended())
+        return 0;
+    return QApplication::exec();
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+// Real folders for the start-up tests, made in a fresh temporary place per test.
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#ifdef __linux__
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+namespace tarsun::testing {
+
+class FolderFixture {
+public:
+    QString path(const QString& relative) const { return root_.filePath(relative); }
+
+    QString folder(const QString& relative) const {
+        QDir().mkpath(path(relative));
+        return path(relative);
+    }
+    QString file(const QString& relative, const QByteArray& bytes = {}) const {
+        QFile out(path(relative));
+        if (out.open(QIODevice::WriteOnly))
+            out.write(bytes);
+        return path(relative);
+    }
+    bool valid() const { return root_.isValid(); }
+
+private:
+    QTemporaryDir root_;
+};
+
+// While alive, this thread obeys file permissions even when run as root (CI is), so a
+// folder with mode 000 really cannot be listed. active() is false where that cannot be had.
+class ObeyPermissions {
+public:
+    ObeyPermissions() {
+#ifdef __linux__
+        header_.version = _LINUX_CAPABILITY_VERSION_3;
+        if (syscall(SYS_capget, &header_, saved_) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        const unsigned mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+        reduced[0].effective &= ~mask;
+        active_ = syscall(SYS_capset, &header_, reduced) == 0;
+#endif
+    }
+    ~ObeyPermissions() {
+#ifdef __linux__
+        if (active_)
+            syscall(SYS_capset, &header_, saved_);
+#endif
+    }
+    bool active() const { return active_; }
+
+private:
+    bool active_ = false;
+#ifdef __linux__
+    __user_cap_header_struct header_{};
+    __user_cap_data_struct saved_[2]{};
+#endif
+};
+
+}  // namespace tarsun::testing

@@ -1,0 +1,242 @@
+// The start-up loop and the mod choice, with scripted answers on real folders.
+
+#include "EditorState.h"
+#include "FolderFixture.h"
+#include "General.h"
+#include "ScriptedDialogs.h"
+#include "StartUp.h"
+
+#include <QApplication>
+#include <QtTest>
+
+using namespace tarsun;
+using tarsun::testing::FolderFixture;
+using tarsun::testing::ScriptedDialogs;
+using Shown = ScriptedDialogs::Shown;
+
+namespace {
+
+const QString Exit = "Do you want to exit?";
+const QString Error = "An error has occured!";
+
+QStringList visibleWindows() {
+    QStringList names;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            names << w->objectName();
+    return names;
+}
+
+// One run of the start-up with a plain stand-in for the main window.
+struct Run : QObject {
+    EditorState state;
+    ScriptedDialogs dialogs;
+    QWidget mainWindow;
+    int mainWindowShows = 0;
+    StartUp startUp{state, dialogs, mainWindow, [this] { mainWindow.show(); }};
+
+    Run() {
+        mainWindow.setObjectName("FormMain");
+        mainWindow.installEventFilter(this);
+        // A faulty loop would ask forever: after 30 dialogs every question is answered Yes.
+        dialogs.onShow = [this](const Shown&) {
+            if (dialogs.shown.size() > 30)
+                dialogs.answers.push_back(true);
+        };
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        mainWindowShows += event->type() == QEvent::Show;
+        return false;
+    }
+    QStringList listed() {
+        QStringList names;
+        for (int i = 0; i < startUp.chooser().list().count(); ++i)
+            names << startUp.chooser().list().item(i)->text();
+        return names;
+    }
+    void doubleClick(const QString& name) {
+        ModList& list = startUp.chooser().list();
+        list.setCurrentItem(list.findItems(name, Qt::MatchExactly).value(0));
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.currentItem()).center());
+    }
+};
+
+// A game folder holding the sample mods, copied so that nothing touches the originals.
+QString sampleGame(const FolderFixture& dirs) {
+    const QString source = QStringLiteral(TARSUN_EXAMPLES_DIR "/Kestrelfall");
+    QDirIterator files(source, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString from = files.next();
+        const QString to = dirs.path("game/" + QDir(source).relativeFilePath(from));
+        QDir().mkpath(QFileInfo(to).path());
+        QFile::copy(from, to);
+    }
+    return dirs.path("game");
+}
+
+}  // namespace
+
+class TestStartUp : public QObject {
+    Q_OBJECT
+private slots:
+    void cancelThenNoAsksAgainWithTheSamePrompt() {
+        FolderFixture dirs;
+        Run run;
+        run.dialogs.folders = {"", sampleGame(dirs)};
+        run.dialogs.answers = {false};
+        run.startUp.Form_Load();
+        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit, GameFolderPrompt}));
+        QCOMPARE(run.dialogs.shown[0].kind, Shown::Folder);
+        QCOMPARE(GameFolderPrompt, QString("Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\"));
+        QCOMPARE(run.state.Answer, AnswerNo);
+        QVERIFY(!run.dialogs.ended);
+    }
+
+    void cancelThenYesEndsWithNoWindowEverShown() {
+        Run run;
+        QStringList visibleAtQuestion{"not asked"};
+        run.dialogs.onShow = [&](const Shown&) { visibleAtQuestion = visibleWindows(); };
+        run.dialogs.folders = {""};
+        run.dialogs.answers = {true};
+        run.startUp.Form_Load();
+        QVERIFY(run.dialogs.ended);
+        QCOMPARE(run.state.Answer, AnswerYes);
+        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit}));
+        QCOMPARE(visibleAtQuestion, QStringList());
+        QCOMPARE(run.mainWindowShows, 0);
+        QVERIFY(!run.startUp.chooser().isVisible());
+    }
+
+    void badFoldersGiveTheErrorAndTheDialogAgain() {
+        FolderFixture dirs;
+        Run run;
+        std::vector<QStringList> visibleAtError;
+        std::vector<int> entriesAtError;
+        std::vector<std::filesystem::path> modsFolderAtError;
+        run.dialogs.onShow = [&](const Shown& s) {
+            if (s.kind != Shown::Error)
+                return;
+            visibleAtError.push_back(visibleWindows());
+            entriesAtError.push_back(run.startUp.chooser().list().count());
+            modsFolderAtError.push_back(run.state.ModsFolder);
+        };
+        run.dialogs.folders = {dirs.path("missing"), dirs.folder("noMods"), sampleGame(dirs)};
+        run.startUp.Form_Load();
+
+        QCOMPARE(run.dialogs.texts(),
+                 QStringList({GameFolderPrompt, Error, GameFolderPrompt, Error, GameFolderPrompt}));
+        QCOMPARE(run.dialogs.shown[1].kind, Shown::Error);
+        // The missing folder: nothing showing yet. No mods folder: the empty chooser.
+        QCOMPARE(visibleAtError[0], QStringList());
+        QCOMPARE(visibleAtError[1], QStringList({"FormSelect"}));
+        QCOMPARE(entriesAtError[1], 0);
+        QVERIFY(modsFolderAtError[1].empty());
+        // The good folder afterwards fills the list once.
+        QCOMPARE(run.listed(), QStringList({"Small Skirmish", "TarsunSample"}));
+        QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
+        QCOMPARE(run.mainWindowShows, 0);
+    }
+
+    void unreadableModsFolderIsAnErrorNotACrash() {
+        FolderFixture dirs;
+        const QString locked = dirs.folder("locked/mods");
+        dirs.folder("locked/mods/one");
+        QFile::setPermissions(locked, QFileDevice::Permissions{});
+        Run run;
+        run.dialogs.folders = {dirs.path("locked"), ""};
+        run.dialogs.answers = {true};
+        {
+            testing::ObeyPermissions obey;
+            if (!obey.active())
+                QSKIP("cannot give up the permission override here");
+            run.startUp.Form_Load();
+        }
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Error, GameFolderPrompt, Exit}));
+        QVERIFY(run.state.ModsFolder.empty());
+        QCOMPARE(run.listed(), QStringList());
+    }
+
+    void listHoldsTheBareSubfolderNames() {
+        FolderFixture dirs;
+        for (const char* name : {"game/mods/zulu", "game/mods/Alpha", "game/mods/with blanks"})
+            dirs.folder(name);
+        dirs.file("game/mods/notes.txt");
+        Run run;
+        run.dialogs.folders = {dirs.path("game")};
+        run.startUp.Form_Load();
+        QCOMPARE(run.listed(), QStringList({"Alpha", "with blanks", "zulu"}));
+        QCOMPARE(toText(run.state.ModsFolder), dirs.path("game") + "/mods/");
+    }
+
+    void modsFolderIsJoinedAsTextAndFoundInAnyCase() {
+        FolderFixture dirs;
+        dirs.folder("game/MODS/one");
+        // A folder given with its separator, as a root is, keeps it: the join doubles it.
+        QCOMPARE(StartUp::findModsFolder(dirs.path("game") + "/"), toPath(dirs.path("game") + "//MODS/"));
+        QCOMPARE(StartUp::findModsFolder(dirs.path("game")), toPath(dirs.path("game") + "/MODS/"));
+        QCOMPARE(StartUp::findModsFolder(dirs.folder("bare")), std::nullopt);
+        if (FolderExists("/mods"))
+            QCOMPARE(StartUp::findModsFolder("/"), toPath("//mods/"));
+    }
+
+    void doubleClickNeedsASelectionAndAYes() {
+        FolderFixture dirs;
+        Run run;
+        run.dialogs.folders = {sampleGame(dirs)};
+        run.startUp.Form_Load();
+        const std::size_t before = run.dialogs.shown.size();
+        ModList& list = run.startUp.chooser().list();
+
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, QPoint(5, list.viewport()->height() - 3));
+        QCOMPARE(run.dialogs.shown.size(), before);
+
+        run.dialogs.answers = {false};
+        run.doubleClick("Small Skirmish");
+        QCOMPARE(run.dialogs.shown.back().text, QString("Edit Small Skirmish?"));
+        QCOMPARE(run.state.Answer, AnswerNo);
+        QVERIFY(run.state.ModFolder.empty());
+        QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
+
+        run.dialogs.answers = {true};
+        run.doubleClick("TarsunSample");
+        QCOMPARE(toText(run.state.ModFolder), dirs.path("game") + "/mods/TarsunSample");
+        QVERIFY(!run.state.BotNames.empty());
+        QCOMPARE(run.state.ScoreNames[0].empty(), false);
+        QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
+        QCOMPARE(run.mainWindowShows, 1);
+        QVERIFY(!run.dialogs.ended);
+    }
+
+    void aMissingModFileEndsTheProgramAfterItsMessage() {
+        FolderFixture dirs;
+        dirs.folder("game/mods/empty mod");
+        Run run;
+        run.dialogs.folders = {dirs.path("game")};
+        run.startUp.Form_Load();
+        run.dialogs.answers = {true};
+        run.doubleClick("empty mod");
+        QCOMPARE(run.dialogs.shown.back().kind, Shown::Error);
+        QCOMPARE(run.dialogs.shown.back().text, QString("File not found! No data loaded."));
+        QVERIFY(run.dialogs.ended);
+        QCOMPARE(run.mainWindowShows, 0);
+        QCOMPARE(toText(run.state.ModFolder), dirs.path("game") + "/mods/empty mod");
+    }
+
+    void closingTheChooserAsksToExit() {
+        FolderFixture dirs;
+        Run run;
+        run.dialogs.folders = {sampleGame(dirs)};
+        run.startUp.Form_Load();
+        run.dialogs.answers = {false, true};
+        run.startUp.chooser().close();
+        QVERIFY(run.startUp.chooser().isVisible());
+        QVERIFY(!run.dialogs.ended);
+        run.startUp.chooser().close();
+        QCOMPARE(run.dialogs.texts().mid(1), QStringList({Exit, Exit}));
+        QVERIFY(run.dialogs.ended);
+    }
+};
+
+QTEST_MAIN(TestStartUp)
+#include "tst_startup.moc"
