@@ -1,0 +1,163 @@
+#include "ModFiles.h"
+#include "ModLoader.h"
+#include "ModWriter.h"
+#include "TempMod.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarsun;
+using namespace tarsun::testing;
+
+namespace {
+
+const char* const minimalScoring = "from qmr import *\r\nSCORE_KILL = 2\r\n";
+
+std::vector<std::string> names(const EditorState& state) {
+    std::vector<std::string> out;
+    for (const auto& bot : state.BotNames) out.push_back(bot.Name);
+    return out;
+}
+
+TEST(Loader, SampleModShowsWhatItsFilesHold) {
+    TempMod mod;
+    mod.copyFrom(sampleMod("TarsunSample"));
+    EditorState state = mod.load();
+    ASSERT_EQ(state.BotNames.size(), 21u);
+    EXPECT_EQ(state.BotNames[0].Name, "Viper");
+    EXPECT_EQ(state.BotNames[9].Name, "J\xC3\xA4ger");
+    ASSERT_EQ(state.ListScores.size(), 68u);
+    EXPECT_EQ(state.ListScores[0].Text, "SCORE_KILL = 2   # points for a kill");
+    EXPECT_EQ(state.ScoreValues[1], -4);
+    EXPECT_EQ(state.setting(Setting::SoldierFF), 75);
+    EXPECT_EQ(state.setting(Setting::VehicleFF), 50);
+    EXPECT_EQ(state.setting(Setting::SoldierSplashFF), 60);
+    EXPECT_EQ(state.setting(Setting::VehicleSplashFF), 40);
+    EXPECT_EQ(state.setting(Setting::MaxBots), 24);
+    EXPECT_EQ(state.setting(Setting::BotSkill), 70);
+    EXPECT_FALSE(state.hasUnsavedChanges());
+}
+
+TEST(Loader, AnyMissingFileLoadsNothing) {
+    for (ModFile missing : AllModFiles) {
+        TempMod mod;
+        mod.writeAll("aiSettings.addBotName A\r\n", "", "", minimalScoring);
+        std::filesystem::remove(mod.path(missing));
+        if (missing == ModFile::BotNames) std::filesystem::create_directory(mod.path(missing));  // a folder is no file
+
+        EditorState state(CodePage::windows1252());
+        state.ModFolder = mod.folder();
+        LoadResult result = LoadModSettings(state);
+        ASSERT_EQ(result.problems.size(), 1u);
+        EXPECT_EQ(result.problems[0].file, missing);
+        EXPECT_TRUE(state.BotNames.empty());
+        EXPECT_TRUE(state.ListScores.empty());
+        EXPECT_TRUE(state.TextFF.Text.empty());
+    }
+}
+
+TEST(Loader, FindsFilesInAnyLetterCaseAndSavesToThem) {
+    TempMod mod;
+    writeBytes(mod.folder() / "ai" / "botnames.ai", "aiSettings.addBotName Alpha\r\n");
+    writeBytes(mod.folder() / "ai" / "aidefault.ai", "aiSettings.setMaxNBots 8\r\n");
+    writeBytes(mod.folder() / "SETTINGS" / "serversettings.con", "");
+    writeBytes(mod.folder() / "Python" / "Game" / "ScoringCommon.py", minimalScoring);
+    EditorState state = mod.load();
+    ASSERT_EQ(names(state), std::vector<std::string>{"Alpha"});
+    EXPECT_EQ(state.setting(Setting::MaxBots), 8);
+
+    state.setBotName(0, "Bravo");
+    ASSERT_TRUE(SaveModSettings(state, {}).done());
+    EXPECT_EQ(readBytes(mod.folder() / "ai" / "botnames.ai"), "aiSettings.addBotName Bravo\r\n");
+    EXPECT_FALSE(std::filesystem::exists(mod.path(ModFile::BotNames)));
+}
+
+TEST(Loader, OnlyDeclaringLinesAreBotNames) {
+    TempMod mod;
+    mod.writeAll("rem bots\r\naiSettings.addBotName Alpha\r\n\r\naiSettings.addBotName \r\n"
+                 "aiSettings.addBotName\tTabbed\r\naiSettings.addBotNameX\r\naiSettings.addBotName  Two blanks \r\n"
+                 "aiSettings.addBotName Last",
+                 "", "", minimalScoring);
+    EditorState state = mod.load();
+    EXPECT_EQ(names(state), (std::vector<std::string>{"Alpha", "", " Two blanks ", "Last"}));
+}
+
+TEST(Loader, SettingsShowTheLastLinesValueWithinRange) {
+    TempMod mod;
+    mod.writeAll("",
+                 "sv.soldierFriendlyFire 35\nsv.soldierFriendlyFire 60\n"  // the last line counts
+                 "sv.soldierFriendlyFireScale 2\n"                          // another command
+                 "SV.vehicleFriendlyFire 10\n"                              // other letter case
+                 "sv.soldierSplashFriendlyFire 150\n"                       // clamped to 100
+                 "sv.vehicleSplashFriendlyFire\tabc\n",                     // no number: fallback
+                 "aiSettings.setMaxNBots 0\naiSettings.setBotSkill 0.355\n", minimalScoring);
+    EditorState state = mod.load();
+    EXPECT_EQ(state.setting(Setting::SoldierFF), 60);
+    EXPECT_EQ(state.setting(Setting::VehicleFF), 100);
+    EXPECT_EQ(state.setting(Setting::SoldierSplashFF), 100);
+    EXPECT_EQ(state.setting(Setting::VehicleSplashFF), 100);
+    EXPECT_EQ(state.setting(Setting::MaxBots), 1);
+    EXPECT_EQ(state.setting(Setting::BotSkill), 36);
+    EXPECT_EQ(state.SettingLines[0].size(), 2u);
+    EXPECT_TRUE(state.SettingLines[1].empty());
+}
+
+TEST(Loader, EmptySettingsFilesShowTheStartingValues) {
+    TempMod mod;
+    mod.writeAll("", "", "", "");
+    EditorState state = mod.load();
+    std::vector<int> shown;
+    for (Setting s : AllSettings) shown.push_back(state.setting(s));
+    EXPECT_EQ(shown, (std::vector<int>{100, 100, 100, 100, 16, 50}));
+    EXPECT_TRUE(state.ListScores.empty());
+}
+
+TEST(Loader, ScoringConstantsAreFoundInAnyOrderAfterTheHeader) {
+    TempMod mod;
+    mod.writeAll("", "", "",
+                 "SCORE_KILL = 9\n"            // before the header: not a constant
+                 "# header\nfrom qmr import *\n"
+                 "SCORE_SUICIDE=&H10 # hex\n"
+                 "\n# comment\n"
+                 "SCORE_KILL\t =\t1.5\n"
+                 "SCORE_KILL = 7\n"            // only the first line of a name counts
+                 "  SCORE_REVIVE = 3\n"        // indented: Python code, not a constant
+                 "SCORE_TEAMKILL = 1e999\n"
+                 "SCORE_HEAL = lots\n"
+                 "SCORE_KILLER = 4\n"
+                 "def f():\n\treturn SCORE_KILL\n");
+    EditorState state = mod.load();
+    EXPECT_EQ(state.TextScoreA, "SCORE_KILL = 9\n# header\nfrom qmr import *\n");
+    std::vector<std::size_t> indexes;
+    for (const auto& e : state.ListScores) indexes.push_back(e.Index);
+    EXPECT_EQ(indexes, (std::vector<std::size_t>{0, 1, 2, 4}));
+    EXPECT_EQ(state.ListScores[0].Text, "SCORE_KILL\t =\t1.5");
+    EXPECT_EQ(state.ScoreValues[0], 2);
+    EXPECT_EQ(state.ScoreValues[1], std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(state.ScoreValues[2], 16);
+    EXPECT_EQ(state.ScoreValues[3], 0);
+    EXPECT_EQ(state.ScoreValues[4], 0);
+}
+
+TEST(Loader, ScoringFileWithoutHeaderEndHasNoConstants) {
+    TempMod mod;
+    mod.writeAll("", "", "", "SCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n");
+    EditorState state = mod.load();
+    EXPECT_TRUE(state.ListScores.empty());
+    EXPECT_EQ(state.TextScoreA, "SCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n");
+}
+
+TEST(Loader, LargeAndStrangeFilesLoad) {
+    TempMod mod;
+    std::string bots;
+    for (int i = 0; i < 100000; ++i) bots += "aiSettings.addBotName Bot" + std::to_string(i) + "\r\n";
+    std::string longLine(1 << 20, 'x');
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7919) & 0xFF);
+    mod.writeAll(bots, longLine + "\nsv.soldierFriendlyFire 5", binary, "from qmr i\n" + binary);
+    EditorState state = mod.load();
+    EXPECT_EQ(state.BotNames.size(), 100000u);
+    EXPECT_EQ(state.BotNames.back().Name, "Bot99999");
+    EXPECT_EQ(state.setting(Setting::SoldierFF), 5);
+}
+
+}  // namespace

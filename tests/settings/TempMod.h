@@ -1,0 +1,84 @@
+#pragma once
+
+// A mod folder in a fresh temporary directory, removed again when the test ends.
+
+#include "EditorState.h"
+#include "ModLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace tarsun::testing {
+
+inline std::string readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeBytes(const std::filesystem::path& path, std::string_view bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+class TempMod {
+public:
+    TempMod() {
+        std::random_device rd;
+        root_ = std::filesystem::temp_directory_path() / ("tarsun-test-" + std::to_string(rd()) + std::to_string(rd()));
+        std::filesystem::create_directories(root_);
+    }
+    ~TempMod() {
+        std::error_code ec;
+        std::filesystem::permissions(root_, std::filesystem::perms::owner_all, ec);
+        std::filesystem::remove_all(root_, ec);
+    }
+    TempMod(const TempMod&) = delete;
+    TempMod& operator=(const TempMod&) = delete;
+
+    const std::filesystem::path& folder() const { return root_; }
+
+    std::filesystem::path path(ModFile file) const {
+        std::filesystem::path p = root_;
+        for (auto part : modFileComponents(file)) p /= std::string(part);
+        return p;
+    }
+    void write(ModFile file, std::string_view bytes) const { writeBytes(path(file), bytes); }
+    std::string read(ModFile file) const { return readBytes(path(file)); }
+
+    // All four files at once, in the loader's order.
+    void writeAll(std::string_view bots, std::string_view server, std::string_view ai, std::string_view scoring) const {
+        write(ModFile::BotNames, bots);
+        write(ModFile::ServerSettings, server);
+        write(ModFile::AIDefaults, ai);
+        write(ModFile::Scoring, scoring);
+    }
+
+    // Copies a mod of the sample game folder.
+    void copyFrom(const std::filesystem::path& mod) const {
+        std::filesystem::copy(mod, root_, std::filesystem::copy_options::recursive |
+                                              std::filesystem::copy_options::overwrite_existing);
+    }
+
+    // A state with this mod loaded in Windows-1252; fails the test when it does not load.
+    EditorState load() const {
+        EditorState state(CodePage::windows1252());
+        state.ModFolder = root_;
+        state.InitScoreNames();
+        LoadResult result = LoadModSettings(state);
+        EXPECT_TRUE(result.loaded()) << (result.problems.empty() ? "" : result.problems[0].reason);
+        return state;
+    }
+
+private:
+    std::filesystem::path root_;
+};
+
+inline std::filesystem::path sampleMod(const std::string& name) {
+    return std::filesystem::path(TARSUN_EXAMPLES_DIR) / "Kestrelfall" / "mods" / name;
+}
+
+}  // namespace tarsun::testing
