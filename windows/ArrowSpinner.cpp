@@ -1,0 +1,83 @@
+#include "ArrowSpinner.h"
+
+#include <QKeyEvent>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace tarsun {
+
+ArrowSpinner::ArrowSpinner(QWidget* parent)
+    : QWidget(parent), up_(makeArrow("ArrowUp", Qt::UpArrow, -1)),
+      down_(makeArrow("ArrowDown", Qt::DownArrow, +1)) {
+    // In the tab order like the scroll bar it stands for; the arrows themselves are not.
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+QToolButton* ArrowSpinner::makeArrow(const char* objectName, Qt::ArrowType arrow, qint64 step) {
+    auto* button = new QToolButton(this);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setArrowType(arrow);
+    button->setFocusPolicy(Qt::NoFocus);
+    // Held down, a scroll bar's arrow keeps stepping.
+    button->setAutoRepeat(true);
+    // The arrow is drawn in the text colour, which the small windows make white; on the
+    // button face it must stay the button's own.
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::ButtonText));
+    button->setPalette(palette);
+    connect(button, &QToolButton::clicked, this, [this, step] {
+        setFocus(Qt::MouseFocusReason);
+        stepBy(step);
+    });
+    return button;
+}
+
+void ArrowSpinner::resizeEvent(QResizeEvent*) {
+    const int upper = height() / 2;
+    up_->setGeometry(0, 0, width(), upper);
+    down_->setGeometry(0, upper, width(), height() - upper);
+}
+
+void ArrowSpinner::setRange(qint64 minimum, qint64 maximum) {
+    minimum_ = minimum;
+    maximum_ = std::max(minimum, maximum);
+    setValue(value_);
+}
+
+void ArrowSpinner::setValue(qint64 value) {
+    value = std::clamp(value, minimum_, maximum_);
+    if (value == value_) return;
+    value_ = value;
+    emit valueChanged(value_);
+}
+
+void ArrowSpinner::stepBy(qint64 step) {
+    // Stepping never wraps: at an end the value stays where it is.
+    if ((step < 0 && value_ > minimum_) || (step > 0 && value_ < maximum_)) setValue(value_ + step);
+}
+
+void ArrowSpinner::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+    case Qt::Key_PageUp:
+        stepBy(-1);
+        break;
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+    case Qt::Key_PageDown:
+        stepBy(+1);
+        break;
+    case Qt::Key_Home:
+        setValue(minimum_);
+        break;
+    case Qt::Key_End:
+        setValue(maximum_);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+}  // namespace tarsun

@@ -1,0 +1,399 @@
+#include "FormMain.h"
+
+#include "ArrowSpinner.h"
+#include "Dialogs.h"
+#include "EditorState.h"
+#include "FormEdit.h"
+#include "FormSave.h"
+#include "Look.h"
+#include "PictureButton.h"
+#include "StateListModel.h"
+
+#include <QCloseEvent>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSlider>
+
+#include <array>
+#include <utility>
+
+namespace tarsun {
+
+namespace {
+
+const QString ContactLine = QStringLiteral("tarsun@users.example");
+
+}  // namespace
+
+FormMain::FormMain(EditorState& state, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint), state_(state),
+      dialogs_(dialogs), background_(QStringLiteral(":/assets/background.jpg")),
+      pictureExit1_(QStringLiteral(":/assets/exit-pressed.jpg")),
+      pictureExit2_(QStringLiteral(":/assets/exit-released.jpg")),
+      pictureMini1_(QStringLiteral(":/assets/mini-pressed.jpg")),
+      pictureMini2_(QStringLiteral(":/assets/mini-released.jpg")) {
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QStringLiteral("Tarsun Editor"));
+    setWindowIcon(programIcon());
+    setFixedSize(twips(6735), twips(5400));
+    setFont(labelFont(false));
+
+    createPictureButtons();
+    createLabels();
+    createSettingControls();
+    createLists();
+    orderFocus();
+}
+
+FormMain::~FormMain() = default;
+
+void FormMain::createPictureButtons() {
+    pictureMini_ = new PictureButton(pictureMini2_, this);
+    pictureMini_->setObjectName(QStringLiteral("PictureMini"));
+    pictureMini_->move(twips(6240), twips(90));
+    connect(pictureMini_, &PictureButton::mouseDown, this, &FormMain::PictureMini_MouseDown);
+    connect(pictureMini_, &PictureButton::mouseUp, this, &FormMain::PictureMini_MouseUp);
+
+    pictureExit_ = new PictureButton(pictureExit2_, this);
+    pictureExit_->setObjectName(QStringLiteral("PictureExit"));
+    pictureExit_->move(twips(6480), twips(90));
+    connect(pictureExit_, &PictureButton::mouseDown, this, &FormMain::PictureExit_MouseDown);
+    connect(pictureExit_, &PictureButton::mouseUp, this, &FormMain::PictureExit_MouseUp);
+
+    pictureSave_ = new PictureButton(QPixmap(QStringLiteral(":/assets/save.bmp")), this);
+    pictureSave_->setObjectName(QStringLiteral("PictureSave"));
+    pictureSave_->move(twips(5145), twips(945));
+    connect(pictureSave_, &PictureButton::clicked, this, &FormMain::PictureSave_Click);
+}
+
+void FormMain::createLabels() {
+    const auto caption = [this](const char* name, const char* text, QRect at, Qt::Alignment align = Qt::AlignLeft) {
+        makeLabel(this, name, QString::fromLatin1(text), at, CaptionWhite, true, align);
+    };
+    const auto value = [this](const char* name, QRect at) {
+        return makeLabel(this, name, QStringLiteral("0"), at, ValueRed, true, Qt::AlignRight);
+    };
+    makeLabel(this, "LabelEMAIL", ContactLine, twipsRect(3600, 120, 2175, 255), CaptionWhite, true,
+              Qt::AlignHCenter);
+    caption("LabelLSettings", "Settings", twipsRect(240, 1080, 855, 255), Qt::AlignHCenter);
+    caption("LabelLBots", "Bots", twipsRect(3840, 1080, 615, 255), Qt::AlignHCenter);
+    caption("LabelLSFD", "Soldier Friendly Damage:", twipsRect(240, 1560, 2175, 255));
+    labelSFD_ = value("LabelSFD", twipsRect(2640, 1560, 495, 255));
+    caption("LabelLVFD", "Vehicle Friendly Damage:", twipsRect(240, 1920, 2175, 255));
+    labelVFD_ = value("LabelVFD", twipsRect(2640, 1920, 495, 255));
+    caption("LabelLSSD", "Soldier Splash Damage:", twipsRect(240, 2280, 2175, 255));
+    labelSSD_ = value("LabelSSD", twipsRect(2640, 2280, 495, 255));
+    caption("LabelLVSD", "Vehicle Splash Damage:", twipsRect(240, 2640, 2175, 255));
+    labelVSD_ = value("LabelVSD", twipsRect(2640, 2640, 495, 255));
+    caption("LabelLEditScores", "Edit Scores:", twipsRect(360, 3120, 1095, 255));
+    caption("LabelLBotSkill", "Bot Skill:", twipsRect(3840, 1440, 855, 255));
+    labelBotSkill_ = value("LabelBotSkill", twipsRect(5640, 1440, 735, 255));
+    caption("LabelLMaxBots", "Max Bots:", twipsRect(3840, 2280, 855, 255));
+    labelMaxBots_ = value("LabelMaxBots", twipsRect(5760, 2280, 615, 255));
+    caption("LabelLBotNames", "Bot Names:", twipsRect(3840, 3120, 1095, 255));
+}
+
+ArrowSpinner* FormMain::createSpinner(const char* objectName, QRect geometry) {
+    auto* spinner = new ArrowSpinner(this);
+    spinner->setObjectName(QString::fromLatin1(objectName));
+    spinner->setGeometry(geometry);
+    spinner->setRange(0, 100);
+    return spinner;
+}
+
+QSlider* FormMain::createSlider(const char* objectName, QRect geometry, int minimum, int maximum) {
+    auto* slider = new QSlider(Qt::Horizontal, this);
+    slider->setObjectName(QString::fromLatin1(objectName));
+    slider->setGeometry(geometry);
+    slider->setRange(minimum, maximum);
+    slider->setSingleStep(1);
+    slider->setPageStep(5);
+    slider->setTickInterval(10);
+    slider->setTickPosition(QSlider::TicksBelow);
+    // Only the settled value counts, not every position the thumb passes while dragged.
+    slider->setTracking(false);
+    return slider;
+}
+
+void FormMain::createSettingControls() {
+    vScrollSFD_ = createSpinner("VScrollSFD", twipsRect(3240, 1560, 255, 255));
+    vScrollVFD_ = createSpinner("VScrollVFD", twipsRect(3240, 1920, 255, 255));
+    vScrollSSD_ = createSpinner("VScrollSSD", twipsRect(3240, 2280, 255, 255));
+    vScrollVSD_ = createSpinner("VScrollVSD", twipsRect(3240, 2640, 255, 255));
+    sliderBotSkill_ = createSlider("SliderBotSkill", twipsRect(3840, 1680, 2655, 495), 0, 100);
+    sliderMaxBots_ = createSlider("SliderMaxBots", twipsRect(3840, 2520, 2655, 495), 1, 256);
+
+    connect(vScrollSFD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollSFD_Change);
+    connect(vScrollVFD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollVFD_Change);
+    connect(vScrollSSD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollSSD_Change);
+    connect(vScrollVSD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollVSD_Change);
+    connect(sliderBotSkill_, &QSlider::valueChanged, this, &FormMain::SliderBotSkill_Change);
+    connect(sliderMaxBots_, &QSlider::valueChanged, this, &FormMain::SliderMaxBots_Change);
+}
+
+QListView* FormMain::createList(const char* objectName, QRect geometry, StateListModel* model) {
+    auto* list = new QListView(this);
+    list->setObjectName(QString::fromLatin1(objectName));
+    list->setGeometry(geometry);
+    list->setModel(model);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every row is one line of the same face: the view need not measure 100,000 of them.
+    list->setUniformItemSizes(true);
+    return list;
+}
+
+void FormMain::createLists() {
+    scoresModel_ = new StateListModel([this] { return static_cast<int>(state_.ListScores.size()); },
+                                      [this](int row) {
+                                          return QString::fromStdString(state_.ListScores[row].Text);
+                                      },
+                                      this);
+    botNamesModel_ = new StateListModel([this] { return static_cast<int>(state_.BotNames.size()); },
+                                        [this](int row) {
+                                            return QString::fromStdString(state_.BotNames[row].Name);
+                                        },
+                                        this);
+    listScores_ = createList("ListScores", twipsRect(240, 3360, 3255, 1815), scoresModel_);
+    listBotNames_ = createList("ListBotNames", twipsRect(3840, 3360, 2655, 1815), botNamesModel_);
+    connect(listScores_, &QListView::doubleClicked, this, &FormMain::ListScores_DblClick);
+    connect(listBotNames_, &QListView::doubleClicked, this, &FormMain::ListBotNames_DblClick);
+}
+
+void FormMain::orderFocus() {
+    const std::array<QWidget*, 8> order{listBotNames_, sliderMaxBots_, sliderBotSkill_, vScrollSFD_,
+                                        vScrollVFD_,   vScrollSSD_,    vScrollVSD_,     listScores_};
+    for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void FormMain::showLoadedValues() {
+    botNamesModel_->reload();
+    scoresModel_->reload();
+    showSettings();
+}
+
+void FormMain::showSettings() {
+    vScrollSFD_->setValue(state_.setting(Setting::SoldierFF));
+    vScrollVFD_->setValue(state_.setting(Setting::VehicleFF));
+    vScrollSSD_->setValue(state_.setting(Setting::SoldierSplashFF));
+    vScrollVSD_->setValue(state_.setting(Setting::VehicleSplashFF));
+    sliderBotSkill_->setValue(state_.setting(Setting::BotSkill));
+    sliderMaxBots_->setValue(state_.setting(Setting::MaxBots));
+    // A control already at its value sends no change, so the captions are written here too.
+    const std::array<std::pair<Setting, QLabel*>, SettingCount> captions{{
+        {Setting::SoldierFF, labelSFD_},
+        {Setting::VehicleFF, labelVFD_},
+        {Setting::SoldierSplashFF, labelSSD_},
+        {Setting::VehicleSplashFF, labelVSD_},
+        {Setting::MaxBots, labelMaxBots_},
+        {Setting::BotSkill, labelBotSkill_},
+    }};
+    for (const auto& [setting, caption] : captions) caption->setText(QString::number(state_.setting(setting)));
+}
+
+void FormMain::showModeless() {
+    if (!placed_) {
+        centreOnScreen(*this);
+        placed_ = true;
+        listBotNames_->setFocus();
+    }
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+// Window drag ---------------------------------------------------------------------------
+
+void FormMain::mousePressEvent(QMouseEvent* event) {
+    // Presses the labels pass on arrive here too; only the bare surface starts a drag.
+    const QPoint at = event->position().toPoint();
+    if (childAt(at) == nullptr) Form_MouseDown(event->button(), at);
+}
+
+void FormMain::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_) Form_MouseMove(event->buttons(), event->globalPosition().toPoint());
+}
+
+void FormMain::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) dragging_ = false;
+}
+
+void FormMain::Form_MouseDown(Qt::MouseButton button, QPoint position) {
+    if (button != Qt::LeftButton) return;
+    state_.DragStartX = position.x() * 15;
+    state_.DragStartY = position.y() * 15;
+    dragging_ = true;
+}
+
+void FormMain::Form_MouseMove(Qt::MouseButtons buttons, QPoint globalPosition) {
+    if (!dragging_ || buttons != Qt::LeftButton) return;
+    // Placing the grabbed point under the pointer, rather than adding up relative moves,
+    // keeps the window from drifting when the window system applies moves late.
+    move(globalPosition - QPoint(twips(state_.DragStartX), twips(state_.DragStartY)));
+}
+
+// Picture buttons -----------------------------------------------------------------------
+
+void FormMain::PictureExit_MouseDown(Qt::MouseButton button) {
+    if (button == Qt::LeftButton) pictureExit_->setPicture(pictureExit1_);
+}
+
+void FormMain::PictureExit_MouseUp(Qt::MouseButton button) {
+    if (button != Qt::LeftButton) return;
+    pictureExit_->setPicture(pictureExit2_);
+    askExit();
+}
+
+void FormMain::PictureMini_MouseDown(Qt::MouseButton button) {
+    if (button == Qt::LeftButton) pictureMini_->setPicture(pictureMini1_);
+}
+
+void FormMain::PictureMini_MouseUp(Qt::MouseButton button) {
+    if (button != Qt::LeftButton) return;
+    pictureMini_->setPicture(pictureMini2_);
+    showMinimized();
+}
+
+void FormMain::closeEvent(QCloseEvent* event) {
+    // Ending is endProgram's business; the window itself never just goes away.
+    event->ignore();
+    askExit();
+}
+
+void FormMain::askExit() {
+    const bool yes = dialogs_.askYesNo(this, QStringLiteral("Do you want to exit?"));
+    state_.Answer = yes ? AnswerYes : AnswerNo;
+    if (yes) dialogs_.endProgram();
+}
+
+// Values --------------------------------------------------------------------------------
+
+void FormMain::settingChanged(Setting setting, QLabel* caption, int value) {
+    caption->setText(QString::number(value));
+    state_.setSetting(setting, value);
+}
+
+void FormMain::VScrollSFD_Change() {
+    settingChanged(Setting::SoldierFF, labelSFD_, static_cast<int>(vScrollSFD_->value()));
+}
+void FormMain::VScrollVFD_Change() {
+    settingChanged(Setting::VehicleFF, labelVFD_, static_cast<int>(vScrollVFD_->value()));
+}
+void FormMain::VScrollSSD_Change() {
+    settingChanged(Setting::SoldierSplashFF, labelSSD_, static_cast<int>(vScrollSSD_->value()));
+}
+void FormMain::VScrollVSD_Change() {
+    settingChanged(Setting::VehicleSplashFF, labelVSD_, static_cast<int>(vScrollVSD_->value()));
+}
+void FormMain::SliderBotSkill_Change() {
+    settingChanged(Setting::BotSkill, labelBotSkill_, sliderBotSkill_->value());
+}
+void FormMain::SliderMaxBots_Change() {
+    settingChanged(Setting::MaxBots, labelMaxBots_, sliderMaxBots_->value());
+}
+
+// The other windows ---------------------------------------------------------------------
+
+int FormMain::selectedRow(const QListView* list) {
+    const QModelIndexList rows = list->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+FormEdit& FormMain::editor() {
+    if (!formEdit_) {
+        formEdit_ = std::make_unique<FormEdit>(state_, dialogs_);
+        connect(formEdit_.get(), &FormEdit::finished, this, &FormMain::returnFromEditor);
+    }
+    return *formEdit_;
+}
+
+FormSave& FormMain::saveWindow() {
+    if (!formSave_) {
+        formSave_ = std::make_unique<FormSave>(state_, dialogs_);
+        connect(formSave_.get(), &FormSave::finished, this, &FormMain::returnFromSave);
+    }
+    return *formSave_;
+}
+
+void FormMain::ListBotNames_DblClick() {
+    const int row = selectedRow(listBotNames_);
+    if (row < 0) return;
+    editor().prepareBotName(row);
+    hide();
+    editor().showModeless();
+}
+
+void FormMain::ListScores_DblClick() {
+    const int row = selectedRow(listScores_);
+    if (row < 0) return;
+    editor().prepareScore(row);
+    hide();
+    editor().showModeless();
+}
+
+void FormMain::returnFromEditor(bool accepted) {
+    if (accepted) {
+        StateListModel* model = state_.EditMode == -1 ? botNamesModel_ : scoresModel_;
+        model->rowChanged(state_.EditIndex);
+    }
+    showModeless();
+}
+
+void FormMain::PictureSave_Click() {
+    hide();
+    saveWindow().showModeless();
+}
+
+void FormMain::returnFromSave(bool wrote) {
+    // A save re-reads what it wrote: every entry may now read as the file holds it.
+    if (wrote) {
+        botNamesModel_->allChanged();
+        scoresModel_->allChanged();
+        showSettings();
+    }
+    showModeless();
+}
+
+// Drawing -------------------------------------------------------------------------------
+
+void FormMain::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    painter.drawPixmap(0, 0, background_);  // unscaled; what lies beyond the window is cut off
+
+    painter.setPen(QColor::fromRgb(CaptionWhite));
+    const auto line = [&painter](int x1, int y1, int x2, int y2) {
+        painter.drawLine(twips(x1), twips(y1), twips(x2), twips(y2));
+    };
+    // The left group's frame, open at the top for its heading.
+    line(120, 1200, 120, 5280);
+    line(120, 5280, 3600, 5280);
+    line(3600, 5280, 3600, 1200);
+    line(120, 1200, 240, 1200);
+    line(1080, 1200, 3600, 1200);
+    // The right group's frame.
+    line(3720, 1200, 3720, 5280);
+    line(3720, 5280, 6600, 5280);
+    line(6600, 5280, 6600, 1200);
+    line(3720, 1200, 3840, 1200);
+    line(4440, 1200, 6600, 1200);
+    // Around the save button; the right group's top edge closes it.
+    line(5130, 930, 6585, 930);
+    line(5130, 930, 5130, 1200);
+    line(6600, 915, 6600, 1200);
+
+    // The black edge, two pixels thick.
+    const int w = width(), h = height();
+    painter.fillRect(0, 0, w, 2, Qt::black);
+    painter.fillRect(0, h - 2, w, 2, Qt::black);
+    painter.fillRect(0, 0, 2, h, Qt::black);
+    painter.fillRect(w - 2, 0, 2, h, Qt::black);
+}
+
+}  // namespace tarsun

@@ -1,0 +1,128 @@
+#pragma once
+
+// The editor's main window, its hub. It shows every value of the loaded mod: the four
+// friendly-fire percentages with their spinners, the maximum bots and bot skill with
+// their sliders, the bot names and the scoring constants.
+//
+// Data flow: the values live in EditorState; each control's change handler writes its
+// caption and hands the value to the state, and the two lists read their rows from the
+// state. A double-click on a list entry opens FormEdit, the save button opens FormSave;
+// each hides this window and shows it again when it closes, so that one window of the
+// program is visible at a time.
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <memory>
+
+class QLabel;
+class QListView;
+class QSlider;
+
+namespace tarsun {
+
+class ArrowSpinner;
+class Dialogs;
+class EditorState;
+class FormEdit;
+class FormSave;
+class PictureButton;
+class StateListModel;
+enum class Setting;
+
+class FormMain : public QWidget {
+    Q_OBJECT
+public:
+    FormMain(EditorState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    ~FormMain() override;
+
+    // Fills both lists and shows the six values, after LoadModSettings.
+    void showLoadedValues();
+    // Shows the window (restoring it if minimised), centred the first time, in front.
+    void showModeless();
+
+    // The other windows, or nullptr until first used.
+    FormEdit* formEdit() const { return formEdit_.get(); }
+    FormSave* formSave() const { return formSave_.get(); }
+
+public slots:
+    void Form_MouseDown(Qt::MouseButton button, QPoint position);
+    void Form_MouseMove(Qt::MouseButtons buttons, QPoint globalPosition);
+    void PictureExit_MouseDown(Qt::MouseButton button);
+    void PictureExit_MouseUp(Qt::MouseButton button);
+    void PictureMini_MouseDown(Qt::MouseButton button);
+    void PictureMini_MouseUp(Qt::MouseButton button);
+    void PictureSave_Click();
+    void VScrollSFD_Change();
+    void VScrollVFD_Change();
+    void VScrollSSD_Change();
+    void VScrollVSD_Change();
+    void SliderBotSkill_Change();
+    void SliderMaxBots_Change();
+    void ListBotNames_DblClick();
+    void ListScores_DblClick();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    // Alt+F4 or the taskbar: the same question as the exit button.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createPictureButtons();
+    void createLabels();
+    void createSettingControls();
+    void createLists();
+    void orderFocus();
+
+    ArrowSpinner* createSpinner(const char* objectName, QRect geometry);
+    QSlider* createSlider(const char* objectName, QRect geometry, int minimum, int maximum);
+    QListView* createList(const char* objectName, QRect geometry, StateListModel* model);
+    // Writes a setting's caption and passes its value to the state.
+    void settingChanged(Setting setting, QLabel* caption, int value);
+    // Shows the six values as the state holds them now.
+    void showSettings();
+    FormEdit& editor();
+    FormSave& saveWindow();
+    void returnFromEditor(bool accepted);
+    void returnFromSave(bool wrote);
+    void askExit();
+    static int selectedRow(const QListView* list);
+
+    EditorState& state_;
+    Dialogs& dialogs_;
+
+    QPixmap background_;
+    QPixmap pictureExit1_, pictureExit2_;  // pressed, released
+    QPixmap pictureMini1_, pictureMini2_;
+    PictureButton* pictureExit_ = nullptr;
+    PictureButton* pictureMini_ = nullptr;
+    PictureButton* pictureSave_ = nullptr;
+
+    QLabel* labelSFD_ = nullptr;
+    QLabel* labelVFD_ = nullptr;
+    QLabel* labelSSD_ = nullptr;
+    QLabel* labelVSD_ = nullptr;
+    QLabel* labelBotSkill_ = nullptr;
+    QLabel* labelMaxBots_ = nullptr;
+    ArrowSpinner* vScrollSFD_ = nullptr;
+    ArrowSpinner* vScrollVFD_ = nullptr;
+    ArrowSpinner* vScrollSSD_ = nullptr;
+    ArrowSpinner* vScrollVSD_ = nullptr;
+    QSlider* sliderBotSkill_ = nullptr;
+    QSlider* sliderMaxBots_ = nullptr;
+
+    StateListModel* botNamesModel_ = nullptr;
+    StateListModel* scoresModel_ = nullptr;
+    QListView* listBotNames_ = nullptr;
+    QListView* listScores_ = nullptr;
+
+    std::unique_ptr<FormEdit> formEdit_;
+    std::unique_ptr<FormSave> formSave_;
+    bool placed_ = false;
+    bool dragging_ = false;  // the left button went down on the window's own surface
+};
+
+}  // namespace tarsun

@@ -1,0 +1,107 @@
+#include "FormSave.h"
+
+#include "Dialogs.h"
+#include "EditorState.h"
+#include "Look.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QPushButton>
+
+namespace tarsun {
+
+namespace {
+
+QCheckBox* makeCheck(QWidget* parent, const char* objectName, const QString& caption, int top) {
+    auto* check = new QCheckBox(caption, parent);
+    check->setObjectName(QString::fromLatin1(objectName));
+    check->setGeometry(twipsRect(120, top, 2415, 255));
+    check->setFont(labelFont(true));
+    check->setChecked(true);
+    return check;
+}
+
+QString shownPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return QString::fromStdWString(path.native());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
+}
+
+QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect geometry) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setGeometry(geometry);
+    button->setFont(labelFont(false));
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+FormSave::FormSave(EditorState& state, Dialogs& dialogs, QWidget* parent)
+    : SmallWindow(2655, 2295, parent), state_(state), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("FormSave"));
+    QWidget* area = client();
+
+    makeLabel(area, "LabelLSave", QStringLiteral("Save:"), twipsRect(120, 120, 615, 255), CaptionWhite, true);
+    checkFF_ = makeCheck(area, "CheckFF", QStringLiteral("Friendly Fire"), 480);
+    checkScore_ = makeCheck(area, "CheckScore", QStringLiteral("Score List"), 840);
+    // Doubled, the ampersand is shown as one instead of marking a keyboard mnemonic.
+    checkBots_ = makeCheck(area, "CheckBots", QStringLiteral("Max Bots && Bot Skill"), 1200);
+    checkBotNames_ = makeCheck(area, "CheckBotNames", QStringLiteral("Bot Names"), 1560);
+
+    auto* commandSave = makeButton(area, "CommandSave", QStringLiteral("Save"), twipsRect(1440, 1920, 1095, 255));
+    auto* commandCancel =
+        makeButton(area, "CommandCancel", QStringLiteral("Cancel"), twipsRect(120, 1920, 1095, 255));
+    connect(commandSave, &QPushButton::clicked, this, &FormSave::CommandSave_Click);
+    connect(commandCancel, &QPushButton::clicked, this, &FormSave::CommandCancel_Click);
+
+    QWidget::setTabOrder(checkFF_, checkScore_);
+    QWidget::setTabOrder(checkScore_, checkBots_);
+    QWidget::setTabOrder(checkBots_, checkBotNames_);
+    QWidget::setTabOrder(checkBotNames_, commandSave);
+    QWidget::setTabOrder(commandSave, commandCancel);
+}
+
+SaveGroups FormSave::groups() const {
+    return SaveGroups{checkFF_->isChecked(), checkScore_->isChecked(), checkBots_->isChecked(),
+                      checkBotNames_->isChecked()};
+}
+
+void FormSave::CommandSave_Click() {
+    const bool yes = dialogs_.askYesNo(this, QStringLiteral("Save?"));
+    state_.Answer = yes ? AnswerYes : AnswerNo;
+    if (!yes) return;
+
+    const SaveResult result = SaveModSettings(state_, groups(), replace_);
+    if (result.missingFile)
+        dialogs_.showError(this, QStringLiteral("File not found! No data saved."));
+    else if (!result.failures.empty())
+        reportFailures(result);
+    // Whatever the writer did, the main window returns with every edit still in place.
+    hide();
+    emit finished(true);
+}
+
+void FormSave::reportFailures(const SaveResult& result) {
+    QString text = QStringLiteral("These files could not be saved:\n");
+    for (const SaveResult::Failure& failure : result.failures) {
+        text += QStringLiteral("\n%1\n    %2\n    %3\n")
+                    .arg(QString::fromStdString(modFileDisplayName(failure.file)),
+                         shownPath(failure.path),
+                         QString::fromStdString(failure.reason));
+    }
+    text += QStringLiteral("\nThe other ticked groups were saved. Your edits are kept, so you can try again.");
+    dialogs_.showError(this, text);
+}
+
+void FormSave::CommandCancel_Click() {
+    hide();
+    emit finished(false);
+}
+
+void FormSave::closeRequested() { CommandCancel_Click(); }
+
+}  // namespace tarsun
