@@ -6,6 +6,7 @@
 
 #include "EditorState.h"
 #include "FormMain.h"
+#include "Look.h"
 #include "StartUp.h"
 #include "SystemDialogs.h"
 
@@ -13,6 +14,9 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tarsun Editor"));
+    QApplication::setDesktopFileName(QStringLiteral("tarsun-editor"));  // ties windows to the launcher
+    QApplication::setWindowIcon(tarsun::programIcon());
     // Every way out goes through the exit question or the loader's message, which end
     // the program themselves; a window merely hidden between two others must not.
     QApplication::setQuitOnLastWindowClosed(false);
