@@ -1,6 +1,7 @@
 #include "FolderBrowseDialog.h"
 
 #include "General.h"
+#include "Look.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -37,6 +38,8 @@ FolderBrowseDialog::FolderBrowseDialog(const QString& prompt, QWidget* parent) :
     // The field takes the first focus: a focused tree would choose its first root by itself.
     folderText_->setFocus();
     resize(420, 460);
+    if (!parent)
+        centreOnScreen(*this);  // nothing of the program is showing yet to centre it on
 }
 
 void FolderBrowseDialog::createWidgets(const QString& prompt) {

@@ -5,6 +5,7 @@
 #include "ShellFolderBrowse.h"
 #endif
 
+#include <QApplication>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -25,7 +26,9 @@ QString BrowseForGameFolder(QWidget* owner, const QString& prompt) {
     std::string chosen = ShellBrowseForFolder(hwnd, prompt.toLocal8Bit().toStdString());
     return QString::fromLocal8Bit(QByteArray::fromStdString(chosen));
 #else
-    FolderBrowseDialog dialog(prompt, owner);
+    // A dialog over a hidden owner would be placed by the owner's stale geometry.
+    QWidget* parent = owner && owner->isVisible() ? owner : QApplication::activeWindow();
+    FolderBrowseDialog dialog(prompt, parent);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.chosenFolder();

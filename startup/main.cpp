@@ -4,10 +4,9 @@
 // StartUp asks for the game folder and lets the user choose a mod; FormMain then shows and
 // edits the mod's values, and saves them through the settings core.
 
+#include "EditorProgram.h"
 #include "EditorState.h"
-#include "FormMain.h"
 #include "Look.h"
-#include "StartUp.h"
 #include "SystemDialogs.h"
 
 #include <QApplication>
@@ -23,13 +22,8 @@ int main(int argc, char* argv[]) {
 
     tarsun::EditorState state;
     tarsun::SystemDialogs dialogs;
-    tarsun::FormMain formMain(state, dialogs);
-    tarsun::StartUp startUp(state, dialogs, formMain, [&formMain] {
-        formMain.showLoadedValues();
-        formMain.showModeless();
-    });
-
-    startUp.Form_Load();
+    tarsun::EditorProgram program(state, dialogs);
+    program.start();
     if (dialogs.ended())
         return 0;
     return QApplication::exec();

@@ -1,0 +1,32 @@
+#pragma once
+
+// The program's windows, wired as main starts them: the main window is the start-up
+// window, created first and kept hidden, and the start-up hands over to it once a mod
+// is loaded. Tests drive a whole run through this same wiring.
+
+#include "FormMain.h"
+#include "StartUp.h"
+
+namespace tarsun {
+
+class EditorProgram {
+public:
+    EditorProgram(EditorState& state, Dialogs& dialogs)
+        : formMain_(state, dialogs), startUp_(state, dialogs, formMain_, [this] {
+              formMain_.showLoadedValues();
+              formMain_.showModeless();
+          }) {}
+
+    // The main window's load handler: returns with the chooser filled, or once the
+    // program has been ended.
+    void start() { startUp_.Form_Load(); }
+
+    FormMain& formMain() { return formMain_; }
+    StartUp& startUp() { return startUp_; }
+
+private:
+    FormMain formMain_;
+    StartUp startUp_;
+};
+
+}  // namespace tarsun
