@@ -12,8 +12,17 @@ namespace tarsun {
 
 namespace {
 
+// A click anywhere on the box's control ticks it, not only on the mark and the caption.
+class WholeCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    bool hitButton(const QPoint& position) const override { return rect().contains(position); }
+};
+
 QCheckBox* makeCheck(QWidget* parent, const char* objectName, const QString& caption, int top) {
-    auto* check = new QCheckBox(caption, parent);
+    auto* check = new WholeCheckBox(caption, parent);
     check->setObjectName(QString::fromLatin1(objectName));
     check->setGeometry(twipsRect(120, top, 2415, 255));
     check->setFont(labelFont(true));

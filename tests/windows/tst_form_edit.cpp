@@ -1,0 +1,250 @@
+#include "WindowTest.h"
+
+#include "ArrowSpinner.h"
+#include "FormEdit.h"
+
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QToolTip>
+
+using namespace tarsun;
+using namespace tarsun::testing;
+
+namespace {
+
+FormEdit* openBotName(LoadedMod& mod, int row) {
+    doubleClickRow(mod.find<QListView>("ListBotNames"), row);
+    return mod.main->formEdit();
+}
+
+FormEdit* openScore(LoadedMod& mod, int row) {
+    doubleClickRow(mod.find<QListView>("ListScores"), row);
+    return mod.main->formEdit();
+}
+
+void clickArrow(FormEdit* edit, const char* arrow) {
+    QTest::mouseClick(edit->findChild<ArrowSpinner*>("VScrollNum")->findChild<QToolButton*>(arrow), Qt::LeftButton);
+}
+
+void click(FormEdit* edit, const char* button) {
+    QTest::mouseClick(edit->findChild<QPushButton*>(button), Qt::LeftButton);
+}
+
+QString caption(FormEdit* edit, const char* label) { return edit->findChild<QLabel*>(label)->text(); }
+
+}  // namespace
+
+class FormEditTest : public QObject {
+    Q_OBJECT
+private slots:
+    void eachOpeningShowsOnlyItsOwnMode();
+    void scoreArrowsStepAndAcceptStores();
+    void scoreStopsAtTheEndsOfItsSpan();
+    void scoreBeyondTheSpanWidensIt();
+    void cancelDropsTheEdit();
+    void botNameAcceptedAsTyped();
+    void botNameRefusesWhatTheFileCannotHold();
+    void windowSystemCloseActsAsCancel();
+};
+
+void FormEditTest::eachOpeningShowsOnlyItsOwnMode() {
+    LoadedMod mod;
+    QVERIFY(mod.main);
+    FormEdit* edit = openBotName(mod, 2);
+    QVERIFY(edit);
+    QCOMPARE(LoadedMod::visibleWindows(), QStringList{"FormEdit"});
+    QCOMPARE(caption(edit, "LabelLEditing"), QStringLiteral("Editing Bot Name: "));
+    auto* text = edit->findChild<QLineEdit*>("TextBotName");
+    auto* scroll = edit->findChild<ArrowSpinner*>("VScrollNum");
+    QVERIFY(text->isVisible());
+    QCOMPARE(text->text(), QStringLiteral("Kestrel"));
+    for (const char* scoreControl : {"VScrollNum", "LabelLScore", "LabelScore"})
+        QVERIFY(!edit->findChild<QWidget*>(scoreControl)->isVisible());
+    QCOMPARE(mod.state.EditMode, -1);
+    QCOMPARE(mod.state.EditIndex, 2);
+    click(edit, "CommandCancel");
+    QCOMPARE(LoadedMod::visibleWindows(), QStringList{"FormMain"});
+
+    // The score opening clears and hides the text field and fills every score control.
+    QCOMPARE(openScore(mod, 1), edit);  // the same window, kept between openings
+    QCOMPARE(caption(edit, "LabelLEditing"), QStringLiteral("Editing Score: "));
+    QVERIFY(!text->isVisible());
+    QVERIFY(text->text().isEmpty());
+    QCOMPARE(caption(edit, "LabelLScore"), QStringLiteral("SCORE_TEAMKILL"));
+    QCOMPARE(edit->findChild<QLabel*>("LabelLScore")->toolTip(), QStringLiteral("SCORE_TEAMKILL"));
+    QCOMPARE(caption(edit, "LabelScore"), QStringLiteral("-4"));
+    QCOMPARE(scroll->value(), -4);
+    for (const char* scoreControl : {"VScrollNum", "LabelLScore", "LabelScore"})
+        QVERIFY(edit->findChild<QWidget*>(scoreControl)->isVisible());
+    QCOMPARE(mod.state.EditMode, 0);
+    QCOMPARE(mod.state.EditIndex, 1);
+    click(edit, "CommandCancel");
+
+    // Back to a bot name: the score controls go again and the field holds the new name.
+    openBotName(mod, 5);
+    QVERIFY(text->isVisible());
+    QCOMPARE(text->text(), QString::fromStdString(mod.state.BotNames[5].Name));
+    QVERIFY(!scroll->isVisible());
+    QCOMPARE(mod.state.EditMode, -1);
+}
+
+void FormEditTest::scoreArrowsStepAndAcceptStores() {
+    LoadedMod mod;
+    QVERIFY(mod.main);
+    FormEdit* edit = openScore(mod, 0);  // SCORE_KILL = 2
+    QVERIFY(edit);
+    clickArrow(edit, "ArrowUp");
+    QCOMPARE(caption(edit, "LabelScore"), QStringLiteral("1"));
+    clickArrow(edit, "ArrowDown");
+    clickArrow(edit, "ArrowDown");
+    QCOMPARE(caption(edit, "LabelScore"), QStringLiteral("3"));
+
+    click(edit, "CommandAccept");
+    QCOMPARE(LoadedMod::visibleWindows(), QStringList{"FormMain"});
+    QCOMPARE(mod.state.ScoreValues[mod.state.ListScores[0].Index], 3);
+    // The list shows the line as the file will hold it: only the value replaced.
+    QCOMPARE(rowText(mod.find<QListView>("ListScores"), 0), QStringLiteral("SCORE_KILL = 3   # points for a kill"));
+}
+
+void FormEditTest::scoreStopsAtTheEndsOfItsSpan() {
+    LoadedMod mod;
+    QVERIFY(mod.main);
+    FormEdit* edit = openScore(mod, 0);
+    QVERIFY(edit);
+    auto* scroll = edit->findChild<ArrowSpinner*>("VScrollNum");
+    QTest::keyClick(scroll, Qt::Key_Home);
+    clickArrow(edit, "ArrowUp");
+    QCOMPARE(caption(edit, "LabelScore"), QStringLiteral("-200"));
+    QTest::keyClick(scroll, Qt::Key_End);
+    clickArrow(edit, "ArrowDown");
+    QCOMPARE(caption(edit, "LabelScore"), QStringLiteral("200"));
+    clickArrow(edit, "ArrowUp");
+    QCOMPARE(caption(edit, "LabelScore"), QStringLiteral("199"));
+}
+
+void FormEditTest::scoreBeyondTheSpanWidensIt() {
+    LoadedMod mod([](LoadedMod& m) {
+        QByteArray scoring = m.read(ScoringFile);
+        scoring.replace("SCORE_KILL = 2 ", "SCORE_KILL = 500 ");
+        scoring.replace("SCORE_TEAMKILL = -4", "SCORE_TEAMKILL = -5000000000");
+        m.write(ScoringFile, scoring);
+    });
+    QVERIFY(mod.main);
+    FormEdit* edit = openScore(mod, 0);
+    QVERIFY(edit);
+    auto* scroll = edit->findChild<ArrowSpinner*>("VScrollNum");
+    QCOMPARE(scroll->value(), 500);
+    QCOMPARE(caption(edit, "LabelScore"), QStringLiteral("500"));
+    clickArrow(edit, "ArrowDown");  // already at the widened end
+    QCOMPARE(scroll->value(), 500);
+    clickArrow(edit, "ArrowUp");
+    QCOMPARE(caption(edit, "LabelScore"), QStringLiteral("499"));
+    click(edit, "CommandCancel");
+
+    // Beyond int's range too, and the next constant gets the usual span back.
+    openScore(mod, 1);
+    QCOMPARE(caption(edit, "LabelScore"), QStringLiteral("-5000000000"));
+    QCOMPARE(scroll->value(), Q_INT64_C(-5000000000));
+    click(edit, "CommandAccept");
+    QCOMPARE(mod.state.ScoreValues[mod.state.ListScores[1].Index], Q_INT64_C(-5000000000));
+    openScore(mod, 2);
+    QCOMPARE(scroll->minimum(), -200);
+    QCOMPARE(scroll->maximum(), 200);
+}
+
+void FormEditTest::cancelDropsTheEdit() {
+    LoadedMod mod;
+    QVERIFY(mod.main);
+    auto* scores = mod.find<QListView>("ListScores");
+    const QString line = rowText(scores, 0);
+    FormEdit* edit = openScore(mod, 0);
+    QVERIFY(edit);
+    clickArrow(edit, "ArrowDown");
+    click(edit, "CommandCancel");
+    QCOMPARE(mod.state.ScoreValues[mod.state.ListScores[0].Index], 2);
+    QCOMPARE(rowText(scores, 0), line);
+
+    openScore(mod, 0);
+    QCOMPARE(caption(edit, "LabelScore"), QStringLiteral("2"));
+    QCOMPARE(edit->findChild<ArrowSpinner*>("VScrollNum")->value(), 2);
+}
+
+void FormEditTest::botNameAcceptedAsTyped() {
+    LoadedMod mod;
+    QVERIFY(mod.main);
+    auto* bots = mod.find<QListView>("ListBotNames");
+    FormEdit* edit = openBotName(mod, 2);
+    QVERIFY(edit);
+    auto* text = edit->findChild<QLineEdit*>("TextBotName");
+    QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(text, " Talon ");  // taken as it stands, blanks and all
+    click(edit, "CommandAccept");
+    QCOMPARE(mod.state.BotNames[2].Name, std::string(" Talon "));
+    QCOMPARE(rowText(bots, 2), QStringLiteral(" Talon "));
+    QCOMPARE(bots->model()->rowCount(), static_cast<int>(mod.state.BotNames.size()));
+
+    openBotName(mod, 3);
+    QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(text, Qt::Key_Backspace);
+    click(edit, "CommandAccept");
+    QCOMPARE(mod.state.BotNames[3].Name, std::string());
+    QCOMPARE(rowText(bots, 3), QString());
+    QVERIFY(mod.dialogs.shown.empty());
+}
+
+void FormEditTest::botNameRefusesWhatTheFileCannotHold() {
+    LoadedMod mod;
+    QVERIFY(mod.main);
+    FormEdit* edit = openBotName(mod, 0);
+    QVERIFY(edit);
+    auto* text = edit->findChild<QLineEdit*>("TextBotName");
+    text->clear();
+
+    QTest::keyClicks(text, QString(256, QLatin1Char('x')));
+    QCOMPARE(text->text().size(), 256);
+    QTest::keyClick(text, Qt::Key_Y);
+    QCOMPARE(text->text(), QString(256, QLatin1Char('x')));
+    QVERIFY(QToolTip::text().contains(QStringLiteral("256")));
+
+    text->clear();
+    QTest::keyClicks(text, "Zo");
+    // Omega: typed on a Greek keyboard, not in the code page.
+    QTest::sendKeyEvent(QTest::Click, text, Qt::Key_unknown, QStringLiteral("\u03A9"), Qt::NoModifier);
+    QCOMPARE(text->text(), QStringLiteral("Zo"));
+    QCOMPARE(QToolTip::text(), QString::fromStdString(describe(NameProblem::NotEncodable)));
+
+    // A paste goes in whole; one holding a line break or a tab, which would smuggle a
+    // second line into the file, is refused whole.
+    QApplication::clipboard()->setText(QStringLiteral("Ok"));
+    QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(text->text(), QStringLiteral("ZoOk"));
+    for (const QString& pasted : {QStringLiteral("ab\ncd"), QStringLiteral("ab\tcd"), QStringLiteral("ab\rcd")}) {
+        QApplication::clipboard()->setText(pasted);
+        QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(text->text(), QStringLiteral("ZoOk"));
+    }
+    click(edit, "CommandAccept");
+    QCOMPARE(QString::fromStdString(mod.state.BotNames[0].Name), text->text());
+}
+
+void FormEditTest::windowSystemCloseActsAsCancel() {
+    LoadedMod mod;
+    QVERIFY(mod.main);
+    FormEdit* edit = openScore(mod, 0);
+    QVERIFY(edit);
+    clickArrow(edit, "ArrowDown");
+    // Neither button is a default: Enter and Escape press nothing.
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QCOMPARE(LoadedMod::visibleWindows(), QStringList{"FormEdit"});
+
+    edit->close();
+    QCOMPARE(LoadedMod::visibleWindows(), QStringList{"FormMain"});
+    QCOMPARE(mod.state.ScoreValues[mod.state.ListScores[0].Index], 2);
+}
+
+QTEST_MAIN(FormEditTest)
+#include "tst_form_edit.moc"
