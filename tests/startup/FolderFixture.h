@@ -2,10 +2,14 @@
 
 // Real folders for the start-up tests, made in a fresh temporary place per test.
 
+#include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #ifdef __linux__
 #include <linux/capability.h>
@@ -29,11 +33,36 @@ public:
             out.write(bytes);
         return path(relative);
     }
-    bool valid() const { return root_.isValid(); }
+    // A game folder holding a copy of the sample mods, so nothing touches the originals.
+    QString sampleGame() const {
+        const QString source = QStringLiteral(TARSUN_EXAMPLES_DIR "/Kestrelfall");
+        QDirIterator files(source, QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString from = files.next();
+            const QString to = path("game/" + QDir(source).relativeFilePath(from));
+            QDir().mkpath(QFileInfo(to).path());
+            QFile::copy(from, to);
+        }
+        return path("game");
+    }
 
 private:
     QTemporaryDir root_;
 };
+
+inline QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// The program's windows on the screen now, by object name.
+inline QStringList visibleWindows() {
+    QStringList names;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            names << w->objectName();
+    return names;
+}
 
 // While alive, this thread obeys file permissions even when run as root (CI is), so a
 // folder with mode 000 really cannot be listed. active() is false where that cannot be had.

@@ -11,6 +11,7 @@
 
 using namespace tarsun;
 using tarsun::testing::FolderFixture;
+using tarsun::testing::visibleWindows;
 using tarsun::testing::ScriptedDialogs;
 using Shown = ScriptedDialogs::Shown;
 
@@ -18,14 +19,6 @@ namespace {
 
 const QString Exit = "Do you want to exit?";
 const QString Error = "An error has occured!";
-
-QStringList visibleWindows() {
-    QStringList names;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible())
-            names << w->objectName();
-    return names;
-}
 
 // One run of the start-up with a plain stand-in for the main window.
 struct Run : QObject {
@@ -61,19 +54,6 @@ struct Run : QObject {
     }
 };
 
-// A game folder holding the sample mods, copied so that nothing touches the originals.
-QString sampleGame(const FolderFixture& dirs) {
-    const QString source = QStringLiteral(TARSUN_EXAMPLES_DIR "/Kestrelfall");
-    QDirIterator files(source, QDir::Files, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QString from = files.next();
-        const QString to = dirs.path("game/" + QDir(source).relativeFilePath(from));
-        QDir().mkpath(QFileInfo(to).path());
-        QFile::copy(from, to);
-    }
-    return dirs.path("game");
-}
-
 }  // namespace
 
 class TestStartUp : public QObject {
@@ -82,7 +62,7 @@ private slots:
     void cancelThenNoAsksAgainWithTheSamePrompt() {
         FolderFixture dirs;
         Run run;
-        run.dialogs.folders = {"", sampleGame(dirs)};
+        run.dialogs.folders = {"", dirs.sampleGame()};
         run.dialogs.answers = {false};
         run.startUp.Form_Load();
         QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit, GameFolderPrompt}));
@@ -110,27 +90,21 @@ private slots:
     void badFoldersGiveTheErrorAndTheDialogAgain() {
         FolderFixture dirs;
         Run run;
-        std::vector<QStringList> visibleAtError;
-        std::vector<int> entriesAtError;
-        std::vector<std::filesystem::path> modsFolderAtError;
+        // What stood on the screen at each error: windows, entries, whether ModsFolder was set.
+        std::vector<QStringList> atError;
         run.dialogs.onShow = [&](const Shown& s) {
-            if (s.kind != Shown::Error)
-                return;
-            visibleAtError.push_back(visibleWindows());
-            entriesAtError.push_back(run.startUp.chooser().list().count());
-            modsFolderAtError.push_back(run.state.ModsFolder);
+            if (s.kind == Shown::Error)
+                atError.push_back(visibleWindows() << QString::number(run.startUp.chooser().list().count())
+                                                   << QString::number(run.state.ModsFolder.empty()));
         };
-        run.dialogs.folders = {dirs.path("missing"), dirs.folder("noMods"), sampleGame(dirs)};
+        run.dialogs.folders = {dirs.path("missing"), dirs.folder("noMods"), dirs.sampleGame()};
         run.startUp.Form_Load();
 
         QCOMPARE(run.dialogs.texts(),
                  QStringList({GameFolderPrompt, Error, GameFolderPrompt, Error, GameFolderPrompt}));
-        QCOMPARE(run.dialogs.shown[1].kind, Shown::Error);
         // The missing folder: nothing showing yet. No mods folder: the empty chooser.
-        QCOMPARE(visibleAtError[0], QStringList());
-        QCOMPARE(visibleAtError[1], QStringList({"FormSelect"}));
-        QCOMPARE(entriesAtError[1], 0);
-        QVERIFY(modsFolderAtError[1].empty());
+        QCOMPARE(atError[0], QStringList({"0", "1"}));
+        QCOMPARE(atError[1], QStringList({"FormSelect", "0", "1"}));
         // The good folder afterwards fills the list once.
         QCOMPARE(run.listed(), QStringList({"Small Skirmish", "TarsunSample"}));
         QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
@@ -183,7 +157,7 @@ private slots:
     void doubleClickNeedsASelectionAndAYes() {
         FolderFixture dirs;
         Run run;
-        run.dialogs.folders = {sampleGame(dirs)};
+        run.dialogs.folders = {dirs.sampleGame()};
         run.startUp.Form_Load();
         const std::size_t before = run.dialogs.shown.size();
         ModList& list = run.startUp.chooser().list();
@@ -226,7 +200,7 @@ private slots:
     void closingTheChooserAsksToExit() {
         FolderFixture dirs;
         Run run;
-        run.dialogs.folders = {sampleGame(dirs)};
+        run.dialogs.folders = {dirs.sampleGame()};
         run.startUp.Form_Load();
         run.dialogs.answers = {false, true};
         run.startUp.chooser().close();

@@ -15,25 +15,14 @@
 
 using namespace tarsun;
 using tarsun::testing::FolderFixture;
+using tarsun::testing::readAll;
+using tarsun::testing::visibleWindows;
 using tarsun::testing::ScriptedDialogs;
 
 namespace {
 
 const QStringList ModFiles{"AI/BotNames.AI", "Settings/ServerSettings.CON", "AI/AIDefault.AI",
                            "python/game/scoringCommon.py"};
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-QStringList visibleWindows() {
-    QStringList names;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible())
-            names << w->objectName();
-    return names;
-}
 
 // A click on the row, then a double-click, as the user gives them.
 void doubleClickAt(QWidget* viewport, QPoint at) {
@@ -56,16 +45,12 @@ class TestTypicalRun : public QObject {
 private slots:
     void fromTheFolderDialogToTheSavedScoringFile() {
         FolderFixture dirs;
-        const QString mod = dirs.path("game/mods/TarsunSample/");
+        const QString game = dirs.sampleGame();
+        const QString mod = game + "/mods/TarsunSample/";
         const QString sample = QStringLiteral(TARSUN_EXAMPLES_DIR "/Kestrelfall/mods/TarsunSample/");
-        dirs.folder("game/mods/Small Skirmish");
-        for (const QString& file : ModFiles) {
-            QDir().mkpath(QFileInfo(mod + file).path());
-            QVERIFY(QFile::copy(sample + file, mod + file));
-        }
         EditorState state;
         ScriptedDialogs dialogs;
-        dialogs.folders = {dirs.path("game")};
+        dialogs.folders = {game};
         dialogs.answers = {true, true, true};  // Edit TarsunSample?, Save?, Do you want to exit?
         EditorProgram program(state, dialogs);
 
