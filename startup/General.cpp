@@ -1,8 +1,9 @@
 #include "General.h"
 
-#include "FolderBrowseDialog.h"
 #ifdef _WIN32
 #include "ShellFolderBrowse.h"
+#else
+#include "FolderBrowseDialog.h"
 #endif
 
 #include <QApplication>
