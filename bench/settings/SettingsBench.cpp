@@ -1,0 +1,388 @@
+// What a whole load, edit and save of a mod costs, set beside the least any editor must
+// do with the same files: read them whole and replace them with the same
+// temporary-file-and-rename protocol. A summary table after the run gives the ratio of
+// the two for each mod size and whether the targets were met.
+//
+// The mods are generated in a fresh folder below the system's temporary folder (TMPDIR
+// chooses it), so the figures include that file system's fsync.
+
+#include "EditorState.h"
+#include "ModFiles.h"
+#include "ModLoader.h"
+#include "ModWriter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace tarsun;
+
+namespace {
+
+constexpr std::size_t MiB = std::size_t{1} << 20;
+constexpr double MaxRatioAtLargest = 1.5;
+constexpr double MaxGrowth = 12.0;
+
+struct ModSize {
+    std::string label;
+    std::size_t botBytes;     // size of the bot-name file
+    std::size_t serverBytes;  // size of the server-settings file
+};
+
+// ---- Generated mod files -------------------------------------------------------------
+
+std::string padded(std::size_t n, std::size_t width) {
+    std::string digits = std::to_string(n);
+    return std::string(digits.size() < width ? width - digits.size() : 0, '0') + digits;
+}
+
+std::string botNamesText(std::size_t target) {
+    std::string text = "rem Bot names of the benchmark mod\r\n\r\n";
+    for (std::size_t i = 0; text.size() < target; ++i) {
+        if (i > 0 && i % 25 == 0) text += "\r\nrem squad " + std::to_string(i / 25) + "\r\n";
+        text += std::string(BotNamePrefix) + "Name" + padded(i, 4) + "\r\n";
+    }
+    return text;
+}
+
+// Server commands as a big server's file holds them: a long map list, other settings,
+// comments, and commands that merely begin like a friendly-fire one.
+std::string serverSettingsText(std::size_t target) {
+    std::string text = "rem ServerSettings.CON of the benchmark mod\r\n"
+                       "sv.serverName \"Tarsun Bench Server\"\r\n"
+                       "sv.password \"\"\r\n";
+    auto friendlyFire = [&] {
+        text += "\r\nrem friendly fire, in percent\r\n"
+                "sv.soldierFriendlyFire 75\r\n"
+                "sv.vehicleFriendlyFire 50\r\n"
+                "sv.soldierSplashFriendlyFire 60\r\n"
+                "sv.vehicleSplashFriendlyFire 40\r\n\r\n";
+    };
+    bool placed = false;
+    for (std::size_t i = 0; text.size() < target; ++i) {
+        if (!placed && text.size() >= target / 2) {
+            friendlyFire();
+            placed = true;
+        }
+        switch (i % 12) {
+        case 0: text += "rem map rotation block " + std::to_string(i / 12) + "\r\n"; break;
+        case 1: text += "sv.maxPlayers 64\r\n"; break;
+        case 2: text += "sv.spawnTime 15\r\n"; break;
+        case 3: text += "sv.soldierFriendlyFireScale 2\r\n"; break;
+        case 4: text += "sv.friendlyFireWithMines 1\r\n"; break;
+        case 5: text += "sv.ticketRatio 100\r\n"; break;
+        case 6: text += "\r\n"; break;
+        default: text += "mapList.append kestrel_ridge_" + padded(i, 6) + " gpm_cq 64\r\n"; break;
+        }
+    }
+    if (!placed) friendlyFire();
+    return text;
+}
+
+std::string aiDefaultsText() {
+    return "rem AIDefault.AI of the benchmark mod\r\n"
+           "aiSettings.setViewDistance 350\r\n"
+           "aiSettings.setMaxNBots 24\r\n"
+           "aiSettings.setBotSkill 0.35\r\n"
+           "aiSettings.overrideMenuSettings 1\r\n"
+           "\r\n"
+           "rem run the bot names file\r\n"
+           "run BotNames.ai\r\n";
+}
+
+std::string scoringText(const std::array<std::string, ScoreCount>& names) {
+    std::string text = "# scoringCommon.py of the benchmark mod\r\n\r\n"
+                       "import host\r\nimport bf2\r\nfrom qmr import *\r\n\r\n";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i % 12 == 0) text += "\r\n# --- group " + std::to_string(i / 12 + 1) + " ---\r\n";
+        text += names[i] + " = " + std::to_string(i % 7 + 1);
+        text += i % 5 == 0 ? "   # points\r\n" : "\r\n";
+    }
+    text += "\r\ndef scoreFor(kind):\r\n"
+            "    return globals().get(kind, 0)\r\n";
+    return text;
+}
+
+// Written through to the disk, so that the write-back of 40 MB of fresh files does not
+// slow down whichever benchmark happens to run first.
+void writeFile(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream{path};  // replaceFileContents replaces a file; it does not create one
+    std::string error = replaceFileContents(path, bytes);
+    if (!error.empty()) throw std::runtime_error("cannot write " + path.string() + ": " + error);
+}
+
+// Writes a mod into folder and returns the size of its four files together.
+std::uintmax_t makeMod(const fs::path& folder, const ModSize& size) {
+    EditorState names;
+    names.InitScoreNames();
+    writeFile(folder / "AI" / "BotNames.AI", botNamesText(size.botBytes));
+    writeFile(folder / "Settings" / "ServerSettings.CON", serverSettingsText(size.serverBytes));
+    writeFile(folder / "AI" / "AIDefault.AI", aiDefaultsText());
+    writeFile(folder / "python" / "game" / "scoringCommon.py", scoringText(names.ScoreNames));
+    std::uintmax_t total = 0;
+    for (ModFile file : AllModFiles) total += fs::file_size(findModFile(folder, file));
+    return total;
+}
+
+// A new, empty folder of our own below the temporary folder; removed when done.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            fs::path candidate = fs::temp_directory_path() / ("tarsun-bench-" + std::to_string(random()));
+            if (fs::create_directory(candidate)) {
+                path_ = candidate;
+                return;
+            }
+        }
+        throw std::runtime_error("no temporary folder could be created");
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// ---- The two benchmarks --------------------------------------------------------------
+
+// One edit in each group. Each value flips between two choices, so that whatever the
+// previous iteration left in the files, every iteration has all four files to write.
+void editEachGroup(EditorState& state) {
+    std::size_t middle = state.BotNames.size() / 2;
+    state.setBotName(middle, state.BotNames.at(middle).Name == "Kestrel" ? "Harrier" : "Kestrel");
+    state.setSetting(Setting::SoldierFF, state.setting(Setting::SoldierFF) == 40 ? 41 : 40);
+    state.setSetting(Setting::BotSkill, state.setting(Setting::BotSkill) == 35 ? 36 : 35);
+    const ScoreEntry& score = state.ListScores.at(0);
+    state.setScoreValue(0, state.ScoreValues[score.Index] == 2 ? 3 : 2);
+}
+
+void loadEditSave(benchmark::State& st, const fs::path& mod, std::uintmax_t bytes, bool& failed) {
+    int written = 0;
+    FileReplacer countingReplace = [&](const fs::path& path, std::string_view content) {
+        ++written;
+        return replaceFileContents(path, content);
+    };
+    for (auto _ : st) {
+        EditorState state;
+        state.ModFolder = mod;
+        state.InitScoreNames();
+        if (!LoadModSettings(state).loaded()) {
+            failed = true;
+            st.SkipWithError("the mod did not load");
+            break;
+        }
+        editEachGroup(state);
+        written = 0;
+        SaveResult saved = SaveModSettings(state, SaveGroups{true, true, true, true}, countingReplace);
+        if (!saved.done() || written != 4) {
+            failed = true;
+            st.SkipWithError("the save did not write all four files");
+            break;
+        }
+    }
+    st.SetBytesProcessed(static_cast<std::int64_t>(st.iterations() * bytes));
+}
+
+// Read with nothing in the way: size the buffer once and read it in one call.
+std::optional<std::string> readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size < 0) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!in) return std::nullopt;
+    return bytes;
+}
+
+void readReplaceBaseline(benchmark::State& st, const fs::path& mod, std::uintmax_t bytes, bool& failed) {
+    std::vector<fs::path> paths;
+    for (ModFile file : AllModFiles) paths.push_back(findModFile(mod, file));
+    for (auto _ : st) {
+        for (const fs::path& path : paths) {
+            std::optional<std::string> content = readAll(path);
+            if (!content || !replaceFileContents(path, *content).empty()) {
+                failed = true;
+                st.SkipWithError("a file could not be read or replaced");
+                break;
+            }
+        }
+    }
+    st.SetBytesProcessed(static_cast<std::int64_t>(st.iterations() * bytes));
+}
+
+// ---- Summary -------------------------------------------------------------------------
+
+struct Timing {
+    double realMs = 0;
+    double cpuMs = 0;
+};
+
+// The console output as usual, keeping each benchmark's times: the median over the
+// repetitions when there are several, else the one run's.
+class CollectingReporter : public benchmark::ConsoleReporter {
+public:
+    // No colour codes: the output is as often kept in a file as read on a terminal.
+    CollectingReporter() : ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            double toMs = 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            Timing t{run.GetAdjustedRealTime() * toMs, run.GetAdjustedCPUTime() * toMs};
+            const std::string& name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Iteration) single_[name] = t;
+            else if (run.aggregate_name == "median") median_[name] = t;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    std::optional<Timing> timing(const std::string& name) const {
+        if (auto it = median_.find(name); it != median_.end()) return it->second;
+        if (auto it = single_.find(name); it != single_.end()) return it->second;
+        return std::nullopt;
+    }
+
+private:
+    std::map<std::string, Timing> single_;
+    std::map<std::string, Timing> median_;
+};
+
+std::string nameA(const ModSize& s) { return "load_edit_save/" + s.label; }
+std::string nameB(const ModSize& s) { return "read_replace_baseline/" + s.label; }
+
+std::string sizeText(std::uintmax_t bytes) {
+    char buffer[32];
+    if (bytes < MiB) std::snprintf(buffer, sizeof buffer, "%.1f KiB", bytes / 1024.0);
+    else std::snprintf(buffer, sizeof buffer, "%.1f MiB", static_cast<double>(bytes) / MiB);
+    return buffer;
+}
+
+// Prints the table; false when a target was measured and missed or a benchmark failed.
+bool printSummary(const CollectingReporter& reporter, const std::vector<ModSize>& sizes,
+                  const std::vector<std::uintmax_t>& bytes, const std::set<std::string>& failures) {
+    std::printf("\nA: load, one edit in each group, save of all four files.\n"
+                "B: read the same four files whole and replace them the same way.\n"
+                "Median real time per round, and the CPU time within it:\n\n");
+    std::printf("%-8s %10s %10s %10s %6s %10s %10s\n", "mod", "4 files", "A ms", "B ms", "A/B", "A cpu ms",
+                "B cpu ms");
+    bool ok = failures.empty();
+    auto column = [](std::optional<double> value, int width) {
+        if (value) std::printf(" %*.2f", width, *value);
+        else std::printf(" %*s", width, "-");
+    };
+    std::vector<std::optional<Timing>> a(sizes.size());
+    std::optional<double> lastRatio;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        a[i] = reporter.timing(nameA(sizes[i]));
+        std::optional<Timing> b = reporter.timing(nameB(sizes[i]));
+        std::optional<double> ratio;
+        if (a[i] && b) ratio = a[i]->realMs / b->realMs;
+        std::printf("%-8s %10s", sizes[i].label.c_str(), sizeText(bytes[i]).c_str());
+        column(a[i] ? std::optional(a[i]->realMs) : std::nullopt, 10);
+        column(b ? std::optional(b->realMs) : std::nullopt, 10);
+        column(ratio, 6);
+        column(a[i] ? std::optional(a[i]->cpuMs) : std::nullopt, 10);
+        column(b ? std::optional(b->cpuMs) : std::nullopt, 10);
+        std::printf("\n");
+        if (i + 1 == sizes.size()) lastRatio = ratio;
+    }
+    for (const std::string& name : failures) std::printf("FAILED: %s\n", name.c_str());
+
+    const ModSize& largest = sizes.back();
+    const ModSize& smaller = sizes[sizes.size() - 2];
+    if (lastRatio) {
+        bool met = *lastRatio <= MaxRatioAtLargest;
+        ok = ok && met;
+        std::printf("\nA/B at %s: %.2f (target at most %.1f): %s\n", largest.label.c_str(), *lastRatio,
+                    MaxRatioAtLargest, met ? "met" : "MISSED");
+    }
+    if (a.back() && a[a.size() - 2]) {
+        double growth = a.back()->realMs / a[a.size() - 2]->realMs;
+        bool met = growth <= MaxGrowth;
+        ok = ok && met;
+        std::printf("A from %s to %s: %.2fx the time for %.2fx the bytes (target at most %.0fx): %s\n",
+                    smaller.label.c_str(), largest.label.c_str(), growth,
+                    static_cast<double>(bytes.back()) / static_cast<double>(bytes[bytes.size() - 2]), MaxGrowth,
+                    met ? "met" : "MISSED");
+    }
+    return ok;
+}
+
+// Generates the mods below folder, runs the benchmarks and prints the summary; false when
+// a target was missed or a benchmark failed.
+bool run(const fs::path& folder, const std::vector<ModSize>& sizes) {
+    std::vector<std::uintmax_t> bytes;
+    std::map<std::string, bool> failed;  // by benchmark name
+    for (const ModSize& size : sizes) {
+        fs::path mod = folder / "mods" / size.label;
+        bytes.push_back(makeMod(mod, size));
+        std::uintmax_t total = bytes.back();
+        benchmark::RegisterBenchmark(nameA(size).c_str(), loadEditSave, mod, total, std::ref(failed[nameA(size)]))
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(nameB(size).c_str(), readReplaceBaseline, mod, total,
+                                     std::ref(failed[nameB(size)]))
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    std::printf("Mods generated in %s\n", folder.string().c_str());
+
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::set<std::string> failures;
+    for (const auto& [name, f] : failed)
+        if (f) failures.insert(name);
+    return printSummary(reporter, sizes, bytes, failures);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Disk timings wander from one second to the next, so by default each benchmark runs
+    // five times, the runs of all of them shuffled together, and the medians are
+    // compared. Flags given on the command line come later and win.
+    std::vector<std::string> defaults{"--benchmark_repetitions=5", "--benchmark_enable_random_interleaving=true",
+                                      "--benchmark_display_aggregates_only=true"};
+    std::vector<char*> args{argv[0]};
+    for (std::string& flag : defaults) args.push_back(flag.data());
+    args.insert(args.end(), argv + 1, argv + argc);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+
+    // The last two must stay the 1x and 10x pair that the growth target compares.
+    const std::vector<ModSize> sizes{
+        {"typical", 700, 600},
+        {"1MiB", MiB, MiB},
+        {"10MiB", 10 * MiB, 10 * MiB},
+    };
+
+    try {
+        ScratchFolder scratch;
+        return run(scratch.path(), sizes) ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_settings: %s\n", e.what());
+        return 2;
+    }
+}
