@@ -1,5 +1,6 @@
 #include "CodePage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -76,6 +77,9 @@ bool readUtf8(std::string_view s, std::size_t& i, char32_t& c) {
 namespace {
 
 std::string decode1252(std::string_view bytes) {
+    // Names and lines are nearly always plain ASCII, which is already UTF-8.
+    auto isAscii = [](char ch) { return static_cast<unsigned char>(ch) < 0x80; };
+    if (std::all_of(bytes.begin(), bytes.end(), isAscii)) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size());
     for (char ch : bytes) {

@@ -1,6 +1,7 @@
 #include "EditorState.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 namespace tarsun {
@@ -50,8 +51,10 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 // A setting line is its command followed by a blank, a tab or the line's end.
 bool isSettingLine(std::string_view line, std::string_view command) {
-    return line.substr(0, command.size()) == command &&
-           (line.size() == command.size() || isBlank(line[command.size()]));
+    // The character after the command first: it rules out nearly every other line without
+    // comparing text.
+    return line.size() >= command.size() && (line.size() == command.size() || isBlank(line[command.size()])) &&
+           line.substr(0, command.size()) == command;
 }
 
 // Where a constant's value text stands, from the first character after its "=".
@@ -258,11 +261,19 @@ void EditorState::adoptScoring(std::filesystem::path path, std::string_view byte
 void EditorState::adoptBotNames(ModDocument doc) {
     BotNames.clear();
     std::string_view text = doc.Text;
+    // Room for one entry per line, so that a list of 100,000 names is not copied over and
+    // over as it grows (a file ending its lines in CR alone just grows it the usual way).
+    std::size_t lineFeeds = 0;
+    for (const char *p = text.data(), *end = p + text.size(); p != end; ++p, ++lineFeeds) {
+        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (!p) break;
+    }
+    BotNames.reserve(lineFeeds + 1);
     forEachLine(text, [&](LineRef ref, std::size_t) {
         std::string_view line = ref.in(text);
         if (line.substr(0, BotNamePrefix.size()) != BotNamePrefix) return;
         std::string name = codePage_.decode(line.substr(BotNamePrefix.size()));
-        BotNames.push_back(BotNameEntry{ref, name, name});
+        BotNames.emplace_back(ref, name, std::move(name));
     });
     BotFile = std::move(doc);
 }

@@ -43,7 +43,9 @@ std::optional<fs::path> findIgnoringCase(const fs::path& folder, std::string_vie
     std::optional<fs::path> best;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         fs::path candidate = it->path();
-        std::string file = candidate.filename().string();
+        // UTF-8 on every platform: a narrow name could fail to convert on Windows.
+        std::u8string u8 = candidate.filename().u8string();
+        std::string file(u8.begin(), u8.end());
         if (sameIgnoringCase(file, name) && (!best || candidate < *best)) best = candidate;
     }
     return best;
@@ -70,9 +72,20 @@ std::optional<std::string> readWholeFile(const fs::path& path, std::string* reas
         if (reason) *reason = why;
         return std::nullopt;
     };
+    // A device or a pipe in place of a mod file could block or never end.
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return fail("it is not an ordinary file");
     std::ifstream in(path, std::ios::binary);
     if (!in) return fail("it cannot be opened for reading");
     std::string bytes;
+    // Read straight into a string of the file's size; the loop below takes whatever is
+    // left when the size was unknown or the file grew meanwhile.
+    std::uintmax_t expected = fs::file_size(path, ec);
+    if (!ec && expected > 0 && expected < bytes.max_size()) {
+        bytes.resize(static_cast<std::size_t>(expected));
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+    }
     char buffer[1 << 16];
     while (in) {
         in.read(buffer, sizeof buffer);

@@ -46,6 +46,29 @@ std::string settingsFileText(const EditorState& state, ModFile file, const ModDo
     return changed ? applyEdits(doc.Text, edits, appended) : std::string();
 }
 
+// Takes the written bot-name file as read, the same as adoptBotNames would from its bytes
+// but without a second pass over a file that can be large: only the edited lines
+// changed, each still declares its bot, and every later line moved by the same amount.
+// `edits` are in the order of state.BotNames, one per edited entry.
+void adoptEditedBotNames(EditorState& state, const std::vector<Edit>& edits, std::string bytes) {
+    std::size_t added = 0;    // bytes the edits so far added
+    std::size_t removed = 0;  // and removed
+    auto edit = edits.begin();
+    for (BotNameEntry& bot : state.BotNames) {
+        bool edited = edit != edits.end() && edit->span.begin == bot.Line.begin;
+        bot.Line.begin = bot.Line.begin + added - removed;
+        if (!edited) continue;
+        added += edit->text.size();
+        removed += edit->span.length;
+        bot.Line.length = edit->text.size();
+        // What reading the line back gives, should the code page not round-trip the name.
+        bot.Name = state.codePage().decode(std::string_view(edit->text).substr(BotNamePrefix.size()));
+        bot.SavedName = bot.Name;
+        ++edit;
+    }
+    state.BotFile.Text = std::move(bytes);
+}
+
 }  // namespace
 
 SaveResult SaveModSettings(EditorState& state, SaveGroups groups) {
@@ -83,7 +106,7 @@ SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileRepl
             result.failures.push_back({ModFile::BotNames, state.BotFile.Path, problem});
         } else if (!edits.empty()) {
             write(ModFile::BotNames, state.BotFile.Path, applyEdits(state.BotFile.Text, edits),
-                  [&](std::string bytes) { state.adoptBotNames({state.BotFile.Path, std::move(bytes)}); });
+                  [&](std::string bytes) { adoptEditedBotNames(state, edits, std::move(bytes)); });
         }
     }
 

@@ -1,11 +1,35 @@
 #include "TextLines.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 namespace tarsun {
+
+std::size_t findLineEnd(std::string_view text, std::size_t pos) {
+    const std::size_t size = text.size();
+#if defined(__SSE2__) || defined(_M_X64)
+    // Sixteen bytes at a time: lines are short, so a library call per line (or
+    // find_first_of, which tests each byte on its own) made this most of a large load.
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (size - pos >= 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
+        auto hits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf))));
+        if (hits != 0) return pos + static_cast<std::size_t>(std::countr_zero(hits));
+        pos += 16;
+    }
+#endif
+    while (pos < size && text[pos] != '\r' && text[pos] != '\n') ++pos;
+    return pos;
+}
 
 bool endsWithoutLineEnd(std::string_view text) {
     return !text.empty() && text.back() != '\n' && text.back() != '\r';

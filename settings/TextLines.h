@@ -16,6 +16,10 @@ struct LineRef {
     std::string_view in(std::string_view text) const { return text.substr(begin, length); }
 };
 
+// Where the next CR or LF stands at or after pos (pos <= text.size()); the text's size
+// when there is none.
+std::size_t findLineEnd(std::string_view text, std::size_t pos);
+
 // Splits at CR LF, CR and LF. Calls f(LineRef content, std::size_t lineEndLength) per line;
 // a last line without a line end is still a line, an empty text has none.
 template <typename F>
@@ -23,8 +27,8 @@ void forEachLine(std::string_view text, F&& f) {
     std::size_t pos = 0;
     const std::size_t size = text.size();
     while (pos < size) {
-        std::size_t stop = text.find_first_of("\r\n", pos);
-        if (stop == std::string_view::npos) {
+        std::size_t stop = findLineEnd(text, pos);
+        if (stop == size) {
             f(LineRef{pos, size - pos}, std::size_t{0});
             return;
         }

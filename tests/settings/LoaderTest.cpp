@@ -161,3 +161,20 @@ TEST(Loader, LargeAndStrangeFilesLoad) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Loader, ADeviceInPlaceOfAFileLoadsNothing) {
+    TempMod mod;
+    mod.writeAll("", "", "", "");
+    std::filesystem::remove(mod.path(ModFile::ServerSettings));
+    std::filesystem::create_symlink("/dev/zero", mod.path(ModFile::ServerSettings));
+    EditorState state(CodePage::windows1252());
+    state.ModFolder = mod.folder();
+    LoadResult result = LoadModSettings(state);
+    ASSERT_EQ(result.problems.size(), 1u);
+    EXPECT_EQ(result.problems[0].reason, "it is not an ordinary file");
+    EXPECT_TRUE(state.TextFF.Path.empty());
+}
+
+}  // namespace
