@@ -147,7 +147,14 @@ NameProblem EditorState::checkBotName(std::string_view name) const {
 
 NameProblem EditorState::setBotName(std::size_t entry, std::string name) {
     NameProblem problem = checkBotName(name);
-    if (problem == NameProblem::None) BotNames.at(entry).Name = std::move(name);
+    if (problem != NameProblem::None) return problem;
+    BotNameEntry& bot = BotNames.at(entry);
+    bot.Name = std::move(name);
+    if (bot.Name == codePage_.decode(bot.Line.in(BotFile.Text).substr(BotNamePrefix.size()))) {
+        editedBots_.erase(entry);
+    } else {
+        editedBots_.insert(entry);
+    }
     return problem;
 }
 
@@ -169,8 +176,7 @@ std::string EditorState::scoreListText(const ScoreEntry& entry) const {
 bool EditorState::hasUnsavedChanges() const {
     for (std::size_t i = 0; i < SettingCount; ++i)
         if (shown_[i] != saved_[i]) return true;
-    for (const auto& bot : BotNames)
-        if (bot.Name != bot.SavedName) return true;
+    if (!editedBots_.empty()) return true;
     for (const auto& e : ListScores)
         if (ScoreValues[e.Index] != e.SavedValue) return true;
     return false;
@@ -260,6 +266,7 @@ void EditorState::adoptScoring(std::filesystem::path path, std::string_view byte
 
 void EditorState::adoptBotNames(ModDocument doc) {
     BotNames.clear();
+    editedBots_.clear();
     std::string_view text = doc.Text;
     // Room for one entry per line, so that a list of 100,000 names is not copied over and
     // over as it grows (a file ending its lines in CR alone just grows it the usual way).
@@ -273,9 +280,31 @@ void EditorState::adoptBotNames(ModDocument doc) {
         std::string_view line = ref.in(text);
         if (line.substr(0, BotNamePrefix.size()) != BotNamePrefix) return;
         std::string name = codePage_.decode(line.substr(BotNamePrefix.size()));
-        BotNames.emplace_back(ref, name, std::move(name));
+        BotNames.push_back(BotNameEntry{ref, std::move(name)});
     });
     BotFile = std::move(doc);
+}
+
+void EditorState::botNamesWritten(const TextPatch& patch) {
+    for (BotNameEntry& bot : BotNames) bot.Line = patch.moved(bot.Line);
+    editedBots_.clear();
+    patch.applyInPlace(BotFile.Text);
+}
+
+void EditorState::settingsWritten(ModFile file, const TextPatch& patch) {
+    ModDocument& doc = file == ModFile::ServerSettings ? TextFF : TextAI;
+    patch.applyInPlace(doc.Text);
+    if (patch.appends()) {
+        // New lines to find: rare enough to read the file again.
+        adoptSettingsFile(file, ModDocument{doc.Path, std::move(doc.Text)});
+        return;
+    }
+    for (Setting s : AllSettings) {
+        if (settingInfo(s).file != file) continue;
+        for (LineRef& line : SettingLines[index(s)]) line = patch.moved(line);
+        // Each setting that differed was written, so the file now holds what is shown.
+        saved_[index(s)] = shown_[index(s)];
+    }
 }
 
 }  // namespace tarsun

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,9 +57,8 @@ const SettingInfo& settingInfo(Setting setting);
 std::string settingValueText(Setting setting, int value);
 
 struct BotNameEntry {
-    LineRef Line;           // the declaring line in BotFile.Text, without its line end
-    std::string Name;       // the name as shown and edited (UTF-8)
-    std::string SavedName;  // the name the file held when last read or written
+    LineRef Line;      // the declaring line in BotFile.Text, without its line end
+    std::string Name;  // the name as shown and edited (UTF-8); change it through setBotName
 };
 
 struct ScoreEntry {
@@ -127,6 +127,8 @@ public:
     NameProblem checkBotName(std::string_view name) const;
     // Stores an edited name; refuses (and changes nothing) when checkBotName does.
     NameProblem setBotName(std::size_t entry, std::string name);
+    // The entries whose name differs from what the file holds, in file order.
+    const std::set<std::size_t>& editedBotNames() const { return editedBots_; }
 
     // Stores an edited value for ListScores entry `entry`, and its list text.
     void setScoreValue(std::size_t entry, std::int64_t value);
@@ -140,6 +142,10 @@ public:
     void adoptAIDefaults(ModDocument doc);
     void adoptScoring(std::filesystem::path path, std::string_view bytes);
     void adoptBotNames(ModDocument doc);
+    // The same after the writer replaced a file by the patched text: only the patched
+    // lines changed, so the rest is moved rather than read again.
+    void botNamesWritten(const TextPatch& patch);
+    void settingsWritten(ModFile file, const TextPatch& patch);
 
 private:
     static std::size_t index(Setting s) { return static_cast<std::size_t>(s); }
@@ -147,6 +153,7 @@ private:
     std::string scoreListText(const ScoreEntry& entry) const;
 
     CodePage codePage_;
+    std::set<std::size_t> editedBots_;
     std::array<int, SettingCount> shown_{};
     std::array<int, SettingCount> saved_{};
 };

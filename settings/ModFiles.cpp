@@ -81,7 +81,9 @@ std::optional<std::string> readWholeFile(const fs::path& path, std::string* reas
     // Read straight into a string of the file's size; the loop below takes whatever is
     // left when the size was unknown or the file grew meanwhile.
     std::uintmax_t expected = fs::file_size(path, ec);
-    if (!ec && expected > 0 && expected < bytes.max_size()) {
+    if (!ec && expected > 0 && expected < bytes.max_size() / 2) {
+        // Room for edits that lengthen the text, patched in place after a save.
+        bytes.reserve(static_cast<std::size_t>(expected + expected / 64 + 4096));
         bytes.resize(static_cast<std::size_t>(expected));
         in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         bytes.resize(static_cast<std::size_t>(in.gcount()));
@@ -118,7 +120,7 @@ std::string lastErrorText(DWORD error) {
 
 }  // namespace
 
-std::string replaceFileContents(const fs::path& target, std::string_view bytes) {
+std::string replaceFileContents(const fs::path& target, FileContent content) {
     DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "a folder stands where the file should be";
@@ -135,12 +137,14 @@ std::string replaceFileContents(const fs::path& target, std::string_view bytes) 
     if (handle == INVALID_HANDLE_VALUE) return "a temporary file could not be created: " + lastErrorText(GetLastError());
 
     std::string error;
-    std::size_t done = 0;
-    while (error.empty() && done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes.data() + done, chunk, &written, nullptr)) error = lastErrorText(GetLastError());
-        done += written;
+    for (std::string_view bytes : content) {
+        std::size_t done = 0;
+        while (error.empty() && done < bytes.size()) {
+            DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+            DWORD written = 0;
+            if (!WriteFile(handle, bytes.data() + done, chunk, &written, nullptr)) error = lastErrorText(GetLastError());
+            done += written;
+        }
     }
     if (error.empty() && !FlushFileBuffers(handle)) error = lastErrorText(GetLastError());
     CloseHandle(handle);
@@ -176,11 +180,14 @@ bool writeAll(int fd, std::string_view bytes, int& error) {
 
 }  // namespace
 
-std::string replaceFileContents(const fs::path& requested, std::string_view bytes) {
+std::string replaceFileContents(const fs::path& requested, FileContent content) {
     // Replace the file a link points to, not the link.
     std::error_code ec;
-    fs::path target = fs::is_symlink(requested, ec) ? fs::canonical(requested, ec) : requested;
-    if (ec) return "the link to the file cannot be followed";
+    fs::path target = requested;
+    if (fs::is_symlink(requested, ec)) {
+        target = fs::canonical(requested, ec);
+        if (ec) return "the link to the file cannot be followed";
+    }
 
     mode_t mode = 0644;
     struct stat old {};
@@ -202,7 +209,7 @@ std::string replaceFileContents(const fs::path& requested, std::string_view byte
         // Keep the owner where we may (as root); otherwise the file becomes ours, as any editor's would.
         [[maybe_unused]] int ignored = ::fchown(fd, old.st_uid, old.st_gid);
     }
-    ok = ok && writeAll(fd, bytes, error);
+    for (std::string_view bytes : content) ok = ok && writeAll(fd, bytes, error);
     ok = ok && (::fsync(fd) == 0 || (error = errno, false));
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -223,5 +230,9 @@ std::string replaceFileContents(const fs::path& requested, std::string_view byte
 }
 
 #endif
+
+std::string replaceFileText(const fs::path& target, std::string_view bytes) {
+    return replaceFileContents(target, FileContent(&bytes, 1));
+}
 
 }  // namespace tarsun

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,12 +26,17 @@ std::filesystem::path findModFile(const std::filesystem::path& modFolder, ModFil
 // Reads a whole file; nullopt (with a reason) when it cannot be read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path, std::string* reason = nullptr);
 
-// Writes bytes to a temporary file beside the target, flushes it to disk and renames it
-// over the target. Returns an empty string on success, otherwise why it failed; the
-// target is then left as it was.
-std::string replaceFileContents(const std::filesystem::path& target, std::string_view bytes);
+// The new content of a file as consecutive pieces.
+using FileContent = std::span<const std::string_view>;
+
+// Writes the content to a temporary file beside the target, flushes it to disk and
+// renames it over the target. Returns an empty string on success, otherwise why it
+// failed; the target is then left as it was.
+std::string replaceFileContents(const std::filesystem::path& target, FileContent content);
+// The same for content in one piece.
+std::string replaceFileText(const std::filesystem::path& target, std::string_view bytes);
 
 // How the writer replaces a file: replaceFileContents, or a stand-in in tests.
-using FileReplacer = std::function<std::string(const std::filesystem::path&, std::string_view)>;
+using FileReplacer = std::function<std::string(const std::filesystem::path&, FileContent)>;
 
 }  // namespace tarsun

@@ -1,37 +1,13 @@
 #include "ModWriter.h"
 
-#include <algorithm>
 
 namespace tarsun {
 
 namespace {
 
-struct Edit {
-    LineRef span;
-    std::string text;
-};
-
-// The text with each span replaced; spans are sorted and do not overlap.
-std::string applyEdits(std::string_view text, const std::vector<Edit>& edits, std::string_view appended = {}) {
-    std::size_t size = text.size() + appended.size();
-    for (const Edit& e : edits) size += e.text.size();
-    std::string out;
-    out.reserve(size);
-    std::size_t pos = 0;
-    for (const Edit& e : edits) {
-        out.append(text, pos, e.span.begin - pos);
-        out += e.text;
-        pos = e.span.end();
-    }
-    out.append(text, pos, text.size() - pos);
-    if (!appended.empty() && endsWithoutLineEnd(text)) out += "\r\n";
-    out += appended;
-    return out;
-}
-
-// The settings of one file whose shown value differs from what the file holds.
-std::string settingsFileText(const EditorState& state, ModFile file, const ModDocument& doc, bool& changed) {
-    std::vector<Edit> edits;
+// The lines of one settings file whose shown value differs from what the file holds.
+TextPatch settingsPatch(const EditorState& state, ModFile file) {
+    std::vector<TextPatch::Edit> edits;
     std::string appended;
     for (Setting s : AllSettings) {
         const SettingInfo& info = settingInfo(s);
@@ -41,32 +17,7 @@ std::string settingsFileText(const EditorState& state, ModFile file, const ModDo
         if (lines.empty()) appended += line + "\r\n";
         for (const LineRef& ref : lines) edits.push_back({ref, line});
     }
-    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.span.begin < b.span.begin; });
-    changed = !edits.empty() || !appended.empty();
-    return changed ? applyEdits(doc.Text, edits, appended) : std::string();
-}
-
-// Takes the written bot-name file as read, the same as adoptBotNames would from its bytes
-// but without a second pass over a file that can be large: only the edited lines
-// changed, each still declares its bot, and every later line moved by the same amount.
-// `edits` are in the order of state.BotNames, one per edited entry.
-void adoptEditedBotNames(EditorState& state, const std::vector<Edit>& edits, std::string bytes) {
-    std::size_t added = 0;    // bytes the edits so far added
-    std::size_t removed = 0;  // and removed
-    auto edit = edits.begin();
-    for (BotNameEntry& bot : state.BotNames) {
-        bool edited = edit != edits.end() && edit->span.begin == bot.Line.begin;
-        bot.Line.begin = bot.Line.begin + added - removed;
-        if (!edited) continue;
-        added += edit->text.size();
-        removed += edit->span.length;
-        bot.Line.length = edit->text.size();
-        // What reading the line back gives, should the code page not round-trip the name.
-        bot.Name = state.codePage().decode(std::string_view(edit->text).substr(BotNamePrefix.size()));
-        bot.SavedName = bot.Name;
-        ++edit;
-    }
-    state.BotFile.Text = std::move(bytes);
+    return TextPatch(std::move(edits), std::move(appended));
 }
 
 }  // namespace
@@ -82,19 +33,19 @@ SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileRepl
     }
     if (result.missingFile) return result;
 
-    // Writes the new bytes and, once they are on disk, takes them as the file's content.
-    auto write = [&](ModFile file, const std::filesystem::path& path, std::string bytes, auto adopt) {
-        std::string error = replace(path, bytes);
-        if (error.empty()) adopt(std::move(bytes));
+    // Writes the new content and, once it is on disk, lets the state take it as the file's.
+    auto write = [&](ModFile file, const std::filesystem::path& path, const std::vector<std::string_view>& content,
+                     auto adopt) {
+        std::string error = replace(path, content);
+        if (error.empty()) adopt();
         else result.failures.push_back({file, path, error});
     };
 
     if (groups.BotNames) {
-        std::vector<Edit> edits;
+        std::vector<TextPatch::Edit> edits;
         std::string problem;
-        for (std::size_t i = 0; i < state.BotNames.size(); ++i) {
+        for (std::size_t i : state.editedBotNames()) {
             const BotNameEntry& bot = state.BotNames[i];
-            if (bot.Name == bot.SavedName) continue;
             auto encoded = state.codePage().encode(bot.Name);
             if (!encoded || state.checkBotName(bot.Name) != NameProblem::None) {
                 problem = "bot name " + std::to_string(i + 1) + " holds a character the file cannot store";
@@ -102,44 +53,40 @@ SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileRepl
             }
             edits.push_back({bot.Line, std::string(BotNamePrefix) + *encoded});
         }
+        TextPatch patch(std::move(edits));
         if (!problem.empty()) {
             result.failures.push_back({ModFile::BotNames, state.BotFile.Path, problem});
-        } else if (!edits.empty()) {
-            write(ModFile::BotNames, state.BotFile.Path, applyEdits(state.BotFile.Text, edits),
-                  [&](std::string bytes) { adoptEditedBotNames(state, edits, std::move(bytes)); });
+        } else if (!patch.empty()) {
+            write(ModFile::BotNames, state.BotFile.Path, patch.pieces(state.BotFile.Text),
+                  [&] { state.botNamesWritten(patch); });
         }
     }
 
-    bool changed = false;
-    if (groups.FriendlyFire) {
-        std::string bytes = settingsFileText(state, ModFile::ServerSettings, state.TextFF, changed);
-        if (changed) {
-            write(ModFile::ServerSettings, state.TextFF.Path, std::move(bytes),
-                  [&](std::string b) { state.adoptServerSettings({state.TextFF.Path, std::move(b)}); });
-        }
-    }
-
-    if (groups.BotSettings) {
-        std::string bytes = settingsFileText(state, ModFile::AIDefaults, state.TextAI, changed);
-        if (changed) {
-            write(ModFile::AIDefaults, state.TextAI.Path, std::move(bytes),
-                  [&](std::string b) { state.adoptAIDefaults({state.TextAI.Path, std::move(b)}); });
-        }
+    for (ModFile file : {ModFile::ServerSettings, ModFile::AIDefaults}) {
+        bool ticked = file == ModFile::ServerSettings ? groups.FriendlyFire : groups.BotSettings;
+        const ModDocument& doc = file == ModFile::ServerSettings ? state.TextFF : state.TextAI;
+        TextPatch patch = settingsPatch(state, file);
+        if (!ticked || patch.empty()) continue;
+        write(file, doc.Path, patch.pieces(doc.Text), [&] { state.settingsWritten(file, patch); });
     }
 
     if (groups.ScoreList) {
-        std::vector<Edit> edits;
+        std::vector<TextPatch::Edit> edits;
         for (const ScoreEntry& e : state.ListScores) {
             std::int64_t value = state.ScoreValues[e.Index];
             if (value != e.SavedValue) edits.push_back({e.Value, std::to_string(value)});
         }
-        std::sort(edits.begin(), edits.end(),
-                  [](const Edit& a, const Edit& b) { return a.span.begin < b.span.begin; });
-        if (!edits.empty()) {
-            std::string bytes = state.TextScoreA + applyEdits(state.TextScoreB.Text, edits);
+        TextPatch patch(std::move(edits));
+        if (!patch.empty()) {
             std::filesystem::path path = state.TextScoreB.Path;
-            write(ModFile::Scoring, path, std::move(bytes),
-                  [&](std::string b) { state.adoptScoring(path, b); });
+            std::vector<std::string_view> content = patch.pieces(state.TextScoreB.Text);
+            content.insert(content.begin(), state.TextScoreA);
+            // The scoring file is small: taken back whole, its constants are found afresh.
+            write(ModFile::Scoring, path, content, [&] {
+                std::string body = state.TextScoreB.Text;
+                patch.applyInPlace(body);
+                state.adoptScoring(path, state.TextScoreA + body);
+            });
         }
     }
     return result;

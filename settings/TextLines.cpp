@@ -1,7 +1,9 @@
 #include "TextLines.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -29,6 +31,73 @@ std::size_t findLineEnd(std::string_view text, std::size_t pos) {
 #endif
     while (pos < size && text[pos] != '\r' && text[pos] != '\n') ++pos;
     return pos;
+}
+
+TextPatch::TextPatch(std::vector<Edit> edits, std::string appended)
+    : edits_(std::move(edits)), appended_(std::move(appended)) {
+    std::sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) { return a.span.begin < b.span.begin; });
+    std::ptrdiff_t growth = 0;
+    for (const Edit& e : edits_) {
+        growth += static_cast<std::ptrdiff_t>(e.text.size()) - static_cast<std::ptrdiff_t>(e.span.length);
+        growth_.push_back(growth);
+    }
+}
+
+std::vector<std::string_view> TextPatch::pieces(std::string_view text) const {
+    std::vector<std::string_view> out;
+    out.reserve(2 * edits_.size() + 3);
+    std::size_t pos = 0;
+    for (const Edit& e : edits_) {
+        out.push_back(text.substr(pos, e.span.begin - pos));
+        out.push_back(e.text);
+        pos = e.span.end();
+    }
+    out.push_back(text.substr(pos));
+    if (!appended_.empty() && endsWithoutLineEnd(text)) out.push_back("\r\n");
+    if (!appended_.empty()) out.push_back(appended_);
+    return out;
+}
+
+void TextPatch::applyInPlace(std::string& text) const {
+    const bool lineEndFirst = !appended_.empty() && endsWithoutLineEnd(text);
+    const std::size_t oldSize = text.size();
+    const std::size_t patchedSize =
+        static_cast<std::size_t>(static_cast<std::ptrdiff_t>(oldSize) + (growth_.empty() ? 0 : growth_.back()));
+    if (patchedSize > oldSize) text.resize(patchedSize);
+    char* data = text.data();
+
+    // The unedited stretch k runs from the end of edit k-1 to the start of edit k and
+    // moves by what the edits before it added. Moving the stretches that go left in
+    // order, then those that go right from the last, never overwrites one not yet moved.
+    const std::size_t n = edits_.size();
+    auto from = [&](std::size_t k) { return k == 0 ? std::size_t{0} : edits_[k - 1].span.end(); };
+    auto to = [&](std::size_t k) { return k == n ? oldSize : edits_[k].span.begin; };
+    auto shift = [&](std::size_t k) { return k == 0 ? std::ptrdiff_t{0} : growth_[k - 1]; };
+    auto move = [&](std::size_t k) {
+        std::memmove(data + static_cast<std::ptrdiff_t>(from(k)) + shift(k), data + from(k), to(k) - from(k));
+    };
+    for (std::size_t k = 0; k <= n; ++k)
+        if (shift(k) < 0) move(k);
+    for (std::size_t k = n + 1; k-- > 0;)
+        if (shift(k) > 0) move(k);
+    for (std::size_t k = 0; k < n; ++k) {
+        const Edit& e = edits_[k];
+        if (!e.text.empty()) std::memcpy(data + static_cast<std::ptrdiff_t>(e.span.begin) + shift(k), e.text.data(), e.text.size());
+    }
+
+    text.resize(patchedSize);
+    if (lineEndFirst) text += "\r\n";
+    text += appended_;
+}
+
+LineRef TextPatch::moved(LineRef line) const {
+    auto after = std::lower_bound(edits_.begin(), edits_.end(), line.begin,
+                                  [](const Edit& e, std::size_t begin) { return e.span.begin < begin; });
+    auto before = static_cast<std::size_t>(after - edits_.begin());
+    std::ptrdiff_t shift = before == 0 ? 0 : growth_[before - 1];
+    LineRef result{static_cast<std::size_t>(static_cast<std::ptrdiff_t>(line.begin) + shift), line.length};
+    if (after != edits_.end() && after->span.begin == line.begin) result.length = after->text.size();
+    return result;
 }
 
 bool endsWithoutLineEnd(std::string_view text) {

@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarsun {
 
@@ -37,6 +39,36 @@ void forEachLine(std::string_view text, F&& f) {
         pos = stop + endLength;
     }
 }
+
+// Replacements of whole spans of a text, plus lines appended at its end. After it was
+// applied, moved() tells where a line of the old text stands in the new one, so that a
+// large file need not be read again after a save.
+class TextPatch {
+public:
+    struct Edit {
+        LineRef span;
+        std::string text;
+    };
+    // Spans may come in any order but must not overlap. `appended` is whole lines, each
+    // with its line end; a text that ends inside a line gets CR LF before them.
+    explicit TextPatch(std::vector<Edit> edits, std::string appended = {});
+
+    bool empty() const { return edits_.empty() && appended_.empty(); }
+    bool appends() const { return !appended_.empty(); }
+    // The patched text as consecutive pieces of `text` and the replacements, so that a
+    // large file can be written without first being copied whole.
+    std::vector<std::string_view> pieces(std::string_view text) const;
+    // Patches text where it stands: what pieces() gave, without a second buffer.
+    void applyInPlace(std::string& text) const;
+    // Where `line` (not straddling an edit) stands after apply; an edited span gets the
+    // length of its replacement.
+    LineRef moved(LineRef line) const;
+
+private:
+    std::vector<Edit> edits_;
+    std::vector<std::ptrdiff_t> growth_;  // how much edits_[0..i] lengthen the text, together
+    std::string appended_;
+};
 
 // True when the text ends inside a line (non-empty, no final line end).
 bool endsWithoutLineEnd(std::string_view text);

@@ -118,8 +118,7 @@ std::string scoringText(const std::array<std::string, ScoreCount>& names) {
 // slow down whichever benchmark happens to run first.
 void writeFile(const fs::path& path, const std::string& bytes) {
     fs::create_directories(path.parent_path());
-    std::ofstream{path};  // replaceFileContents replaces a file; it does not create one
-    std::string error = replaceFileContents(path, bytes);
+    std::string error = replaceFileText(path, bytes);
     if (!error.empty()) throw std::runtime_error("cannot write " + path.string() + ": " + error);
 }
 
@@ -177,7 +176,7 @@ void editEachGroup(EditorState& state) {
 
 void loadEditSave(benchmark::State& st, const fs::path& mod, std::uintmax_t bytes, bool& failed) {
     int written = 0;
-    FileReplacer countingReplace = [&](const fs::path& path, std::string_view content) {
+    FileReplacer countingReplace = [&](const fs::path& path, FileContent content) {
         ++written;
         return replaceFileContents(path, content);
     };
@@ -220,7 +219,7 @@ void readReplaceBaseline(benchmark::State& st, const fs::path& mod, std::uintmax
     for (auto _ : st) {
         for (const fs::path& path : paths) {
             std::optional<std::string> content = readAll(path);
-            if (!content || !replaceFileContents(path, *content).empty()) {
+            if (!content || !replaceFileText(path, *content).empty()) {
                 failed = true;
                 st.SkipWithError("a file could not be read or replaced");
                 break;

@@ -244,6 +244,30 @@ RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
     RC_ASSERT(names == expectedNames);
     for (Setting s : AllSettings) RC_ASSERT(fresh.setting(s) == values[static_cast<std::size_t>(s)]);
     for (const auto& [index, value] : expectedValues) RC_ASSERT(fresh.ScoreValues[index] == value);
+
+    // What the state kept after the save is what a fresh load finds: the next save starts from it.
+    auto same = [](LineRef a, LineRef b) { return a.begin == b.begin && a.length == b.length; };
+    RC_ASSERT(!state.hasUnsavedChanges());
+    RC_ASSERT(state.BotFile.Text == fresh.BotFile.Text);
+    RC_ASSERT(state.TextFF.Text == fresh.TextFF.Text);
+    RC_ASSERT(state.TextAI.Text == fresh.TextAI.Text);
+    RC_ASSERT(state.TextScoreA + state.TextScoreB.Text == fresh.TextScoreA + fresh.TextScoreB.Text);
+    RC_ASSERT(state.BotNames.size() == fresh.BotNames.size());
+    for (std::size_t i = 0; i < state.BotNames.size(); ++i) {
+        RC_ASSERT(same(state.BotNames[i].Line, fresh.BotNames[i].Line));
+        RC_ASSERT(state.BotNames[i].Name == fresh.BotNames[i].Name);
+    }
+    for (Setting s : AllSettings) {
+        const auto& kept = state.SettingLines[static_cast<std::size_t>(s)];
+        const auto& found = fresh.SettingLines[static_cast<std::size_t>(s)];
+        RC_ASSERT(std::equal(kept.begin(), kept.end(), found.begin(), found.end(), same));
+        RC_ASSERT(state.savedSetting(s) == fresh.savedSetting(s));
+    }
+    RC_ASSERT(state.ListScores.size() == fresh.ListScores.size());
+    for (std::size_t e = 0; e < state.ListScores.size(); ++e) {
+        RC_ASSERT(same(state.ListScores[e].Value, fresh.ListScores[e].Value));
+        RC_ASSERT(state.ListScores[e].Text == fresh.ListScores[e].Text);
+    }
 }
 
 }  // namespace

@@ -142,12 +142,12 @@ TEST(Writer, AFailedReplacementKeepsTheEditForTheNextSave) {
     mod.copyFrom(sampleMod("TarsunSample"));
     EditorState state = mod.load();
     state.setBotName(2, "Retry");
-    auto failing = [](const fs::path&, std::string_view) { return std::string("no space left on the disk"); };
+    auto failing = [](const fs::path&, FileContent) { return std::string("no space left on the disk"); };
     SaveResult result = SaveModSettings(state, {}, failing);
     ASSERT_EQ(result.failures.size(), 1u);
     EXPECT_EQ(result.failures[0].reason, "no space left on the disk");
     EXPECT_EQ(state.BotNames[2].Name, "Retry");
-    EXPECT_NE(state.BotNames[2].SavedName, "Retry");
+    EXPECT_TRUE(state.hasUnsavedChanges());
     ASSERT_TRUE(SaveModSettings(state, {}).done());
     EXPECT_NE(mod.read(ModFile::BotNames).find("aiSettings.addBotName Retry\r\n"), std::string::npos);
 }
@@ -155,8 +155,11 @@ TEST(Writer, AFailedReplacementKeepsTheEditForTheNextSave) {
 TEST(ReplaceFile, RefusesFoldersAndMissingFoldersWithoutLeavingFiles) {
     TempMod mod;
     fs::create_directories(mod.folder() / "dir");
-    EXPECT_EQ(replaceFileContents(mod.folder() / "dir", "x"), "a folder stands where the file should be");
-    EXPECT_FALSE(replaceFileContents(mod.folder() / "nowhere" / "file", "x").empty());
+    EXPECT_EQ(replaceFileText(mod.folder() / "dir", "x"), "a folder stands where the file should be");
+    EXPECT_FALSE(replaceFileText(mod.folder() / "nowhere" / "file", "x").empty());
+    ASSERT_EQ(replaceFileText(mod.folder() / "new.con", "fresh"), "");  // a file that is not there yet
+    EXPECT_EQ(readBytes(mod.folder() / "new.con"), "fresh");
+    fs::remove(mod.folder() / "new.con");
     EXPECT_EQ(filesIn(mod.folder()), 0u);
 }
 
@@ -164,7 +167,7 @@ TEST(ReplaceFile, WritesThroughALinkToItsTarget) {
     TempMod mod;
     writeBytes(mod.folder() / "real.con", "old");
     fs::create_symlink(mod.folder() / "real.con", mod.folder() / "link.con");
-    ASSERT_EQ(replaceFileContents(mod.folder() / "link.con", "new"), "");
+    ASSERT_EQ(replaceFileText(mod.folder() / "link.con", "new"), "");
     EXPECT_TRUE(fs::is_symlink(mod.folder() / "link.con"));
     EXPECT_EQ(readBytes(mod.folder() / "real.con"), "new");
 }

@@ -158,9 +158,9 @@ void FormSaveTest::failedFilesAreReportedInOneMessage() {
     editEveryGroup(mod);
     const auto before = snapshot(mod);
     FormSave* save = openSave(mod);
-    save->setFileReplacer([](const std::filesystem::path& target, std::string_view bytes) -> std::string {
+    save->setFileReplacer([](const std::filesystem::path& target, FileContent content) -> std::string {
         if (target.filename() == "scoringCommon.py") return "no space left on the device";
-        return replaceFileContents(target, bytes);
+        return replaceFileContents(target, content);
     });
     mod.dialogs.answers = {true};
     click(save, "CommandSave");
