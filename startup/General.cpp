@@ -95,20 +95,4 @@ FolderListing ListSubfolders(const fs::path& folder) {
     return listing;
 }
 
-fs::path toPath(const QString& text) {
-#ifdef _WIN32
-    return fs::path(text.toStdWString());
-#else
-    return fs::path(QFile::encodeName(text).toStdString());
-#endif
-}
-
-QString toText(const fs::path& path) {
-#ifdef _WIN32
-    return QString::fromStdWString(path.native());
-#else
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
-#endif
-}
-
 }  // namespace tarsun

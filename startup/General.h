@@ -4,6 +4,8 @@
 // the listing of a folder's subfolders. None of them keeps state between calls, and none
 // throws: a path the file system rejects simply counts as "not there".
 
+#include "Look.h"  // toPath and toText
+
 #include <QString>
 #include <QStringList>
 
@@ -41,11 +43,5 @@ struct FolderListing {
     std::vector<std::filesystem::path> names;
 };
 FolderListing ListSubfolders(const std::filesystem::path& folder);
-
-// Conversions between the texts shown in the windows and file-system paths. A name that
-// is not valid text in the file system's encoding is shown with replacement characters;
-// keep the path itself wherever it must find the folder again.
-std::filesystem::path toPath(const QString& text);
-QString toText(const std::filesystem::path& path);
 
 }  // namespace tarsun

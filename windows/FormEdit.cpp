@@ -21,16 +21,6 @@ constexpr int BotNameLength = 256;
 constexpr qint64 ScoreMinimum = -200;
 constexpr qint64 ScoreMaximum = 200;
 
-QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect geometry) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(objectName));
-    button->setGeometry(geometry);
-    button->setFont(labelFont(false));
-    // Enter and Escape press neither button.
-    button->setAutoDefault(false);
-    return button;
-}
-
 }  // namespace
 
 FormEdit::FormEdit(EditorState& state, Dialogs& dialogs, QWidget* parent)

@@ -195,17 +195,7 @@ void FormMain::showSettings() {
 }
 
 void FormMain::showModeless() {
-    if (!placed_) {
-        centreOnScreen(*this);
-        placed_ = true;
-        listBotNames_->setFocus();
-    }
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    if (showPlaced(*this, placed_)) listBotNames_->setFocus();
 }
 
 // Window drag ---------------------------------------------------------------------------

@@ -30,23 +30,6 @@ QCheckBox* makeCheck(QWidget* parent, const char* objectName, const QString& cap
     return check;
 }
 
-QString shownPath(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return QString::fromStdWString(path.native());
-#else
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
-#endif
-}
-
-QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect geometry) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(objectName));
-    button->setGeometry(geometry);
-    button->setFont(labelFont(false));
-    button->setAutoDefault(false);
-    return button;
-}
-
 }  // namespace
 
 FormSave::FormSave(EditorState& state, Dialogs& dialogs, QWidget* parent)
@@ -99,7 +82,7 @@ void FormSave::reportFailures(const SaveResult& result) {
     for (const SaveResult::Failure& failure : result.failures) {
         text += QStringLiteral("\n%1\n    %2\n    %3\n")
                     .arg(QString::fromStdString(modFileDisplayName(failure.file)),
-                         shownPath(failure.path),
+                         toText(failure.path),
                          QString::fromStdString(failure.reason));
     }
     text += QStringLiteral("\nThe other ticked groups were saved. Your edits are kept, so you can try again.");

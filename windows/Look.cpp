@@ -1,5 +1,8 @@
 #include "Look.h"
 
+#include <QFile>
+#include <QPushButton>
+
 #include <QFontDatabase>
 #include <QIcon>
 #include <QLabel>
@@ -45,6 +48,46 @@ void centreOnScreen(QWidget& window) {
     QRect frame = window.frameGeometry();
     frame.moveCenter(area.center());
     window.move(frame.topLeft());
+}
+
+QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect geometry) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setGeometry(geometry);
+    button->setFont(labelFont(false));
+    button->setAutoDefault(false);
+    return button;
+}
+
+bool showPlaced(QWidget& window, bool& placed) {
+    const bool first = !placed;
+    if (first) {
+        centreOnScreen(window);
+        placed = true;
+    }
+    if (window.isMinimized())
+        window.showNormal();
+    else
+        window.show();
+    window.raise();
+    window.activateWindow();
+    return first;
+}
+
+std::filesystem::path toPath(const QString& text) {
+#ifdef _WIN32
+    return std::filesystem::path(text.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(text).toStdString());
+#endif
+}
+
+QString toText(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return QString::fromStdWString(path.native());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
 }
 
 }  // namespace tarsun

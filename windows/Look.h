@@ -9,8 +9,11 @@
 #include <QString>
 #include <Qt>
 
+#include <filesystem>
+
 class QIcon;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace tarsun {
@@ -35,7 +38,20 @@ QIcon programIcon();
 QLabel* makeLabel(QWidget* parent, const char* objectName, const QString& caption, QRect geometry,
                   QRgb colour, bool bold, Qt::Alignment horizontal = Qt::AlignLeft);
 
+// A push button in the caption face that Enter and Escape do not press.
+QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect geometry);
+
 // Moves a top-level window to the middle of its screen's available area.
 void centreOnScreen(QWidget& window);
+
+// Shows a top-level window, restored and in front, centred the first time (`placed`
+// remembers that). Returns true on that first showing.
+bool showPlaced(QWidget& window, bool& placed);
+
+// Paths to and from the texts shown in the windows. A name that is not valid text in the
+// file system's encoding is shown with replacement characters; keep the path itself
+// wherever it must find the file or folder again.
+std::filesystem::path toPath(const QString& text);
+QString toText(const std::filesystem::path& path);
 
 }  // namespace tarsun

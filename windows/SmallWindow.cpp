@@ -45,18 +45,7 @@ SmallWindow::SmallWindow(int clientWidthTwips, int clientHeightTwips, QWidget* p
     setPalette(palette);
 }
 
-void SmallWindow::showModeless() {
-    if (!placed_) {
-        centreOnScreen(*this);
-        placed_ = true;
-    }
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
-}
+void SmallWindow::showModeless() { showPlaced(*this, placed_); }
 
 void SmallWindow::closeEvent(QCloseEvent* event) {
     // Never closed by the window system itself: leaving the program without a visible
