@@ -43,11 +43,12 @@ test)
     cmake --build build/test -j"$jobs"
     export QT_QPA_PLATFORM=offscreen
     ctest --test-dir build/test --output-on-failure -j"$jobs"
-    # The core must keep compiling for Windows, with the Windows file and code-page calls.
+    # The core must keep compiling for Windows, with the Windows file and code-page calls,
+    # and so must the shell's folder dialog.
     cmake -S . -B build/mingw -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARSUN_CORE_ONLY=ON \
         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
     cmake --build build/mingw -j"$jobs"
-    echo "Windows cross-compile of the settings core: OK"
+    echo "Windows cross-compile of the settings core and the shell folder dialog: OK"
     ;;
 *)
     echo "usage: $0 run|test" >&2
