@@ -37,8 +37,9 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
-// The entry of folder named like `name` in any letter case; the first by name if several.
-std::optional<fs::path> findIgnoringCase(const fs::path& folder, std::string_view name) {
+}  // namespace
+
+std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name) {
     std::error_code ec;
     std::optional<fs::path> best;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -51,8 +52,6 @@ std::optional<fs::path> findIgnoringCase(const fs::path& folder, std::string_vie
     return best;
 }
 
-}  // namespace
-
 fs::path findModFile(const fs::path& modFolder, ModFile file) {
     fs::path path = modFolder;
     for (std::string_view part : modFileComponents(file)) {
@@ -62,7 +61,7 @@ fs::path findModFile(const fs::path& modFolder, ModFile file) {
             path = exact;
             continue;
         }
-        path = findIgnoringCase(path, part).value_or(exact);
+        path = findEntryIgnoringCase(path, part).value_or(exact);
     }
     return path;
 }

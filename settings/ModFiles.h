@@ -18,6 +18,10 @@ namespace tarsun {
 // the query gives false.
 bool FileExists(const std::filesystem::path& path);
 
+// The entry of folder named `name` in any letter case (the first by name if several);
+// nullopt when there is none or the folder cannot be listed.
+std::optional<std::filesystem::path> findEntryIgnoringCase(const std::filesystem::path& folder, std::string_view name);
+
 // The mod file's path below modFolder. On a case-sensitive file system each component is
 // matched without regard to letter case when the exact name is missing, as the game's
 // own platform does. Returns the exactly spelled path when nothing matches.

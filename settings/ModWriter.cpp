@@ -46,12 +46,12 @@ SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileRepl
         std::string problem;
         for (std::size_t i : state.editedBotNames()) {
             const BotNameEntry& bot = state.BotNames[i];
-            auto encoded = state.codePage().encode(bot.Name);
-            if (!encoded || state.checkBotName(bot.Name) != NameProblem::None) {
+            // setBotName checked it already; a name put into the state some other way is not trusted.
+            if (state.checkBotName(bot.Name) != NameProblem::None) {
                 problem = "bot name " + std::to_string(i + 1) + " holds a character the file cannot store";
                 break;
             }
-            edits.push_back({bot.Line, std::string(BotNamePrefix) + *encoded});
+            edits.push_back({bot.Line, std::string(BotNamePrefix) + *state.codePage().encode(bot.Name)});
         }
         TextPatch patch(std::move(edits));
         if (!problem.empty()) {

@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "EditorState.h"
 #include "General.h"
+#include "ModFiles.h"
 #include "ModLoader.h"
 
 #include <QDir>
@@ -35,11 +36,8 @@ std::optional<fs::path> StartUp::findModsFolder(const QString& gameFolder) {
     if (FolderExists(toPath(exact)))
         return toPath(exact);
     // A case-sensitive file system: the game's own platform would find Mods or MODS.
-    const FolderListing game = ListSubfolders(toPath(gameFolder));
-    for (const fs::path& name : game.names) {
-        if (toText(name).compare(QStringLiteral("mods"), Qt::CaseInsensitive) == 0)
-            return toPath(gameFolder + separator + toText(name) + separator);
-    }
+    if (const auto found = findEntryIgnoringCase(toPath(gameFolder), "mods"); found && FolderExists(*found))
+        return toPath(gameFolder + separator + toText(found->filename()) + separator);
     return std::nullopt;
 }
 
