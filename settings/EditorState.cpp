@@ -1,7 +1,8 @@
 #include "EditorState.h"
 
+#include "PythonText.h"
+
 #include <algorithm>
-#include <cstring>
 #include <unordered_map>
 
 namespace tarsun {
@@ -57,15 +58,25 @@ bool isSettingLine(std::string_view line, std::string_view command) {
            line.substr(0, command.size()) == command;
 }
 
-// Where a constant's value text stands, from the first character after its "=".
-LineRef valueSpan(std::string_view afterEquals, std::size_t offset, const ParsedNumber& number) {
-    if (number.found) return {offset + number.start, number.end - number.start};
-    // No number: the value is whatever stands before a comment, blanks trimmed.
-    std::size_t begin = 0;
-    while (begin < afterEquals.size() && isBlank(afterEquals[begin])) ++begin;
-    std::size_t end = std::min(afterEquals.find('#', begin), afterEquals.size());
-    while (end > begin && isBlank(afterEquals[end - 1])) --end;
-    return {offset + begin, end - begin};
+// A statement that runs over several lines shows as one list line.
+std::string oneLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+    }
+    return out;
+}
+
+// A setting's value is the first word after its command; what follows it stays.
+LineRef settingValue(std::string_view text, LineRef ref, std::string_view command) {
+    std::string_view line = ref.in(text);
+    std::size_t begin = command.size();
+    while (begin < line.size() && isBlank(line[begin])) ++begin;
+    std::size_t end = begin;
+    while (end < line.size() && !isBlank(line[end])) ++end;
+    return {ref.begin + begin, end - begin};
 }
 
 bool isControl(char32_t c) {
@@ -145,15 +156,19 @@ NameProblem EditorState::checkBotName(std::string_view name) const {
     return NameProblem::None;
 }
 
+std::string EditorState::botName(std::size_t entry) const {
+    if (auto it = editedBots_.find(entry); it != editedBots_.end()) return it->second;
+    return codePage_.decode(botLines_.at(entry).in(BotFile.Text).substr(BotNamePrefix.size()));
+}
+
 NameProblem EditorState::setBotName(std::size_t entry, std::string name) {
     NameProblem problem = checkBotName(name);
     if (problem != NameProblem::None) return problem;
-    BotNameEntry& bot = BotNames.at(entry);
-    bot.Name = std::move(name);
-    if (bot.Name == codePage_.decode(bot.Line.in(BotFile.Text).substr(BotNamePrefix.size()))) {
+    const LineRef line = botLines_.at(entry);
+    if (name == codePage_.decode(line.in(BotFile.Text).substr(BotNamePrefix.size()))) {
         editedBots_.erase(entry);
     } else {
-        editedBots_.insert(entry);
+        editedBots_[entry] = std::move(name);
     }
     return problem;
 }
@@ -161,34 +176,23 @@ NameProblem EditorState::setBotName(std::size_t entry, std::string name) {
 void EditorState::setScoreValue(std::size_t entry, std::int64_t value) {
     ScoreEntry& e = ListScores.at(entry);
     ScoreValues[e.Index] = value;
+    // A value the file holds as an expression is written even when its leading number is
+    // chosen again: the user asked for that number, not for what the expression gives.
+    e.Edited = value != e.SavedValue || !e.Literal;
     e.Text = scoreListText(e);
 }
 
 std::string EditorState::scoreListText(const ScoreEntry& entry) const {
     std::string line(entry.Line.in(TextScoreB.Text));
-    std::int64_t value = ScoreValues[entry.Index];
-    if (value != entry.SavedValue) {
-        line.replace(entry.Value.begin - entry.Line.begin, entry.Value.length, std::to_string(value));
+    if (entry.Edited) {
+        line.replace(entry.Value.begin - entry.Line.begin, entry.Value.length,
+                     std::to_string(ScoreValues[entry.Index]));
     }
-    return codePage_.decode(line);
-}
-
-bool EditorState::hasUnsavedChanges() const {
-    for (std::size_t i = 0; i < SettingCount; ++i)
-        if (shown_[i] != saved_[i]) return true;
-    if (!editedBots_.empty()) return true;
-    for (const auto& e : ListScores)
-        if (ScoreValues[e.Index] != e.SavedValue) return true;
-    return false;
+    return codePage_.decode(oneLine(line));
 }
 
 void EditorState::adoptSettingsFile(ModFile file, ModDocument doc) {
     std::string_view text = doc.Text;
-    struct Found {
-        bool any = false;
-        ParsedNumber last;
-    };
-    std::array<Found, SettingCount> found{};
     for (Setting s : AllSettings) {
         if (settingInfo(s).file == file) SettingLines[index(s)].clear();
     }
@@ -197,19 +201,39 @@ void EditorState::adoptSettingsFile(ModFile file, ModDocument doc) {
         for (Setting s : AllSettings) {
             const SettingInfo& info = settingInfo(s);
             if (info.file != file || !isSettingLine(line, info.command)) continue;
-            SettingLines[index(s)].push_back(ref);
-            found[index(s)] = {true, parseNumber(line.substr(info.command.size()), info.percentOfOne ? 2 : 0)};
+            SettingLines[index(s)].push_back({ref, settingValue(text, ref, info.command)});
             break;
         }
     });
     for (Setting s : AllSettings) {
         const SettingInfo& info = settingInfo(s);
         if (info.file != file) continue;
-        const Found& f = found[index(s)];
+        const auto& lines = SettingLines[index(s)];
         int value = info.fallback;
-        if (f.any && f.last.found) {
-            std::int64_t rounded = roundToInteger(f.last.value);
-            value = static_cast<int>(std::clamp<std::int64_t>(rounded, info.minimum, info.maximum));
+        std::string& note = notes_[index(s)];
+        note.clear();
+        if (lines.empty()) {
+            note = "The file has no line for this setting; " + std::to_string(value) +
+                   " is shown, and a line is added only if you change it.";
+        } else {
+            // The game runs every line; the last one's value is the one that holds.
+            std::string_view token = lines.back().Value.in(text);
+            std::string shownText = "\"" + codePage_.decode(token) + "\"";
+            ParsedNumber number = parseNumber(token, info.percentOfOne ? 2 : 0);
+            if (token.empty() || !number.found || number.start != 0 || number.end != token.size()) {
+                note = (token.empty() ? std::string("The file gives no value here")
+                                      : "The file holds " + shownText + ", which is not a number") +
+                       "; " + std::to_string(value) + " is shown.";
+            } else {
+                std::int64_t rounded = roundToInteger(number.value);
+                value = static_cast<int>(std::clamp<std::int64_t>(rounded, info.minimum, info.maximum));
+                if (value != rounded) {
+                    note = "The file holds " + shownText + "; the nearest value shown here is " +
+                           std::to_string(value) + ".";
+                } else if (static_cast<double>(rounded) != number.value) {
+                    note = "The file holds " + shownText + ", shown rounded to " + std::to_string(value) + ".";
+                }
+            }
         }
         shown_[index(s)] = saved_[index(s)] = value;
     }
@@ -220,7 +244,8 @@ void EditorState::adoptServerSettings(ModDocument doc) { adoptSettingsFile(ModFi
 
 void EditorState::adoptAIDefaults(ModDocument doc) { adoptSettingsFile(ModFile::AIDefaults, std::move(doc)); }
 
-void EditorState::adoptScoring(std::filesystem::path path, std::string_view bytes) {
+void EditorState::adoptScoring(ModDocument doc) {
+    std::string_view bytes = doc.Text;
     // The header runs up to and including the first "from qmr i" line; without one the
     // whole file is header.
     std::size_t headerEnd = bytes.size();
@@ -231,78 +256,85 @@ void EditorState::adoptScoring(std::filesystem::path path, std::string_view byte
             headerEnd = ref.end() + lineEnd;
         }
     });
-    TextScoreA.assign(bytes.substr(0, headerEnd));
-    TextScoreB = ModDocument{std::move(path), std::string(bytes.substr(headerEnd))};
 
-    std::array<bool, ScoreCount> seen{};
+    // Python runs the module top to bottom, so a constant assigned twice has the value of
+    // its last assignment.
+    std::array<std::optional<PythonAssignment>, ScoreCount> last;
+    for (const PythonAssignment& a : findPythonAssignments(bytes, headerEnd)) {
+        std::size_t table = scoreIndexOf(a.name);
+        if (table < ScoreCount) last[table] = a;
+    }
     std::vector<ScoreEntry> entries;
-    std::string_view body = TextScoreB.Text;
-    forEachLine(body, [&](LineRef ref, std::size_t) {
-        std::string_view line = ref.in(body);
-        std::size_t nameEnd = std::min(line.find_first_of(" \t="), line.size());
-        std::size_t table = scoreIndexOf(line.substr(0, nameEnd));
-        if (table == ScoreCount || seen[table]) return;
-        std::size_t eq = nameEnd;
-        while (eq < line.size() && isBlank(line[eq])) ++eq;
-        if (eq >= line.size() || line[eq] != '=') return;
-        std::string_view afterEquals = line.substr(eq + 1);
-        ParsedNumber number = parseNumber(afterEquals);
+    for (std::size_t table = 0; table < ScoreCount; ++table) {
+        if (!last[table]) continue;
+        const PythonAssignment& a = *last[table];
         ScoreEntry entry;
         entry.Index = table;
-        entry.Line = ref;
-        entry.Value = valueSpan(afterEquals, ref.begin + eq + 1, number);
-        entry.SavedValue = number.found ? roundToInteger(number.value) : 0;
-        seen[table] = true;
+        entry.Line = {a.statementBegin - headerEnd, a.statementEnd - a.statementBegin};
+        entry.Value = {a.valueBegin - headerEnd, a.valueEnd - a.valueBegin};
+        std::string_view valueText = bytes.substr(a.valueBegin, a.valueEnd - a.valueBegin);
+        if (auto number = readPythonNumber(valueText)) {
+            entry.Literal = true;
+            entry.SavedValue = number->rounded();
+        } else {
+            // Not one literal (2 * 3, a name): its leading number, and the list shows the text.
+            ParsedNumber leading = parseNumber(valueText);
+            entry.SavedValue = leading.found ? roundToInteger(leading.value) : 0;
+        }
+        ScoreValues[table] = entry.SavedValue;
+        entry.Text = codePage_.decode(oneLine(bytes.substr(a.statementBegin, a.statementEnd - a.statementBegin)));
         entries.push_back(std::move(entry));
-    });
-    std::sort(entries.begin(), entries.end(),
-              [](const ScoreEntry& a, const ScoreEntry& b) { return a.Index < b.Index; });
-    for (ScoreEntry& e : entries) {
-        ScoreValues[e.Index] = e.SavedValue;
-        e.Text = codePage_.decode(e.Line.in(body));
     }
     ListScores = std::move(entries);
+    TextScoreA.assign(bytes.substr(0, headerEnd));
+    doc.Text.erase(0, headerEnd);
+    TextScoreB = std::move(doc);
 }
 
 void EditorState::adoptBotNames(ModDocument doc) {
-    BotNames.clear();
+    botLines_.clear();
     editedBots_.clear();
     std::string_view text = doc.Text;
-    // Room for one entry per line, so that a list of 100,000 names is not copied over and
-    // over as it grows (a file ending its lines in CR alone just grows it the usual way).
-    std::size_t lineFeeds = 0;
-    for (const char *p = text.data(), *end = p + text.size(); p != end; ++p, ++lineFeeds) {
-        p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-        if (!p) break;
-    }
-    BotNames.reserve(lineFeeds + 1);
     forEachLine(text, [&](LineRef ref, std::size_t) {
-        std::string_view line = ref.in(text);
-        if (line.substr(0, BotNamePrefix.size()) != BotNamePrefix) return;
-        std::string name = codePage_.decode(line.substr(BotNamePrefix.size()));
-        BotNames.push_back(BotNameEntry{ref, std::move(name)});
+        if (ref.in(text).substr(0, BotNamePrefix.size()) == BotNamePrefix) botLines_.push_back(ref);
     });
+    botLines_.shrink_to_fit();
     BotFile = std::move(doc);
 }
 
-void EditorState::botNamesWritten(const TextPatch& patch) {
-    for (BotNameEntry& bot : BotNames) bot.Line = patch.moved(bot.Line);
-    editedBots_.clear();
-    patch.applyInPlace(BotFile.Text);
+void EditorState::adopt(ModFile file, ModDocument doc) {
+    switch (file) {
+    case ModFile::BotNames: adoptBotNames(std::move(doc)); break;
+    case ModFile::ServerSettings: adoptServerSettings(std::move(doc)); break;
+    case ModFile::AIDefaults: adoptAIDefaults(std::move(doc)); break;
+    case ModFile::Scoring: adoptScoring(std::move(doc)); break;
+    }
 }
 
-void EditorState::settingsWritten(ModFile file, const TextPatch& patch) {
+void EditorState::botNamesWritten(const TextPatch& patch, const FileStamp& stamp) {
+    for (LineRef& line : botLines_) line = patch.moved(line);
+    editedBots_.clear();
+    patch.applyInPlace(BotFile.Text);
+    BotFile.Stamp = stamp;
+}
+
+void EditorState::settingsWritten(ModFile file, const TextPatch& patch, const FileStamp& stamp) {
     ModDocument& doc = file == ModFile::ServerSettings ? TextFF : TextAI;
     patch.applyInPlace(doc.Text);
+    doc.Stamp = stamp;
     if (patch.appends()) {
         // New lines to find: rare enough to read the file again.
-        adoptSettingsFile(file, ModDocument{doc.Path, std::move(doc.Text)});
+        adoptSettingsFile(file, ModDocument{doc.Path, std::move(doc.Text), stamp});
         return;
     }
     for (Setting s : AllSettings) {
         if (settingInfo(s).file != file) continue;
-        for (LineRef& line : SettingLines[index(s)]) line = patch.moved(line);
+        for (SettingLine& line : SettingLines[index(s)]) {
+            line.Line = patch.moved(line.Line);
+            line.Value = settingValue(doc.Text, line.Line, settingInfo(s).command);
+        }
         // Each setting that differed was written, so the file now holds what is shown.
+        if (saved_[index(s)] != shown_[index(s)]) notes_[index(s)].clear();
         saved_[index(s)] = shown_[index(s)];
     }
 }

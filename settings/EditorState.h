@@ -10,12 +10,14 @@
 // adopts what it wrote as the new baseline.
 
 #include "CodePage.h"
+#include "FileStamp.h"
 #include "TextLines.h"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <set>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,23 +58,28 @@ const SettingInfo& settingInfo(Setting setting);
 // How a setting's shown value is written into its file ("50" for bot skill gives "0.5").
 std::string settingValueText(Setting setting, int value);
 
-struct BotNameEntry {
-    LineRef Line;      // the declaring line in BotFile.Text, without its line end
-    std::string Name;  // the name as shown and edited (UTF-8); change it through setBotName
-};
-
 struct ScoreEntry {
     std::size_t Index = 0;         // which of the 68 constants this entry stands for
-    LineRef Line;                  // in TextScoreB, without the line end
-    LineRef Value;                 // the value's text within that line
-    std::int64_t SavedValue = 0;   // the value the file held when last read or written
+    LineRef Line;                  // its statement in TextScoreB, the last line end excluded
+    LineRef Value;                 // the value's whole text, up to a comment, ';' or the line end
+    std::int64_t SavedValue = 0;   // the value shown for what the file held when last read or written
+    bool Literal = false;          // the file's value is one number literal, read as Python reads it
+    bool Edited = false;           // the user set a value, to be written on the next save
     std::string Text;              // the list entry: the line as the file holds it or will hold it
+};
+
+// One line of a setting in its file, and where its value stands in the document. An
+// empty value marks where one goes on a line that has none.
+struct SettingLine {
+    LineRef Line;
+    LineRef Value;
 };
 
 // A mod file as last read or written, bytes untouched.
 struct ModDocument {
     std::filesystem::path Path;  // the file that was found (letter case as on disk)
     std::string Text;
+    FileStamp Stamp;
 };
 
 enum class NameProblem { None, ControlCharacter, NotEncodable, InvalidText };
@@ -89,8 +96,6 @@ public:
     std::filesystem::path ModsFolder;
     std::filesystem::path ModFolder;
 
-    // Bot names, one entry per declaring line, in file order.
-    std::vector<BotNameEntry> BotNames;
     ModDocument BotFile;
 
     std::array<std::string, ScoreCount> ScoreNames;
@@ -104,7 +109,7 @@ public:
     ModDocument TextScoreB;   // the rest of the scoring file (Path is the scoring file's)
 
     // Where each setting's lines stand, in TextFF or TextAI.
-    std::array<std::vector<LineRef>, SettingCount> SettingLines;
+    std::array<std::vector<SettingLine>, SettingCount> SettingLines;
 
     // The window-side bookkeeping the windows share.
     int EditIndex = 0;
@@ -122,30 +127,38 @@ public:
     int setSetting(Setting s, int value);
     // The value the file held (or was given) when last read or written.
     int savedSetting(Setting s) const { return saved_[index(s)]; }
+    // What the file really holds when the control cannot show it as it stands (out of
+    // range, not a number, a fraction, no line at all); "" when it shows it exactly.
+    const std::string& settingNote(Setting s) const { return notes_[index(s)]; }
 
+    // Bot names, one per declaring line of BotFile, in file order. A name is decoded from
+    // the file when asked for, unless the user edited it.
+    std::size_t botCount() const { return botLines_.size(); }
+    std::string botName(std::size_t entry) const;
+    LineRef botLine(std::size_t entry) const { return botLines_.at(entry); }
     // Checks a bot name as the user typed it (UTF-8) before it is accepted.
     NameProblem checkBotName(std::string_view name) const;
     // Stores an edited name; refuses (and changes nothing) when checkBotName does.
     NameProblem setBotName(std::size_t entry, std::string name);
-    // The entries whose name differs from what the file holds, in file order.
-    const std::set<std::size_t>& editedBotNames() const { return editedBots_; }
+    // The names that differ from what the file holds, by entry, in file order.
+    const std::map<std::size_t, std::string>& editedBotNames() const { return editedBots_; }
 
     // Stores an edited value for ListScores entry `entry`, and its list text.
     void setScoreValue(std::size_t entry, std::int64_t value);
-
-    // True when some value differs from what its file holds.
-    bool hasUnsavedChanges() const;
 
     // Used by the loader and the writer: take the given bytes as what the file holds
     // now, and find the values in them again.
     void adoptServerSettings(ModDocument doc);
     void adoptAIDefaults(ModDocument doc);
-    void adoptScoring(std::filesystem::path path, std::string_view bytes);
+    void adoptScoring(ModDocument doc);
     void adoptBotNames(ModDocument doc);
+    void adopt(ModFile file, ModDocument doc);
+    // The whole scoring file as last read or written.
+    std::string scoringText() const { return TextScoreA + TextScoreB.Text; }
     // The same after the writer replaced a file by the patched text: only the patched
     // lines changed, so the rest is moved rather than read again.
-    void botNamesWritten(const TextPatch& patch);
-    void settingsWritten(ModFile file, const TextPatch& patch);
+    void botNamesWritten(const TextPatch& patch, const FileStamp& stamp);
+    void settingsWritten(ModFile file, const TextPatch& patch, const FileStamp& stamp);
 
 private:
     static std::size_t index(Setting s) { return static_cast<std::size_t>(s); }
@@ -153,9 +166,11 @@ private:
     std::string scoreListText(const ScoreEntry& entry) const;
 
     CodePage codePage_;
-    std::set<std::size_t> editedBots_;
+    std::vector<LineRef> botLines_;
+    std::map<std::size_t, std::string> editedBots_;
     std::array<int, SettingCount> shown_{};
     std::array<int, SettingCount> saved_{};
+    std::array<std::string, SettingCount> notes_;
 };
 
 }  // namespace tarsun

@@ -5,6 +5,7 @@
 
 #include "EditorState.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -27,20 +28,66 @@ std::optional<std::filesystem::path> findEntryIgnoringCase(const std::filesystem
 // own platform does. Returns the exactly spelled path when nothing matches.
 std::filesystem::path findModFile(const std::filesystem::path& modFolder, ModFile file);
 
-// Reads a whole file; nullopt (with a reason) when it cannot be read.
-std::optional<std::string> readWholeFile(const std::filesystem::path& path, std::string* reason = nullptr);
+// Reads a whole mod file and notes its stamp; nullopt (with a reason) when it cannot be
+// read. Reading goes on while the file changes under it, a few times at most.
+std::optional<ModDocument> readModDocument(const std::filesystem::path& path, std::string* reason = nullptr);
 
 // The new content of a file as consecutive pieces.
 using FileContent = std::span<const std::string_view>;
 
-// Writes the content to a temporary file beside the target, flushes it to disk and
-// renames it over the target. Returns an empty string on success, otherwise why it
-// failed; the target is then left as it was.
+// For a file that another program changed since it was read: the new content made from
+// the bytes it holds now, or nullopt when the edits cannot be applied to them.
+using Rebase = std::function<std::optional<std::string>(std::string_view current)>;
+
+struct ReplaceRequest {
+    std::filesystem::path path;  // the file as found at load
+    FileStamp stamp;             // as last read or written
+    FileContent base;            // the bytes last read or written
+    FileContent content;         // what the file is to hold
+    Rebase rebase;
+};
+
+struct ReplaceResult {
+    enum Kind { Written, ChangedElsewhere, Failed } kind = Failed;
+    std::string reason;  // why, for the user, when not written
+    FileStamp stamp;     // when written: the new file's
+    // When another program had changed the file: what was written instead of `content`.
+    std::optional<std::string> rebased;
+};
+
+// Places where tests step into a replace.
+struct ReplaceHooks {
+    // After the file was checked and the new one written beside it, before it takes the
+    // old one's place: where a change by another program is hardest to see.
+    std::function<void()> beforeSwap;
+    // Stand-ins for the platform's calls that put the new file in place (ReplaceFileW or a
+    // rename) and move a file; each returns 0 or the system's error code.
+    std::function<int(const std::filesystem::path& target, const std::filesystem::path& temp,
+                      const std::filesystem::path& backup)>
+        swap;
+    std::function<int(const std::filesystem::path& from, const std::filesystem::path& to)> move;
+};
+
+// Replaces a mod file by the new content through a temporary file beside it, flushed to
+// disk before it takes the old one's place, so that the file is always whole, old or
+// new. Just before, the file is checked against what was read: a file another program
+// changed is written only as the rebase gives it, and one whose link now points
+// elsewhere is never written.
+ReplaceResult replaceModFile(const ReplaceRequest& request, const ReplaceHooks& hooks = {});
+
+// How the writer replaces a file: replaceModFile, or a stand-in in tests.
+using FileReplacer = std::function<ReplaceResult(const ReplaceRequest&)>;
+
+// Writes a file whole through a temporary file and a rename, without any check of what it
+// held (for new files of the tests and benchmarks). "" on success, else why not.
 std::string replaceFileContents(const std::filesystem::path& target, FileContent content);
-// The same for content in one piece.
 std::string replaceFileText(const std::filesystem::path& target, std::string_view bytes);
 
-// How the writer replaces a file: replaceFileContents, or a stand-in in tests.
-using FileReplacer = std::function<std::string(const std::filesystem::path&, FileContent)>;
+// Removes the temporary files that an interrupted save left beside these files: only
+// names of the editor's own pattern, of a process that no longer runs.
+void removeLeftoverTemporaries(std::span<const std::filesystem::path> files);
+
+// True when the name is one of the editor's temporary files for `file`.
+bool isTemporaryNameFor(std::string_view name, std::string_view file);
 
 }  // namespace tarsun

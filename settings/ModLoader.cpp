@@ -3,6 +3,7 @@
 #include "ModFiles.h"
 
 #include <array>
+#include <new>
 
 namespace tarsun {
 
@@ -15,26 +16,28 @@ LoadResult LoadModSettings(EditorState& state) {
         if (!FileExists(path)) result.problems.push_back({file, path, "the file is missing"});
     }
     if (!result.loaded()) return result;
+    removeLeftoverTemporaries(paths);
 
     // Read all four before touching the state, so a failure loads nothing rather than half.
-    std::array<std::string, 4> contents;
-    for (ModFile file : AllModFiles) {
-        auto i = static_cast<std::size_t>(file);
-        std::string reason;
-        if (auto bytes = readWholeFile(paths[i], &reason)) contents[i] = std::move(*bytes);
-        else result.problems.push_back({file, paths[i], reason});
+    try {
+        std::array<std::optional<ModDocument>, 4> docs;
+        for (ModFile file : AllModFiles) {
+            auto i = static_cast<std::size_t>(file);
+            std::string reason;
+            docs[i] = readModDocument(paths[i], &reason);
+            if (!docs[i]) result.problems.push_back({file, paths[i], reason});
+        }
+        if (!result.loaded()) return result;
+        EditorState loaded(state.codePage());
+        loaded.ModsFolder = state.ModsFolder;
+        loaded.ModFolder = state.ModFolder;
+        loaded.ScoreNames = state.ScoreNames;
+        loaded.ScoreValues = state.ScoreValues;
+        for (ModFile file : AllModFiles) loaded.adopt(file, std::move(*docs[static_cast<std::size_t>(file)]));
+        state = std::move(loaded);
+    } catch (const std::bad_alloc&) {
+        result.problems.push_back({ModFile::BotNames, paths[0], "there is not enough memory to load the mod"});
     }
-    if (!result.loaded()) return result;
-
-    auto take = [&](ModFile file) {
-        auto i = static_cast<std::size_t>(file);
-        return ModDocument{paths[i], std::move(contents[i])};
-    };
-    state.adoptBotNames(take(ModFile::BotNames));
-    state.adoptServerSettings(take(ModFile::ServerSettings));
-    state.adoptAIDefaults(take(ModFile::AIDefaults));
-    state.adoptScoring(paths[static_cast<std::size_t>(ModFile::Scoring)],
-                       contents[static_cast<std::size_t>(ModFile::Scoring)]);
     return result;
 }
 

@@ -1,64 +1,136 @@
 #include "ModWriter.h"
 
+#include "LineMerge.h"
+
+#include <new>
 
 namespace tarsun {
 
 namespace {
 
-// The lines of one settings file whose shown value differs from what the file holds.
+// The lines of one settings file whose shown value differs from what the file holds:
+// each gets the new value in place of its old one, and everything else on it stays.
 TextPatch settingsPatch(const EditorState& state, ModFile file) {
     std::vector<TextPatch::Edit> edits;
     std::string appended;
     for (Setting s : AllSettings) {
         const SettingInfo& info = settingInfo(s);
         if (info.file != file || state.setting(s) == state.savedSetting(s)) continue;
-        std::string line = std::string(info.command) + " " + settingValueText(s, state.setting(s));
+        const std::string value = settingValueText(s, state.setting(s));
         const auto& lines = state.SettingLines[static_cast<std::size_t>(s)];
-        if (lines.empty()) appended += line + "\r\n";
-        for (const LineRef& ref : lines) edits.push_back({ref, line});
+        if (lines.empty()) appended += std::string(info.command) + " " + value + "\r\n";
+        const std::string_view text = file == ModFile::ServerSettings ? state.TextFF.Text : state.TextAI.Text;
+        for (const SettingLine& line : lines) {
+            // A line with no value gets one, a blank after the command when there is none.
+            const bool bare = line.Value.length == 0 && line.Value.begin == line.Line.begin + info.command.size() &&
+                              (line.Value.begin >= text.size() || text[line.Value.begin] != ' ');
+            edits.push_back({line.Value, bare ? " " + value : value});
+        }
     }
     return TextPatch(std::move(edits), std::move(appended));
+}
+
+TextPatch scorePatch(const EditorState& state) {
+    std::vector<TextPatch::Edit> edits;
+    for (const ScoreEntry& e : state.ListScores)
+        if (e.Edited) edits.push_back({e.Value, std::to_string(state.ScoreValues[e.Index])});
+    return TextPatch(std::move(edits));
+}
+
+TextPatch botNamesPatch(const EditorState& state, std::string& problem) {
+    std::vector<TextPatch::Edit> edits;
+    for (const auto& [entry, name] : state.editedBotNames()) {
+        auto bytes = state.codePage().encode(name);
+        if (!bytes) {
+            problem = "bot name " + std::to_string(entry + 1) + " holds a character the file cannot store";
+            return TextPatch({});
+        }
+        edits.push_back({state.botLine(entry), std::string(BotNamePrefix) + *bytes});
+    }
+    return TextPatch(std::move(edits));
+}
+
+// True when every value the user edited in this file holds, as the game reads it, in the
+// text a rebase made: another program may have set the same value again further down.
+bool editsHoldIn(const EditorState& state, ModFile file, const std::string& text) {
+    EditorState fresh(state.codePage());
+    fresh.adopt(file, ModDocument{{}, text, {}});
+    if (file == ModFile::Scoring) {
+        for (const ScoreEntry& e : state.ListScores) {
+            if (!e.Edited) continue;
+            auto it = std::find_if(fresh.ListScores.begin(), fresh.ListScores.end(),
+                                   [&](const ScoreEntry& f) { return f.Index == e.Index; });
+            if (it == fresh.ListScores.end() || !it->Literal || it->SavedValue != state.ScoreValues[e.Index]) return false;
+        }
+        return true;
+    }
+    for (Setting s : AllSettings) {
+        if (settingInfo(s).file == file && state.setting(s) != state.savedSetting(s) &&
+            fresh.setting(s) != state.setting(s))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 SaveResult SaveModSettings(EditorState& state, SaveGroups groups) {
-    return SaveModSettings(state, groups, replaceFileContents);
+    return SaveModSettings(state, groups, [](const ReplaceRequest& r) { return replaceModFile(r); });
 }
 
 SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileReplacer& replace) {
     SaveResult result;
-    for (const auto* path : {&state.BotFile.Path, &state.TextFF.Path, &state.TextAI.Path, &state.TextScoreB.Path}) {
-        if (!FileExists(*path)) result.missingFile = true;
+    const std::array<const ModDocument*, 4> docs{&state.BotFile, &state.TextFF, &state.TextAI, &state.TextScoreB};
+    for (const ModDocument* doc : docs) {
+        if (!FileExists(doc->Path)) result.missingFile = true;
     }
     if (result.missingFile) return result;
+    std::vector<std::filesystem::path> paths;
+    for (const ModDocument* doc : docs) paths.push_back(doc->Stamp.known ? doc->Stamp.resolved : doc->Path);
+    removeLeftoverTemporaries(paths);
 
-    // Writes the new content and, once it is on disk, lets the state take it as the file's.
-    auto write = [&](ModFile file, const std::filesystem::path& path, const std::vector<std::string_view>& content,
-                     auto adopt) {
-        std::string error = replace(path, content);
-        if (error.empty()) adopt();
-        else result.failures.push_back({file, path, error});
+    // Writes one file. The state takes what was written as the file's bytes: the patched
+    // text, or, where another program had changed the file, the file as rebased.
+    auto write = [&](ModFile file, const ModDocument& doc, std::string_view base, std::string_view head,
+                     const TextPatch& patch, auto adoptPatched) {
+        try {
+            std::vector<std::string_view> content = patch.pieces(doc.Text);
+            content.insert(content.begin(), head);
+            const std::array<std::string_view, 2> baseParts{head, base};
+            ReplaceRequest request{doc.Path, doc.Stamp, baseParts, content, {}};
+            request.rebase = [&](std::string_view current) -> std::optional<std::string> {
+                const std::string whole = std::string(head) + std::string(base);
+                TextPatch shifted = patch;
+                if (!head.empty()) {
+                    std::vector<TextPatch::Edit> edits = patch.edits();
+                    for (auto& e : edits) e.span.begin += head.size();
+                    shifted = TextPatch(std::move(edits), patch.appended());
+                }
+                auto rebased = rebasePatch(whole, current, shifted);
+                if (rebased && file != ModFile::BotNames && !editsHoldIn(state, file, *rebased)) return std::nullopt;
+                return rebased;
+            };
+            ReplaceResult replaced = replace(request);
+            if (replaced.kind != ReplaceResult::Written) {
+                result.failures.push_back({file, doc.Path, replaced.reason, replaced.kind == ReplaceResult::ChangedElsewhere});
+            } else if (replaced.rebased) {
+                state.adopt(file, ModDocument{doc.Path, std::move(*replaced.rebased), replaced.stamp});
+            } else {
+                adoptPatched(replaced.stamp);
+            }
+        } catch (const std::bad_alloc&) {
+            result.failures.push_back({file, doc.Path, "there is not enough memory to save it", false});
+        }
     };
 
     if (groups.BotNames) {
-        std::vector<TextPatch::Edit> edits;
         std::string problem;
-        for (std::size_t i : state.editedBotNames()) {
-            const BotNameEntry& bot = state.BotNames[i];
-            // setBotName checked it already; a name put into the state some other way is not trusted.
-            if (state.checkBotName(bot.Name) != NameProblem::None) {
-                problem = "bot name " + std::to_string(i + 1) + " holds a character the file cannot store";
-                break;
-            }
-            edits.push_back({bot.Line, std::string(BotNamePrefix) + *state.codePage().encode(bot.Name)});
-        }
-        TextPatch patch(std::move(edits));
+        TextPatch patch = botNamesPatch(state, problem);
         if (!problem.empty()) {
-            result.failures.push_back({ModFile::BotNames, state.BotFile.Path, problem});
+            result.failures.push_back({ModFile::BotNames, state.BotFile.Path, problem, false});
         } else if (!patch.empty()) {
-            write(ModFile::BotNames, state.BotFile.Path, patch.pieces(state.BotFile.Text),
-                  [&] { state.botNamesWritten(patch); });
+            write(ModFile::BotNames, state.BotFile, state.BotFile.Text, {}, patch,
+                  [&](const FileStamp& stamp) { state.botNamesWritten(patch, stamp); });
         }
     }
 
@@ -67,25 +139,18 @@ SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileRepl
         const ModDocument& doc = file == ModFile::ServerSettings ? state.TextFF : state.TextAI;
         TextPatch patch = settingsPatch(state, file);
         if (!ticked || patch.empty()) continue;
-        write(file, doc.Path, patch.pieces(doc.Text), [&] { state.settingsWritten(file, patch); });
+        write(file, doc, doc.Text, {}, patch, [&](const FileStamp& stamp) { state.settingsWritten(file, patch, stamp); });
     }
 
     if (groups.ScoreList) {
-        std::vector<TextPatch::Edit> edits;
-        for (const ScoreEntry& e : state.ListScores) {
-            std::int64_t value = state.ScoreValues[e.Index];
-            if (value != e.SavedValue) edits.push_back({e.Value, std::to_string(value)});
-        }
-        TextPatch patch(std::move(edits));
+        TextPatch patch = scorePatch(state);
         if (!patch.empty()) {
-            std::filesystem::path path = state.TextScoreB.Path;
-            std::vector<std::string_view> content = patch.pieces(state.TextScoreB.Text);
-            content.insert(content.begin(), state.TextScoreA);
-            // The scoring file is small: taken back whole, its constants are found afresh.
-            write(ModFile::Scoring, path, content, [&] {
+            const std::string head = state.TextScoreA;
+            write(ModFile::Scoring, state.TextScoreB, state.TextScoreB.Text, head, patch, [&](const FileStamp& stamp) {
+                // The scoring file is small: taken back whole, its constants are found afresh.
                 std::string body = state.TextScoreB.Text;
                 patch.applyInPlace(body);
-                state.adoptScoring(path, state.TextScoreA + body);
+                state.adoptScoring(ModDocument{state.TextScoreB.Path, head + body, stamp});
             });
         }
     }

@@ -23,6 +23,9 @@ struct SaveResult {
         ModFile file;
         std::filesystem::path path;
         std::string reason;
+        // Another program changed the file in a way the edits could not be carried over
+        // to: it was left as that program wrote it, and the edits are still pending.
+        bool changedElsewhere = false;
     };
     // Ticked groups whose file could not be written; the others were written.
     std::vector<Failure> failures;

@@ -90,14 +90,22 @@ void TextPatch::applyInPlace(std::string& text) const {
     text += appended_;
 }
 
-LineRef TextPatch::moved(LineRef line) const {
-    auto after = std::lower_bound(edits_.begin(), edits_.end(), line.begin,
-                                  [](const Edit& e, std::size_t begin) { return e.span.begin < begin; });
-    auto before = static_cast<std::size_t>(after - edits_.begin());
-    std::ptrdiff_t shift = before == 0 ? 0 : growth_[before - 1];
-    LineRef result{static_cast<std::size_t>(static_cast<std::ptrdiff_t>(line.begin) + shift), line.length};
-    if (after != edits_.end() && after->span.begin == line.begin) result.length = after->text.size();
-    return result;
+LineRef TextPatch::moved(LineRef span) const {
+    // The growth of the edits wholly before pos; insertions at pos count when `atEnd`.
+    auto shiftAt = [&](std::size_t pos, bool atEnd) {
+        auto after = std::upper_bound(edits_.begin(), edits_.end(), pos,
+                                      [](std::size_t p, const Edit& e) { return p < e.span.begin; });
+        while (after != edits_.begin()) {
+            const Edit& e = *(after - 1);
+            if (e.span.begin < pos || (atEnd && e.span.length == 0)) break;
+            --after;
+        }
+        auto before = static_cast<std::size_t>(after - edits_.begin());
+        return before == 0 ? std::ptrdiff_t{0} : growth_[before - 1];
+    };
+    auto begin = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(span.begin) + shiftAt(span.begin, false));
+    auto end = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(span.end()) + shiftAt(span.end(), true));
+    return {begin, end - begin};
 }
 
 bool endsWithoutLineEnd(std::string_view text) {

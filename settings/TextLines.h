@@ -54,15 +54,18 @@ public:
     explicit TextPatch(std::vector<Edit> edits, std::string appended = {});
 
     bool empty() const { return edits_.empty() && appended_.empty(); }
+    const std::vector<Edit>& edits() const { return edits_; }
+    const std::string& appended() const { return appended_; }
     bool appends() const { return !appended_.empty(); }
     // The patched text as consecutive pieces of `text` and the replacements, so that a
     // large file can be written without first being copied whole.
     std::vector<std::string_view> pieces(std::string_view text) const;
     // Patches text where it stands: what pieces() gave, without a second buffer.
     void applyInPlace(std::string& text) const;
-    // Where `line` (not straddling an edit) stands after apply; an edited span gets the
-    // length of its replacement.
-    LineRef moved(LineRef line) const;
+    // Where a span of the old text (one that no edit straddles) stands after apply: it
+    // grows or shrinks by the edits inside it, an edited span takes its replacement's
+    // length, and an insertion at its end belongs to it.
+    LineRef moved(LineRef span) const;
 
 private:
     std::vector<Edit> edits_;

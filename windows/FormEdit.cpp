@@ -65,7 +65,7 @@ void FormEdit::prepareBotName(int row) {
     state_.EditIndex = row;
     labelLEditing_->setText(QStringLiteral("Editing Bot Name: "));
 
-    const QString name = QString::fromStdString(state_.BotNames.at(static_cast<std::size_t>(row)).Name);
+    const QString name = QString::fromStdString(state_.botName(static_cast<std::size_t>(row)));
     // A longer name read from the file is shown whole, never cut to fit.
     textBotName_->setMaxLength(std::max(BotNameLength, static_cast<int>(name.size())));
     textBotName_->setText(name);
@@ -111,7 +111,7 @@ void FormEdit::CommandAccept_Click() {
     if (state_.EditMode == -1) {
         const auto entry = static_cast<std::size_t>(state_.EditIndex);
         const std::string name = textBotName_->text().toStdString();
-        if (name != state_.BotNames.at(entry).Name) {
+        if (name != state_.botName(entry)) {
             const NameProblem problem = state_.setBotName(entry, name);
             if (problem != NameProblem::None) {
                 // The editor stays open with the text as typed.

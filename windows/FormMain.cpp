@@ -152,9 +152,9 @@ void FormMain::createLists() {
                                           return QString::fromStdString(state_.ListScores[row].Text);
                                       },
                                       this);
-    botNamesModel_ = new StateListModel([this] { return static_cast<int>(state_.BotNames.size()); },
+    botNamesModel_ = new StateListModel([this] { return static_cast<int>(state_.botCount()); },
                                         [this](int row) {
-                                            return QString::fromStdString(state_.BotNames[row].Name);
+                                            return QString::fromStdString(state_.botName(static_cast<std::size_t>(row)));
                                         },
                                         this);
     listScores_ = createList("ListScores", twipsRect(240, 3360, 3255, 1815), scoresModel_);
@@ -191,7 +191,11 @@ void FormMain::showSettings() {
         {Setting::MaxBots, labelMaxBots_},
         {Setting::BotSkill, labelBotSkill_},
     }};
-    for (const auto& [setting, caption] : captions) caption->setText(QString::number(state_.setting(setting)));
+    for (const auto& [setting, caption] : captions) {
+        caption->setText(QString::number(state_.setting(setting)));
+        // Where the control cannot show what the file holds, the caption's tip says it.
+        caption->setToolTip(QString::fromStdString(state_.settingNote(setting)));
+    }
 }
 
 void FormMain::showModeless() {

@@ -78,13 +78,16 @@ void FormSave::CommandSave_Click() {
 }
 
 void FormSave::reportFailures(const SaveResult& result) {
-    QString text = QStringLiteral("These files could not be saved:\n");
+    QString text = QStringLiteral("These files were not saved:\n");
+    bool changedElsewhere = false;
     for (const SaveResult::Failure& failure : result.failures) {
         text += QStringLiteral("\n%1\n    %2\n    %3\n")
-                    .arg(QString::fromStdString(modFileDisplayName(failure.file)),
-                         toText(failure.path),
+                    .arg(QString::fromStdString(modFileDisplayName(failure.file)), toText(failure.path),
                          QString::fromStdString(failure.reason));
+        changedElsewhere = changedElsewhere || failure.changedElsewhere;
     }
+    if (changedElsewhere)
+        text += QStringLiteral("\nA file that another program changed is left as that program wrote it.");
     text += QStringLiteral("\nThe other ticked groups were saved. Your edits are kept, so you can try again.");
     dialogs_.showError(this, text);
 }

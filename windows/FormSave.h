@@ -44,7 +44,7 @@ private:
 
     EditorState& state_;
     Dialogs& dialogs_;
-    FileReplacer replace_ = replaceFileContents;
+    FileReplacer replace_ = [](const ReplaceRequest& request) { return replaceModFile(request); };
     QCheckBox* checkFF_;
     QCheckBox* checkScore_;
     QCheckBox* checkBots_;

@@ -166,8 +166,8 @@ private:
 // One edit in each group. Each value flips between two choices, so that whatever the
 // previous iteration left in the files, every iteration has all four files to write.
 void editEachGroup(EditorState& state) {
-    std::size_t middle = state.BotNames.size() / 2;
-    state.setBotName(middle, state.BotNames.at(middle).Name == "Kestrel" ? "Harrier" : "Kestrel");
+    std::size_t middle = state.botCount() / 2;
+    state.setBotName(middle, state.botName(middle) == "Kestrel" ? "Harrier" : "Kestrel");
     state.setSetting(Setting::SoldierFF, state.setting(Setting::SoldierFF) == 40 ? 41 : 40);
     state.setSetting(Setting::BotSkill, state.setting(Setting::BotSkill) == 35 ? 36 : 35);
     const ScoreEntry& score = state.ListScores.at(0);
@@ -176,9 +176,9 @@ void editEachGroup(EditorState& state) {
 
 void loadEditSave(benchmark::State& st, const fs::path& mod, std::uintmax_t bytes, bool& failed) {
     int written = 0;
-    FileReplacer countingReplace = [&](const fs::path& path, FileContent content) {
+    FileReplacer countingReplace = [&](const ReplaceRequest& request) {
         ++written;
-        return replaceFileContents(path, content);
+        return replaceModFile(request);
     };
     for (auto _ : st) {
         EditorState state;

@@ -53,7 +53,7 @@ private:
 void loadState(tarsun::EditorState& state, const BigMod& mod, benchmark::State& bench) {
     state.ModFolder = mod.folder();
     state.InitScoreNames();
-    if (!tarsun::LoadModSettings(state).loaded() || state.BotNames.size() != BotCount)
+    if (!tarsun::LoadModSettings(state).loaded() || state.botCount() != BotCount)
         bench.SkipWithError("the mod did not load");
 }
 

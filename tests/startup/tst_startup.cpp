@@ -175,7 +175,7 @@ private slots:
         run.dialogs.answers = {true};
         run.doubleClick("TarsunSample");
         QCOMPARE(toText(run.state.ModFolder), dirs.path("game") + "/mods/TarsunSample");
-        QVERIFY(!run.state.BotNames.empty());
+        QVERIFY(run.state.botCount() > 0);
         QCOMPARE(run.state.ScoreNames[0].empty(), false);
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
         QCOMPARE(run.mainWindowShows, 1);

@@ -84,7 +84,7 @@ void FormEditTest::eachOpeningShowsOnlyItsOwnMode() {
     // Back to a bot name: the score controls go again and the field holds the new name.
     open(mod, "ListBotNames", 5);
     QVERIFY(text->isVisible());
-    QCOMPARE(text->text(), QString::fromStdString(mod.state.BotNames[5].Name));
+    QCOMPARE(text->text(), QString::fromStdString(mod.state.botName(5)));
     QCOMPARE(scoreControls(edit), QStringLiteral("hidden"));
 }
 
@@ -177,16 +177,16 @@ void FormEditTest::botNameAcceptedAsTyped() {
     QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(text, " Talon ");  // taken as it stands, blanks and all
     click(edit, "CommandAccept");
-    QCOMPARE(mod.state.BotNames[2].Name, std::string(" Talon "));
+    QCOMPARE(mod.state.botName(2), std::string(" Talon "));
     QCOMPARE(rowText(bots, 2), QStringLiteral(" Talon "));
 
     open(mod, "ListBotNames", 3);
     QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(text, Qt::Key_Backspace);
     click(edit, "CommandAccept");
-    QCOMPARE(mod.state.BotNames[3].Name, std::string());
+    QCOMPARE(mod.state.botName(3), std::string());
     QCOMPARE(rowText(bots, 3), QString());
-    QCOMPARE(bots->model()->rowCount(), static_cast<int>(mod.state.BotNames.size()));
+    QCOMPARE(bots->model()->rowCount(), static_cast<int>(mod.state.botCount()));
     QVERIFY(mod.dialogs.shown.empty());
 }
 
@@ -220,7 +220,7 @@ void FormEditTest::botNameRefusesWhatTheFileCannotHold() {
         QCOMPARE(text->text(), QStringLiteral("ZoOk"));
     }
     click(edit, "CommandAccept");
-    QCOMPARE(mod.state.BotNames[0].Name, std::string("ZoOk"));
+    QCOMPARE(mod.state.botName(0), std::string("ZoOk"));
 }
 
 QTEST_MAIN(FormEditTest)

@@ -36,7 +36,7 @@ void FormMainTest::showsTheLoadedValues() {
     auto* scores = mod.find<QListView>("ListScores");
     auto* bots = mod.find<QListView>("ListBotNames");
     QCOMPARE(scores->model()->rowCount(), static_cast<int>(mod.state.ListScores.size()));
-    QCOMPARE(bots->model()->rowCount(), static_cast<int>(mod.state.BotNames.size()));
+    QCOMPARE(bots->model()->rowCount(), static_cast<int>(mod.state.botCount()));
     QCOMPARE(rowText(scores, 0), QStringLiteral("SCORE_KILL = 2   # points for a kill"));
     QCOMPARE(rowText(bots, 2), QStringLiteral("Kestrel"));
     QCOMPARE(LoadedMod::visibleWindows(), QStringList{"FormMain"});
@@ -165,7 +165,7 @@ void FormMainTest::minimiseAndRestoreKeepEveryValue() {
     QCOMPARE(sfd->value(), 76);
     QCOMPARE(mod.state.setting(Setting::SoldierFF), 76);
     QCOMPARE(mod.find<QLabel>("LabelMaxBots")->text(), QStringLiteral("24"));
-    QCOMPARE(bots->model()->rowCount(), static_cast<int>(mod.state.BotNames.size()));
+    QCOMPARE(bots->model()->rowCount(), static_cast<int>(mod.state.botCount()));
     QCOMPARE(bots->currentIndex().row(), 4);
 }
 

@@ -158,9 +158,10 @@ void FormSaveTest::failedFilesAreReportedInOneMessage() {
     editEveryGroup(mod);
     const auto before = snapshot(mod);
     FormSave* save = openSave(mod);
-    save->setFileReplacer([](const std::filesystem::path& target, FileContent content) -> std::string {
-        if (target.filename() == "scoringCommon.py") return "no space left on the device";
-        return replaceFileContents(target, content);
+    save->setFileReplacer([](const ReplaceRequest& request) {
+        if (request.path.filename() == "scoringCommon.py")
+            return ReplaceResult{ReplaceResult::Failed, "no space left on the device", {}, {}};
+        return replaceModFile(request);
     });
     mod.dialogs.answers = {true};
     click(save, "CommandSave");

@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
     bool ok = render(main, out, QStringLiteral("main-window.png"));
 
     tarsun::FormEdit edit(state, dialogs);
-    if (!state.BotNames.empty()) {
-        edit.prepareBotName(static_cast<int>(std::min<std::size_t>(2, state.BotNames.size() - 1)));
+    if (state.botCount() > 0) {
+        edit.prepareBotName(static_cast<int>(std::min<std::size_t>(2, state.botCount() - 1)));
         ok = render(edit, out, QStringLiteral("edit-bot-name.png")) && ok;
     }
     if (!state.ListScores.empty()) {
