@@ -14,7 +14,7 @@ const char* const minimalScoring = "from qmr import *\r\nSCORE_KILL = 2\r\n";
 
 std::vector<std::string> names(const EditorState& state) {
     std::vector<std::string> out;
-    for (const auto& bot : state.BotNames) out.push_back(bot.Name);
+    for (std::size_t i = 0; i < state.botCount(); ++i) out.push_back(state.botName(i));
     return out;
 }
 
@@ -22,9 +22,9 @@ TEST(Loader, SampleModShowsWhatItsFilesHold) {
     TempMod mod;
     mod.copyFrom(sampleMod("TarsunSample"));
     EditorState state = mod.load();
-    ASSERT_EQ(state.BotNames.size(), 21u);
-    EXPECT_EQ(state.BotNames[0].Name, "Viper");
-    EXPECT_EQ(state.BotNames[9].Name, "J\xC3\xA4ger");
+    ASSERT_EQ(state.botCount(), 21u);
+    EXPECT_EQ(state.botName(0), "Viper");
+    EXPECT_EQ(state.botName(9), "J\xC3\xA4ger");
     ASSERT_EQ(state.ListScores.size(), 68u);
     EXPECT_EQ(state.ListScores[0].Text, "SCORE_KILL = 2   # points for a kill");
     EXPECT_EQ(state.ScoreValues[1], -4);
@@ -34,7 +34,6 @@ TEST(Loader, SampleModShowsWhatItsFilesHold) {
     EXPECT_EQ(state.setting(Setting::VehicleSplashFF), 40);
     EXPECT_EQ(state.setting(Setting::MaxBots), 24);
     EXPECT_EQ(state.setting(Setting::BotSkill), 70);
-    EXPECT_FALSE(state.hasUnsavedChanges());
 }
 
 TEST(Loader, AnyMissingFileLoadsNothing) {
@@ -49,7 +48,7 @@ TEST(Loader, AnyMissingFileLoadsNothing) {
         LoadResult result = LoadModSettings(state);
         ASSERT_EQ(result.problems.size(), 1u);
         EXPECT_EQ(result.problems[0].file, missing);
-        EXPECT_TRUE(state.BotNames.empty());
+        EXPECT_EQ(state.botCount(), 0u);
         EXPECT_TRUE(state.ListScores.empty());
         EXPECT_TRUE(state.TextFF.Text.empty());
     }
@@ -111,7 +110,7 @@ TEST(Loader, EmptySettingsFilesShowTheStartingValues) {
     EXPECT_TRUE(state.ListScores.empty());
 }
 
-TEST(Loader, ScoringConstantsAreFoundInAnyOrderAfterTheHeader) {
+TEST(Loader, ScoringConstantsAreTheModulesAssignmentsAfterTheHeader) {
     TempMod mod;
     mod.writeAll("", "", "",
                  "SCORE_KILL = 9\n"            // before the header: not a constant
@@ -119,7 +118,7 @@ TEST(Loader, ScoringConstantsAreFoundInAnyOrderAfterTheHeader) {
                  "SCORE_SUICIDE=&H10 # hex\n"
                  "\n# comment\n"
                  "SCORE_KILL\t =\t1.5\n"
-                 "SCORE_KILL = 7\n"            // only the first line of a name counts
+                 "SCORE_KILL = 7\n"            // Python keeps the last assignment
                  "  SCORE_REVIVE = 3\n"        // indented: Python code, not a constant
                  "SCORE_TEAMKILL = 1e999\n"
                  "SCORE_HEAL = lots\n"
@@ -130,8 +129,8 @@ TEST(Loader, ScoringConstantsAreFoundInAnyOrderAfterTheHeader) {
     std::vector<std::size_t> indexes;
     for (const auto& e : state.ListScores) indexes.push_back(e.Index);
     EXPECT_EQ(indexes, (std::vector<std::size_t>{0, 1, 2, 4}));
-    EXPECT_EQ(state.ListScores[0].Text, "SCORE_KILL\t =\t1.5");
-    EXPECT_EQ(state.ScoreValues[0], 2);
+    EXPECT_EQ(state.ListScores[0].Text, "SCORE_KILL = 7");
+    EXPECT_EQ(state.ScoreValues[0], 7);
     EXPECT_EQ(state.ScoreValues[1], std::numeric_limits<std::int64_t>::max());
     EXPECT_EQ(state.ScoreValues[2], 16);
     EXPECT_EQ(state.ScoreValues[3], 0);
@@ -155,8 +154,8 @@ TEST(Loader, LargeAndStrangeFilesLoad) {
     for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7919) & 0xFF);
     mod.writeAll(bots, longLine + "\nsv.soldierFriendlyFire 5", binary, "from qmr i\n" + binary);
     EditorState state = mod.load();
-    EXPECT_EQ(state.BotNames.size(), 100000u);
-    EXPECT_EQ(state.BotNames.back().Name, "Bot99999");
+    EXPECT_EQ(state.botCount(), 100000u);
+    EXPECT_EQ(state.botName(99999), "Bot99999");
     EXPECT_EQ(state.setting(Setting::SoldierFF), 5);
 }
 

@@ -51,11 +51,10 @@ TEST(Writer, AnEditChangesOnlyItsValueAndKeepsLineEnds) {
     EXPECT_EQ(mod.read(ModFile::BotNames),
               "aiSettings.addBotName Alpha\raiSettings.addBotName B\xE4r\naiSettings.addBotName Charlie");
     EXPECT_EQ(mod.read(ModFile::ServerSettings),
-              "rem x\nsv.soldierFriendlyFire 7\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 7\r");
+              "rem x\nsv.soldierFriendlyFire 7 # was\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 7\r");
     EXPECT_EQ(mod.read(ModFile::AIDefaults), "aiSettings.setBotSkill 0.07\naiSettings.setMaxNBots 16");
     // The unedited 1.5 stays as written.
     EXPECT_EQ(mod.read(ModFile::Scoring), "from qmr import *\r\nSCORE_KILL   =  -12   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
-    EXPECT_FALSE(state.hasUnsavedChanges());
 }
 
 TEST(Writer, AMissingSettingLineIsAppended) {
@@ -82,7 +81,8 @@ TEST(Writer, OnlyTickedGroupsAreWritten) {
     auto after = allFiles(mod);
     EXPECT_NE(after[0], before[0]);
     EXPECT_EQ(std::vector(after.begin() + 1, after.end()), std::vector(before.begin() + 1, before.end()));
-    EXPECT_TRUE(state.hasUnsavedChanges());  // the unticked edits are kept for a later save
+    EXPECT_EQ(state.botName(0), "Changed");  // the unticked edits are kept for a later save
+    EXPECT_EQ(state.setting(Setting::SoldierFF), 1);
 }
 
 TEST(Writer, ASecondSaveComparesWithWhatTheFirstWrote) {
@@ -142,12 +142,12 @@ TEST(Writer, AFailedReplacementKeepsTheEditForTheNextSave) {
     mod.copyFrom(sampleMod("TarsunSample"));
     EditorState state = mod.load();
     state.setBotName(2, "Retry");
-    auto failing = [](const fs::path&, FileContent) { return std::string("no space left on the disk"); };
+    auto failing = [](const ReplaceRequest&) { return ReplaceResult{ReplaceResult::Failed, "no space left on the disk", {}, {}}; };
     SaveResult result = SaveModSettings(state, {}, failing);
     ASSERT_EQ(result.failures.size(), 1u);
     EXPECT_EQ(result.failures[0].reason, "no space left on the disk");
-    EXPECT_EQ(state.BotNames[2].Name, "Retry");
-    EXPECT_TRUE(state.hasUnsavedChanges());
+    EXPECT_EQ(state.botName(2), "Retry");
+    EXPECT_EQ(state.editedBotNames().size(), 1u);
     ASSERT_TRUE(SaveModSettings(state, {}).done());
     EXPECT_NE(mod.read(ModFile::BotNames).find("aiSettings.addBotName Retry\r\n"), std::string::npos);
 }

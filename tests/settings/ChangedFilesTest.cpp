@@ -1,0 +1,254 @@
+// Files that another program changes while the editor has them open, links that are
+// pointed elsewhere, who may write a file, and what an interrupted save leaves behind.
+
+#include "ModFiles.h"
+#include "ModWriter.h"
+#include "TempMod.h"
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();  // AddressSanitizer's count of live heap bytes
+#endif
+
+using namespace tarsun;
+using namespace tarsun::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const Bots = "aiSettings.addBotName Alpha\r\naiSettings.addBotName Bravo\r\naiSettings.addBotName Charlie\r\n";
+const char* const Server = "sv.serverName x\r\nsv.soldierFriendlyFire 75   # keep me\r\nsv.maxPlayers 16\r\n";
+const char* const Scoring = "from qmr import *\r\nSCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n";
+
+// A mod whose three files the user has edited: a bot name, a friendly-fire value, a constant.
+struct EditedMod {
+    TempMod mod;
+    EditorState state;
+    EditedMod() {
+        mod.writeAll(Bots, Server, "aiSettings.setBotSkill 0.7 ; extra\r\n", Scoring);
+        state = mod.load();
+        state.setBotName(0, "Zulu");
+        state.setSetting(Setting::SoldierFF, 50);
+        state.setSetting(Setting::BotSkill, 40);
+        state.setScoreValue(1, 9);
+    }
+};
+
+TEST(ChangedFiles, EditsAreCarriedOverToWhatAnotherProgramWrote) {
+    EditedMod m;
+    // Another program changes lines the user did not edit, adds one and shortens the bot list.
+    m.mod.write(ModFile::ServerSettings, "sv.serverName y\r\nsv.soldierFriendlyFire 75   # keep me\r\nsv.maxPlayers 16\r\nsv.new 1");
+    m.mod.write(ModFile::BotNames, "aiSettings.addBotName Alpha\naiSettings.addBotName Bravo\n");
+    m.mod.write(ModFile::Scoring, "from qmr import *\r\nSCORE_KILL = 3\r\nSCORE_TEAMKILL = -4\r\nSCORE_HEAL = 1\r\n");
+    ASSERT_TRUE(SaveModSettings(m.state, {}).done());
+
+    EXPECT_EQ(m.mod.read(ModFile::ServerSettings),
+              "sv.serverName y\r\nsv.soldierFriendlyFire 50   # keep me\r\nsv.maxPlayers 16\r\nsv.new 1");
+    EXPECT_EQ(m.mod.read(ModFile::BotNames), "aiSettings.addBotName Zulu\naiSettings.addBotName Bravo\n");
+    EXPECT_EQ(m.mod.read(ModFile::Scoring), "from qmr import *\r\nSCORE_KILL = 3\r\nSCORE_TEAMKILL = 9\r\nSCORE_HEAL = 1\r\n");
+    EXPECT_EQ(m.mod.read(ModFile::AIDefaults), "aiSettings.setBotSkill 0.4 ; extra\r\n");
+    // The editor now shows the files as they are, and the next save starts from them.
+    EXPECT_EQ(m.state.botCount(), 2u);
+    EXPECT_EQ(m.state.ScoreValues[0], 3);
+    EXPECT_EQ(m.state.ListScores.size(), 3u);
+    m.state.setSetting(Setting::SoldierFF, 40);
+    ASSERT_TRUE(SaveModSettings(m.state, {}).done());
+    EXPECT_EQ(m.mod.read(ModFile::ServerSettings),
+              "sv.serverName y\r\nsv.soldierFriendlyFire 40   # keep me\r\nsv.maxPlayers 16\r\nsv.new 1");
+}
+
+TEST(ChangedFiles, AFileWhoseEditedLinesAnotherProgramChangedIsLeftAsItWroteIt) {
+    EditedMod m;
+    const std::string server = "sv.soldierFriendlyFire 60\r\nsv.maxPlayers 16\r\n";
+    const std::string bots = "aiSettings.addBotName Bravo\r\n";
+    // The constant is set again further down: the user's 9 would no longer hold.
+    const std::string scoring = std::string(Scoring) + "SCORE_TEAMKILL = -5\r\n";
+    m.mod.write(ModFile::ServerSettings, server);
+    m.mod.write(ModFile::BotNames, bots);
+    m.mod.write(ModFile::Scoring, scoring);
+
+    SaveResult result = SaveModSettings(m.state, {});
+    ASSERT_EQ(result.failures.size(), 3u);
+    for (const auto& failure : result.failures) {
+        EXPECT_TRUE(failure.changedElsewhere) << modFileDisplayName(failure.file);
+        EXPECT_NE(failure.reason.find("another program changed it"), std::string::npos) << failure.reason;
+    }
+    EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server);
+    EXPECT_EQ(m.mod.read(ModFile::BotNames), bots);
+    EXPECT_EQ(m.mod.read(ModFile::Scoring), scoring);
+    EXPECT_EQ(m.mod.read(ModFile::AIDefaults), "aiSettings.setBotSkill 0.4 ; extra\r\n");  // unchanged elsewhere: saved
+    // Nothing the user did is lost.
+    EXPECT_EQ(m.state.setting(Setting::SoldierFF), 50);
+    EXPECT_EQ(m.state.botName(0), "Zulu");
+    EXPECT_EQ(m.state.ScoreValues[1], 9);
+}
+
+TEST(ChangedFiles, AChangeBetweenTheCheckAndTheSwapIsKept) {
+    EditedMod m;
+    bool changed = false;
+    auto replacer = [&](const ReplaceRequest& request) {
+        ReplaceHooks hooks;
+        hooks.beforeSwap = [&] {
+            if (changed || request.path.filename() != "ServerSettings.CON") return;
+            changed = true;
+            // In place and the same size: only the bytes tell.
+            writeBytes(request.path, "sv.serverName z\r\nsv.soldierFriendlyFire 75   # keep me\r\nsv.maxPlayers 16\r\n");
+        };
+        return replaceModFile(request, hooks);
+    };
+    ASSERT_TRUE(SaveModSettings(m.state, {}, replacer).done());
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(m.mod.read(ModFile::ServerSettings), "sv.serverName z\r\nsv.soldierFriendlyFire 50   # keep me\r\nsv.maxPlayers 16\r\n");
+}
+
+TEST(ChangedFiles, AStampThatNoLongerMatchesMakesTheBytesCount) {
+    TempMod mod;
+    mod.write(ModFile::ServerSettings, "sv.maxPlayers 16\r\n");
+    auto doc = readModDocument(mod.path(ModFile::ServerSettings));
+    ASSERT_TRUE(doc);
+    doc->Stamp.racy = false;  // as if read long after its last change
+    mod.write(ModFile::ServerSettings, "sv.maxPlayers 32\r\n");
+    const std::string_view base = doc->Text, next = "sv.maxPlayers 64\r\n";
+    ReplaceRequest request{doc->Path, doc->Stamp, FileContent(&base, 1), FileContent(&next, 1), {}};
+    EXPECT_EQ(replaceModFile(request).kind, ReplaceResult::ChangedElsewhere);
+    EXPECT_EQ(mod.read(ModFile::ServerSettings), "sv.maxPlayers 32\r\n");
+}
+
+// A save whose new file could not be put in place, where the old one is already gone:
+// the new one is then the only copy and must be kept, and named.
+TEST(ChangedFiles, TheOnlyCopyIsKeptWhenTheFileCannotBePutInPlace) {
+    EditedMod m;
+    auto replacer = [&](const ReplaceRequest& request) {
+        ReplaceHooks hooks;
+        hooks.swap = [](const fs::path& target, const fs::path&, const fs::path&) {
+            fs::remove(target);  // as ReplaceFileW leaves it on ERROR_UNABLE_TO_MOVE_REPLACEMENT
+            return 1176;
+        };
+        hooks.move = [](const fs::path&, const fs::path&) { return 5; };
+        return replaceModFile(request, hooks);
+    };
+    SaveResult result = SaveModSettings(m.state, {false, false, false, true}, replacer);
+    ASSERT_EQ(result.failures.size(), 1u);
+    const std::string& reason = result.failures[0].reason;
+    const auto at = reason.find("the saved file is kept as ");
+    ASSERT_NE(at, std::string::npos) << reason;
+    const fs::path kept = reason.substr(at + 26);
+    EXPECT_EQ(readBytes(kept), "aiSettings.addBotName Zulu\r\naiSettings.addBotName Bravo\r\naiSettings.addBotName Charlie\r\n");
+    EXPECT_FALSE(fs::exists(m.mod.path(ModFile::BotNames)));
+}
+
+#ifndef _WIN32
+
+TEST(ChangedFiles, ALinkIsFollowedOnlyAsItWasWhenLoaded) {
+    TempMod mod;
+    mod.writeAll("", "", "", "");
+    const fs::path a = mod.folder() / "a.con", b = mod.folder() / "b.con";
+    writeBytes(a, "sv.soldierFriendlyFire 75\n");
+    writeBytes(b, "sv.soldierFriendlyFire 10\n");
+    fs::remove(mod.path(ModFile::ServerSettings));
+    fs::create_symlink(a, mod.path(ModFile::ServerSettings));
+    EditorState state = mod.load();
+    state.setSetting(Setting::SoldierFF, 50);
+    ASSERT_TRUE(SaveModSettings(state, {}).done());
+    EXPECT_EQ(readBytes(a), "sv.soldierFriendlyFire 50\n");
+    EXPECT_TRUE(fs::is_symlink(mod.path(ModFile::ServerSettings)));
+
+    // Pointed elsewhere after the load: neither file is written.
+    state.setSetting(Setting::SoldierFF, 40);
+    fs::remove(mod.path(ModFile::ServerSettings));
+    fs::create_symlink(b, mod.path(ModFile::ServerSettings));
+    SaveResult result = SaveModSettings(state, {});
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_TRUE(result.failures[0].changedElsewhere);
+    EXPECT_EQ(readBytes(a), "sv.soldierFriendlyFire 50\n");
+    EXPECT_EQ(readBytes(b), "sv.soldierFriendlyFire 10\n");
+}
+
+// Runs f as another user (nobody) in a child process; its exit status.
+template <typename F>
+int asNobody(F f) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(90);
+        _exit(f());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+}
+
+TEST(ChangedFiles, WhoMayWriteAFileIsTheSystemsAnswer) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to own files as another user";
+    TempMod mod;
+    mod.writeAll("", "sv.soldierFriendlyFire 75\n", "aiSettings.setMaxNBots 8\n", "");
+    fs::permissions(mod.folder(), fs::perms::all);
+    for (const char* folder : {"AI", "Settings", "python", "python/game"}) fs::permissions(mod.folder() / folder, fs::perms::all);
+    // Root's and world-readable: nobody may read it but not write it, though the folder allows a rename.
+    fs::permissions(mod.path(ModFile::ServerSettings), fs::perms(0644));
+    // Writable through its group only.
+    ASSERT_EQ(chown(mod.path(ModFile::AIDefaults).c_str(), 0, 65534), 0);
+    fs::permissions(mod.path(ModFile::AIDefaults), fs::perms(0464));
+
+    const int status = asNobody([&] {
+        EditorState state = mod.load();
+        state.setSetting(Setting::SoldierFF, 50);
+        state.setSetting(Setting::MaxBots, 9);
+        SaveResult result = SaveModSettings(state, {});
+        const bool refused = result.failures.size() == 1 && result.failures[0].file == ModFile::ServerSettings &&
+                             result.failures[0].reason == "you may not write to this file";
+        return refused ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(mod.read(ModFile::ServerSettings), "sv.soldierFriendlyFire 75\n");
+    EXPECT_EQ(fs::status(mod.path(ModFile::ServerSettings)).permissions(), fs::perms(0644));
+    EXPECT_EQ(mod.read(ModFile::AIDefaults), "aiSettings.setMaxNBots 9\n");
+}
+
+pid_t endedProcess() {
+    pid_t pid = fork();
+    if (pid == 0) _exit(0);
+    waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+TEST(ChangedFiles, LeftoversOfAnInterruptedSaveAreRemovedAndNothingElse) {
+    TempMod mod;
+    mod.writeAll("", "", "", "");
+    const fs::path ai = mod.path(ModFile::BotNames).parent_path();
+    const std::string dead = std::to_string(endedProcess());
+    const std::vector<std::string> leftovers{".BotNames.AI.tarsun-" + dead + "-a1B2c3",
+                                             ".AIDefault.AI.tarsun-" + std::to_string(getpid()) + "-zzzzzz"};
+    const std::vector<std::string> others{".BotNames.AI.tarsun-" + dead + "-toolong", ".BotNames.AI.tarsun-notes",
+                                          ".Other.AI.tarsun-" + dead + "-a1B2c3", "BotNames.AI.bak",
+                                          ".BotNames.AI.tarsun-" + std::to_string(getppid()) + "-a1B2c3"};
+    for (const auto& name : leftovers) writeBytes(ai / name, "half");
+    for (const auto& name : others) writeBytes(ai / name, "keep");
+    fs::create_symlink(ai / others[0], ai / (".AIDefault.AI.tarsun-" + dead + "-linkme"));
+    mod.load();
+    for (const auto& name : leftovers) EXPECT_FALSE(fs::exists(ai / name)) << name;
+    for (const auto& name : others) EXPECT_EQ(readBytes(ai / name), "keep") << name;
+    EXPECT_TRUE(fs::is_symlink(ai / (".AIDefault.AI.tarsun-" + dead + "-linkme")));
+}
+
+#endif
+
+#if defined(__SANITIZE_ADDRESS__)
+TEST(ChangedFiles, MemoryFollowsTheContentKept) {
+    TempMod mod;
+    const std::string lineFeeds(8 << 20, '\n');
+    mod.writeAll(lineFeeds, "", "", "");
+    const std::size_t before = __sanitizer_get_current_allocated_bytes();
+    EditorState state = mod.load();
+    const std::size_t kept = __sanitizer_get_current_allocated_bytes() - before;
+    EXPECT_EQ(state.botCount(), 0u);
+    EXPECT_LT(kept, 2 * lineFeeds.size());
+}
+#endif
+
+}  // namespace
