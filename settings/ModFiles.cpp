@@ -159,6 +159,7 @@ std::wstring longPath(const fs::path& path) {
         full.resize(n);
         p = full;
     }
+    if (p.rfind(L"\\\\.\\", 0) == 0) return p;  // a device (\\.\NUL)
     if (p.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + p.substr(2);
     return L"\\\\?\\" + p;
 }

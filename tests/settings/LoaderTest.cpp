@@ -67,7 +67,12 @@ TEST(Loader, FindsFilesInAnyLetterCaseAndSavesToThem) {
     state.setBotName(0, "Bravo");
     ASSERT_TRUE(SaveModSettings(state, {}).done());
     EXPECT_EQ(readBytes(mod.folder() / "ai" / "botnames.ai"), "aiSettings.addBotName Bravo\r\n");
-    EXPECT_FALSE(std::filesystem::exists(mod.path(ModFile::BotNames)));
+    // Saved to the file as found, with no file added (where the file system ignores case,
+    // the exact name finds it too).
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(mod.folder()))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 4u);
 }
 
 TEST(Loader, OnlyDeclaringLinesAreBotNames) {
@@ -164,6 +169,12 @@ TEST(Loader, LargeAndStrangeFilesLoad) {
 namespace {
 
 TEST(Loader, ADeviceInPlaceOfAFileLoadsNothing) {
+#ifdef _WIN32
+    // No device can stand at a mod file's path here; the system gives one for this name.
+    std::string reason;
+    EXPECT_FALSE(readModDocument("NUL", &reason));
+    EXPECT_EQ(reason, "it is not an ordinary file");
+#else
     TempMod mod;
     mod.writeAll("", "", "", "");
     std::filesystem::remove(mod.path(ModFile::ServerSettings));
@@ -174,6 +185,7 @@ TEST(Loader, ADeviceInPlaceOfAFileLoadsNothing) {
     ASSERT_EQ(result.problems.size(), 1u);
     EXPECT_EQ(result.problems[0].reason, "it is not an ordinary file");
     EXPECT_TRUE(state.TextFF.Path.empty());
+#endif
 }
 
 }  // namespace

@@ -12,6 +12,15 @@
 #include <random>
 #include <string>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#undef ReplaceFile  // windows.h's name for ReplaceFileA; a test suite is called so
+#endif
+
 namespace tarsun::testing {
 
 inline std::string readBytes(const std::filesystem::path& path) {
@@ -23,6 +32,33 @@ inline void writeBytes(const std::filesystem::path& path, std::string_view bytes
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
+
+// Taking away and giving back the right to replace a file, and the access a replacement
+// must keep: POSIX permission bits (0440, then 0640), or the read-only attribute on Windows,
+// which has no such bits.
+#ifdef _WIN32
+inline void setReadOnlyAttribute(const std::filesystem::path& path, bool on) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "error " << GetLastError();
+    attributes = on ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes)) << "error " << GetLastError();
+}
+inline void makeReadOnly(const std::filesystem::path& path) { setReadOnlyAttribute(path, true); }
+inline void makeWritable(const std::filesystem::path& path) { setReadOnlyAttribute(path, false); }
+inline unsigned accessOf(const std::filesystem::path& path) {
+    return GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY;
+}
+#else
+inline void makeReadOnly(const std::filesystem::path& path) {
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+}
+inline void makeWritable(const std::filesystem::path& path) {
+    std::filesystem::permissions(path, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+}
+inline unsigned accessOf(const std::filesystem::path& path) {
+    return static_cast<unsigned>(std::filesystem::status(path).permissions() & std::filesystem::perms::all);
+}
+#endif
 
 class TempMod {
 public:

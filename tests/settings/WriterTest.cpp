@@ -119,7 +119,7 @@ TEST(Writer, AFileThatCannotBeReplacedIsReportedAndKeptWhole) {
     state.setSetting(Setting::SoldierFF, 1);
     state.setScoreValue(0, 5);
     auto serverBefore = mod.read(ModFile::ServerSettings);
-    fs::permissions(mod.path(ModFile::ServerSettings), fs::perms::owner_read | fs::perms::group_read);
+    makeReadOnly(mod.path(ModFile::ServerSettings));
 
     SaveResult result = SaveModSettings(state, {});
     ASSERT_EQ(result.failures.size(), 1u);
@@ -130,11 +130,11 @@ TEST(Writer, AFileThatCannotBeReplacedIsReportedAndKeptWhole) {
     EXPECT_EQ(filesIn(mod.folder()), 4u);  // no temporary file left behind
 
     // Once the file can be written, the kept edit goes out with the next save.
-    fs::permissions(mod.path(ModFile::ServerSettings), fs::perms::owner_write, fs::perm_options::add);
+    makeWritable(mod.path(ModFile::ServerSettings));
+    unsigned access = accessOf(mod.path(ModFile::ServerSettings));
     ASSERT_TRUE(SaveModSettings(state, {}).done());
     EXPECT_NE(mod.read(ModFile::ServerSettings).find("sv.soldierFriendlyFire 1\r\n"), std::string::npos);
-    EXPECT_EQ(fs::status(mod.path(ModFile::ServerSettings)).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(accessOf(mod.path(ModFile::ServerSettings)), access);
 }
 
 TEST(Writer, AFailedReplacementKeepsTheEditForTheNextSave) {
@@ -166,7 +166,13 @@ TEST(ReplaceFile, RefusesFoldersAndMissingFoldersWithoutLeavingFiles) {
 TEST(ReplaceFile, WritesThroughALinkToItsTarget) {
     TempMod mod;
     writeBytes(mod.folder() / "real.con", "old");
-    fs::create_symlink(mod.folder() / "real.con", mod.folder() / "link.con");
+    std::error_code ec;
+    fs::create_symlink(mod.folder() / "real.con", mod.folder() / "link.con", ec);
+#ifdef _WIN32
+    // Windows makes links only for administrators or in Developer Mode; MinGW's library never.
+    if (ec) GTEST_SKIP() << "no symbolic link can be made here: " << ec.message();
+#endif
+    ASSERT_FALSE(ec) << ec.message();
     ASSERT_EQ(replaceFileText(mod.folder() / "link.con", "new"), "");
     EXPECT_TRUE(fs::is_symlink(mod.folder() / "link.con"));
     EXPECT_EQ(readBytes(mod.folder() / "real.con"), "new");
