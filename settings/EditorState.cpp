@@ -295,10 +295,17 @@ void EditorState::adoptBotNames(ModDocument doc) {
     botLines_.clear();
     editedBots_.clear();
     std::string_view text = doc.Text;
+    // Room for exactly the declaring lines: counted first, since a list grown entry by
+    // entry would copy 100,000 names' places over and over.
+    std::size_t count = 0;
+    for (std::size_t at = text.find(BotNamePrefix); at != std::string_view::npos;
+         at = text.find(BotNamePrefix, at + BotNamePrefix.size())) {
+        count += at == 0 || text[at - 1] == '\n' || text[at - 1] == '\r';
+    }
+    botLines_.reserve(count);
     forEachLine(text, [&](LineRef ref, std::size_t) {
         if (ref.in(text).substr(0, BotNamePrefix.size()) == BotNamePrefix) botLines_.push_back(ref);
     });
-    botLines_.shrink_to_fit();
     BotFile = std::move(doc);
 }
 

@@ -105,15 +105,6 @@ struct FileId {
 // the coarsest clock of the file systems a mod may live on (FAT's two seconds).
 constexpr std::int64_t RacyWindow = 2'000'000'000;  // in nanoseconds
 
-bool equalsPieces(std::string_view bytes, FileContent pieces) {
-    std::size_t at = 0;
-    for (auto p : pieces) {
-        if (bytes.size() - at < p.size() || bytes.compare(at, p.size(), p) != 0) return false;
-        at += p.size();
-    }
-    return at == bytes.size();
-}
-
 // The process id in a temporary file's name ("...tarsun-1234-...").
 std::optional<unsigned long> pidInName(std::string_view name) {
     auto at = name.rfind(".tarsun-");
@@ -251,6 +242,16 @@ std::optional<std::string> readAllFrom(HANDLE h, std::uint64_t sizeHint) {
         if (got == 0) return bytes;
         bytes.append(buffer, got);
     }
+}
+
+// Reads up to n bytes at offset; the count, or -1.
+long long readAt(HANDLE h, std::uint64_t offset, char* buffer, std::size_t n) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    if (!ReadFile(h, buffer, static_cast<DWORD>(n), &got, &at)) return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+    return got;
 }
 
 bool isRetryable(DWORD error) {
@@ -499,6 +500,13 @@ std::optional<std::string> readAllFrom(int fd, std::uint64_t sizeHint) {
     return bytes;
 }
 
+long long readAt(int fd, std::uint64_t offset, char* buffer, std::size_t n) {
+    for (;;) {
+        ssize_t got = ::pread(fd, buffer, n, static_cast<off_t>(offset));
+        if (got >= 0 || errno != EINTR) return got;
+    }
+}
+
 int platformSwap(const fs::path& target, const fs::path& temp, const fs::path& backup) {
     // Swapped rather than renamed over: the old file stays whole under the temporary name,
     // so that a change another program made to it at the last moment can still be put back.
@@ -681,6 +689,24 @@ std::optional<std::string> readOld(const OldFile& old, std::uint64_t size) {
 #endif
 }
 
+// True when the open file holds exactly these bytes. Read in small pieces: no copy of a
+// large file is made just to find it unchanged.
+template <typename Native>
+bool holds(Native file, FileContent pieces) {
+    char buffer[1 << 16];
+    std::uint64_t offset = 0;
+    for (std::string_view piece : pieces) {
+        while (!piece.empty()) {
+            const long long got = readAt(file, offset, buffer, std::min(sizeof buffer, piece.size()));
+            if (got <= 0 || piece.compare(0, static_cast<std::size_t>(got), std::string_view(buffer, static_cast<std::size_t>(got))) != 0)
+                return false;
+            piece.remove_prefix(static_cast<std::size_t>(got));
+            offset += static_cast<std::uint64_t>(got);
+        }
+    }
+    return readAt(file, offset, buffer, 1) == 0;
+}
+
 // True when the two stamps tell of the same bytes: same file, size and last write. The
 // status-change time is left out, since the swap itself moves it.
 bool sameWrite(const FileStamp& a, const FileStamp& b) {
@@ -730,10 +756,15 @@ ReplaceResult replaceModFile(const ReplaceRequest& request, const ReplaceHooks& 
         FileContent content = request.content;
         std::string_view rebasedView;
         result.rebased.reset();
-        if (!trustStamp) {
+#ifdef _WIN32
+        const HANDLE native = old->h.get();
+#else
+        const int native = old->fd.get();
+#endif
+        if (!trustStamp && !holds(native, request.base)) {
             current = readOld(*old, checked.size);
             if (!current) return failed("it could not be read to compare it with what was loaded");
-            if (!equalsPieces(*current, request.base)) {
+            {
                 result.rebased = request.rebase ? request.rebase(*current) : std::nullopt;
                 if (!result.rebased)
                     return changedElsewhere("another program changed it since it was loaded, in a line you edited");
@@ -796,13 +827,14 @@ ReplaceResult replaceModFile(const ReplaceRequest& request, const ReplaceHooks& 
         // A change that landed between the check and the swap went into the old file, which
         // is still whole: put it back and start again from it.
         bool lateChange = !sameWrite(after, checked);
-        if (!lateChange && (request.stamp.racy || !trustStamp) && current) {
+        if (!lateChange && !trustStamp) {
+            const std::string_view currentView = current ? std::string_view(*current) : std::string_view();
+            const FileContent checkedBytes = current ? FileContent(&currentView, 1) : request.base;
 #ifdef _WIN32
-            auto bytes = oldAfter.ok() ? readAllFrom(oldAfter.get(), after.size) : std::nullopt;
+            lateChange = !oldAfter.ok() || !holds(oldAfter.get(), checkedBytes);
 #else
-            auto bytes = readOld(*old, after.size);
+            lateChange = !holds(native, checkedBytes);
 #endif
-            lateChange = !bytes || *bytes != *current;
         }
 #ifdef _WIN32
         oldAfter.close();
