@@ -37,7 +37,7 @@ run)
     exec build/release/startup/tarsun-editor "$@"
     ;;
 test)
-    ensure_packages "${base_packages[@]}" libgtest-dev libgmock-dev librapidcheck-dev libbenchmark-dev \
+    ensure_packages "${base_packages[@]}" libgtest-dev libgmock-dev librapidcheck-dev libbenchmark-dev xvfb \
         g++-mingw-w64-x86-64-posix
     cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARSUN_SANITIZE=ON
     cmake --build build/test -j"$jobs"

@@ -5,7 +5,10 @@
 // is loaded. Tests drive a whole run through this same wiring.
 
 #include "FormMain.h"
+#include "Look.h"
 #include "StartUp.h"
+
+#include <QApplication>
 
 namespace tarsun {
 
@@ -16,6 +19,16 @@ public:
               formMain_.showLoadedValues();
               formMain_.showModeless();
           }) {}
+
+    // The program's names and icon, and how it ends; once, after the QApplication.
+    static void setUpApplication() {
+        QApplication::setApplicationName(QStringLiteral("Tarsun Editor"));
+        QApplication::setDesktopFileName(QStringLiteral("tarsun-editor"));  // ties windows to the launcher
+        QApplication::setWindowIcon(programIcon());
+        // Every way out goes through the exit question or the loader's message, which end
+        // the program themselves; a window merely hidden between two others must not.
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
 
     // The main window's load handler: returns with the chooser filled, or once the
     // program has been ended.

@@ -6,19 +6,13 @@
 
 #include "EditorProgram.h"
 #include "EditorState.h"
-#include "Look.h"
 #include "SystemDialogs.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarsun Editor"));
-    QApplication::setDesktopFileName(QStringLiteral("tarsun-editor"));  // ties windows to the launcher
-    QApplication::setWindowIcon(tarsun::programIcon());
-    // Every way out goes through the exit question or the loader's message, which end
-    // the program themselves; a window merely hidden between two others must not.
-    QApplication::setQuitOnLastWindowClosed(false);
+    tarsun::EditorProgram::setUpApplication();
 
     tarsun::EditorState state;
     tarsun::SystemDialogs dialogs;
