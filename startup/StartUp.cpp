@@ -20,14 +20,22 @@ const QString LoadError = QStringLiteral("File not found! No data loaded.");
 }  // namespace
 
 StartUp::StartUp(EditorState& state, Dialogs& dialogs, QWidget& mainWindow, std::function<void()> showMainWindow)
-    : state_(state), dialogs_(dialogs), mainWindow_(mainWindow), showMainWindow_(std::move(showMainWindow)) {
-    connect(&formSelect_, &FormSelect::ListMods_DblClick, this, &StartUp::ListMods_DblClick);
-    connect(&formSelect_, &FormSelect::windowCloseRequested, this, &StartUp::FormSelect_CloseRequested);
+    : state_(state), dialogs_(dialogs), mainWindow_(mainWindow), showMainWindow_(std::move(showMainWindow)) {}
+
+StartUp::~StartUp() = default;
+
+FormSelect& StartUp::chooser() {
+    if (!formSelect_) {
+        formSelect_ = std::make_unique<FormSelect>();
+        connect(formSelect_.get(), &FormSelect::ListMods_DblClick, this, &StartUp::ListMods_DblClick);
+        connect(formSelect_.get(), &FormSelect::windowCloseRequested, this, &StartUp::FormSelect_CloseRequested);
+    }
+    return *formSelect_;
 }
 
 QWidget* StartUp::messageOwner() {
     // A message box over a hidden window would be placed by that window's stale geometry.
-    return formSelect_.isVisible() ? static_cast<QWidget*>(&formSelect_) : nullptr;
+    return formSelect_ && formSelect_->isVisible() ? formSelect_.get() : nullptr;
 }
 
 std::optional<fs::path> StartUp::findModsFolder(const QString& gameFolder) {
@@ -59,7 +67,7 @@ void StartUp::Form_Load() {
         }
 
         mainWindow_.hide();
-        formSelect_.showModeless();
+        chooser().showModeless();
 
         const std::optional<fs::path> modsFolder = findModsFolder(gameFolder);
         FolderListing mods;
@@ -76,28 +84,28 @@ void StartUp::Form_Load() {
         names.reserve(static_cast<qsizetype>(mods.names.size()));
         for (const fs::path& name : mods.names)
             names << toText(name);
-        formSelect_.addMods(names);
+        chooser().addMods(names);
         modNames_ = std::move(mods.names);
         return;
     }
 }
 
 void StartUp::ListMods_DblClick() {
-    ModList& list = formSelect_.list();
+    ModList& list = chooser().list();
     const QList<QListWidgetItem*> selected = list.selectedItems();
     if (selected.isEmpty())
         return;
     const int position = list.row(selected.front());
     const QString name = selected.front()->text();
 
-    const bool edit = dialogs_.askYesNo(&formSelect_, QStringLiteral("Edit ") + name + QStringLiteral("?"));
+    const bool edit = dialogs_.askYesNo(&chooser(), QStringLiteral("Edit ") + name + QStringLiteral("?"));
     state_.Answer = edit ? AnswerYes : AnswerNo;
     if (!edit)
         return;
 
     // ModsFolder ends in a separator, so joining the name as text gives the mod folder.
     state_.ModFolder = fs::path(state_.ModsFolder.native() + modNames_.at(static_cast<std::size_t>(position)).native());
-    formSelect_.hide();
+    chooser().hide();
     state_.InitScoreNames();
     if (!LoadModSettings(state_).loaded()) {
         dialogs_.showError(nullptr, LoadError);
@@ -108,7 +116,7 @@ void StartUp::ListMods_DblClick() {
 }
 
 void StartUp::FormSelect_CloseRequested() {
-    const bool leave = dialogs_.askYesNo(&formSelect_, ExitQuestion);
+    const bool leave = dialogs_.askYesNo(&chooser(), ExitQuestion);
     state_.Answer = leave ? AnswerYes : AnswerNo;
     if (leave)
         dialogs_.endProgram();

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -29,13 +30,15 @@ public:
     // mainWindow is the start-up window: it owns the folder dialog and stays hidden until
     // a mod is loaded; showMainWindow fills it from the state and shows it.
     StartUp(EditorState& state, Dialogs& dialogs, QWidget& mainWindow, std::function<void()> showMainWindow);
+    ~StartUp() override;
 
     // Returns with the filled chooser as the only visible window, or once the program has
     // been ended.
     void Form_Load();
     void ListMods_DblClick();
 
-    FormSelect& chooser() { return formSelect_; }
+    // Built when first needed: most runs spend their first seconds in the folder dialog.
+    FormSelect& chooser();
 
     // The mods folder below the game folder, as text joined on with no normalisation
     // ("D:\" gives "D:\\mods\"), found in any letter case; nullopt when there is none.
@@ -49,7 +52,7 @@ private:
     Dialogs& dialogs_;
     QWidget& mainWindow_;
     std::function<void()> showMainWindow_;
-    FormSelect formSelect_;
+    std::unique_ptr<FormSelect> formSelect_;
     // The mods' folder names as the file system spells them, by list position: a name
     // that is not valid text still finds its folder.
     std::vector<std::filesystem::path> modNames_;

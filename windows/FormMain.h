@@ -63,6 +63,7 @@ public slots:
     void ListScores_DblClick();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -72,6 +73,7 @@ protected:
 
 private:
     void createPictureButtons();
+    void loadPictures();
     void createLabels();
     void createSettingControls();
     void createLists();
