@@ -3,6 +3,7 @@
 #include "General.h"
 #include "Look.h"
 
+#include <QAbstractFileIconProvider>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
@@ -17,6 +18,20 @@
 #include <QVBoxLayout>
 
 namespace tarsun {
+
+namespace {
+
+// Folders without icons or type names: the default provider looks each one up in the
+// icon theme and the MIME database, and the first theme lookup alone reads every
+// installed theme's index, a good part of the time to the dialog's first showing.
+class PlainFolderIcons : public QAbstractFileIconProvider {
+public:
+    QIcon icon(IconType) const override { return {}; }
+    QIcon icon(const QFileInfo&) const override { return {}; }
+    QString type(const QFileInfo&) const override { return {}; }
+};
+
+}  // namespace
 
 FolderBrowseDialog::FolderBrowseDialog(const QString& prompt, QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("Browse for Folder"));
@@ -52,6 +67,9 @@ void FolderBrowseDialog::createWidgets(const QString& prompt) {
     prompt_->setText(lines);
 
     model_ = new QFileSystemModel(this);
+    // The model's gatherer thread may still ask while the dialog is being torn down.
+    static PlainFolderIcons* const icons = new PlainFolderIcons;
+    model_->setIconProvider(icons);
     model_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
     model_->setReadOnly(true);
     // The model's empty root is the machine itself: the drives, or "/" on Unix.
@@ -59,11 +77,15 @@ void FolderBrowseDialog::createWidgets(const QString& prompt) {
 
     tree_ = new QTreeView(this);
     tree_->setObjectName(QStringLiteral("TreeFolders"));
+    // Hidden before the model comes, the header is never measured; and rows of one face
+    // without icons need not be measured one by one at each layout.
+    tree_->setHeaderHidden(true);
+    tree_->setUniformRowHeights(true);
     tree_->setModel(model_);
     tree_->setRootIndex(model_->index(SpecialFolderPath(SpecialFolder::Drives)));
+    // Through the header: the view's own hideColumn lays out the whole tree each time.
     for (int column = 1; column < model_->columnCount(); ++column)
-        tree_->hideColumn(column);
-    tree_->setHeaderHidden(true);
+        tree_->header()->hideSection(column);
     tree_->setSelectionMode(QAbstractItemView::SingleSelection);
 
     auto* folderLabel = new QLabel(tr("&Folder:"), this);
@@ -75,9 +97,12 @@ void FolderBrowseDialog::createWidgets(const QString& prompt) {
     home_->setObjectName(QStringLiteral("CommandHome"));
     home_->setAutoDefault(false);
 
-    buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons_->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("CommandOK"));
-    buttons_->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("CommandCancel"));
+    // Plain buttons rather than standard ones, which would fetch theme icons for
+    // themselves (see PlainFolderIcons).
+    buttons_ = new QDialogButtonBox(this);
+    ok_ = buttons_->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
+    ok_->setObjectName(QStringLiteral("CommandOK"));
+    buttons_->addButton(tr("Cancel"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("CommandCancel"));
 
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(folderLabel);
@@ -112,7 +137,7 @@ void FolderBrowseDialog::treeSelectionChanged() {
 
 void FolderBrowseDialog::folderTextChanged(const QString& text) {
     const bool usable = !text.trimmed().isEmpty() && FolderExists(toPath(text));
-    buttons_->button(QDialogButtonBox::Ok)->setEnabled(usable);
+    ok_->setEnabled(usable);
 }
 
 QString FolderBrowseDialog::chosenFolder() const {

@@ -39,6 +39,7 @@ private:
     QLineEdit* folderText_ = nullptr;
     QPushButton* home_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
+    QPushButton* ok_ = nullptr;
 };
 
 }  // namespace tarsun
