@@ -14,14 +14,16 @@ namespace tarsun {
 
 class EditorProgram {
 public:
-    EditorProgram(EditorState& state, Dialogs& dialogs)
-        : formMain_(state, dialogs), startUp_(state, dialogs, formMain_, [this] {
+    EditorProgram(EditorState& state, Dialogs& dialogs, QSettings& settings)
+        : formMain_(state, dialogs), startUp_(state, dialogs, settings, formMain_, [this] {
               formMain_.showLoadedValues();
               formMain_.showModeless();
           }) {}
 
-    // The program's names and icon, and how it ends; once, after the QApplication.
+    // The program's names (which also place its settings) and icon, and how it ends;
+    // once, after the QApplication.
     static void setUpApplication() {
+        QApplication::setOrganizationName(QStringLiteral("Tarsun Editor"));
         QApplication::setApplicationName(QStringLiteral("Tarsun Editor"));
         QApplication::setDesktopFileName(QStringLiteral("tarsun-editor"));  // ties windows to the launcher
         QApplication::setWindowIcon(programIcon());

@@ -33,7 +33,8 @@ public:
 
 }  // namespace
 
-FolderBrowseDialog::FolderBrowseDialog(const QString& prompt, QWidget* parent) : QDialog(parent) {
+FolderBrowseDialog::FolderBrowseDialog(const QString& prompt, const QString& startFolder, QWidget* parent)
+    : QDialog(parent) {
     setWindowTitle(tr("Browse for Folder"));
     setObjectName(QStringLiteral("FolderBrowseDialog"));
     createWidgets(prompt);
@@ -46,9 +47,12 @@ FolderBrowseDialog::FolderBrowseDialog(const QString& prompt, QWidget* parent) :
     connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    // Open with the home folder in view but nothing chosen, as the shell's dialog opens
-    // on the drives with nothing confirmed.
-    showFolderInTree(SpecialFolderPath(SpecialFolder::Profile), false);
+    // Without a start the home folder is in view but nothing is chosen, as the shell's
+    // dialog opens on the drives with nothing confirmed.
+    if (startFolder.isEmpty() || !FolderExists(toPath(startFolder)))
+        showFolderInTree(SpecialFolderPath(SpecialFolder::Profile), false);
+    else
+        showFolderInTree(QDir::cleanPath(QFileInfo(startFolder).absoluteFilePath()), true);
     folderTextChanged(folderText_->text());
     // The field takes the first focus: a focused tree would choose its first root by itself.
     folderText_->setFocus();

@@ -18,7 +18,8 @@ namespace tarsun {
 class FolderBrowseDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit FolderBrowseDialog(const QString& prompt, QWidget* parent = nullptr);
+    // Opens with startFolder chosen; with none, the home folder in view and nothing chosen.
+    explicit FolderBrowseDialog(const QString& prompt, const QString& startFolder = {}, QWidget* parent = nullptr);
 
     // The confirmed folder, absolute, with native separators: a root keeps its separator,
     // any other folder has none at its end.

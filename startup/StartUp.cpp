@@ -7,6 +7,7 @@
 #include "ModLoader.h"
 
 #include <QDir>
+#include <QSettings>
 
 namespace fs = std::filesystem;
 
@@ -19,8 +20,10 @@ const QString FolderError = QStringLiteral("An error has occured!");
 const QString LoadError = QStringLiteral("File not found! No data loaded.");
 }  // namespace
 
-StartUp::StartUp(EditorState& state, Dialogs& dialogs, QWidget& mainWindow, std::function<void()> showMainWindow)
-    : state_(state), dialogs_(dialogs), mainWindow_(mainWindow), showMainWindow_(std::move(showMainWindow)) {}
+StartUp::StartUp(EditorState& state, Dialogs& dialogs, QSettings& settings, QWidget& mainWindow,
+                 std::function<void()> showMainWindow)
+    : state_(state), dialogs_(dialogs), settings_(settings), mainWindow_(mainWindow),
+      showMainWindow_(std::move(showMainWindow)) {}
 
 StartUp::~StartUp() = default;
 
@@ -51,7 +54,8 @@ std::optional<fs::path> StartUp::findModsFolder(const QString& gameFolder) {
 
 void StartUp::Form_Load() {
     for (;;) {
-        const QString gameFolder = dialogs_.browseForFolder(&mainWindow_, GameFolderPrompt);
+        const QString gameFolder = dialogs_.browseForFolder(
+            &mainWindow_, GameFolderPrompt, settings_.value(GameFolderKey, QDir::homePath()).toString());
         if (gameFolder.isEmpty()) {
             const bool leave = dialogs_.askYesNo(messageOwner(), ExitQuestion);
             state_.Answer = leave ? AnswerYes : AnswerNo;
@@ -80,6 +84,7 @@ void StartUp::Form_Load() {
         }
 
         state_.ModsFolder = *modsFolder;
+        settings_.setValue(GameFolderKey, gameFolder);
         QStringList names;
         names.reserve(static_cast<qsizetype>(mods.names.size()));
         for (const fs::path& name : mods.names)

@@ -9,6 +9,7 @@
 #include "SystemDialogs.h"
 
 #include <QApplication>
+#include <QSettings>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -16,7 +17,8 @@ int main(int argc, char* argv[]) {
 
     tarsun::EditorState state;
     tarsun::SystemDialogs dialogs;
-    tarsun::EditorProgram program(state, dialogs);
+    QSettings settings;  // the user's, under the names set above
+    tarsun::EditorProgram program(state, dialogs, settings);
     program.start();
     if (dialogs.ended())
         return 0;

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -52,9 +53,18 @@ public:
         answers.pop_front();
         return yes;
     }
-    QString browseForFolder(QWidget* owner, const QString& prompt) override { return browse(owner, prompt); }
+    QString browseForFolder(QWidget* owner, const QString& prompt, const QString&) override {
+        return browse(owner, prompt);
+    }
     void endProgram() override { ended = true; }
 };
+
+// Settings for the in-process runs, away from the user's own.
+QSettings& scratchSettings() {
+    static QTemporaryDir folder;
+    static QSettings settings(folder.filePath(QStringLiteral("tarsun.ini")), QSettings::IniFormat);
+    return settings;
+}
 
 double seconds(const QElapsedTimer& timer) {
     return static_cast<double>(timer.nsecsElapsed()) / 1e9;
@@ -217,7 +227,7 @@ void BM_ConfirmedModToMainWindow(benchmark::State& st) {
         EditorState state;
         BenchDialogs dialogs;
         dialogs.browse = [&](QWidget*, const QString&) { return game; };
-        EditorProgram program(state, dialogs);
+        EditorProgram program(state, dialogs, scratchSettings());
         program.start();
         ModList& list = program.startUp().chooser().list();
         const auto found = list.findItems(QStringLiteral("TarsunSample"), Qt::MatchExactly);
@@ -254,7 +264,7 @@ void BM_FillChooserWith30000Mods(benchmark::State& st) {
         BenchDialogs dialogs;
         dialogs.browse = [&](QWidget*, const QString&) { return game; };
         QWidget mainWindow;
-        StartUp startUp(state, dialogs, mainWindow, [] {});
+        StartUp startUp(state, dialogs, scratchSettings(), mainWindow, [] {});
 
         QElapsedTimer timer;
         timer.start();

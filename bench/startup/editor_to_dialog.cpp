@@ -6,6 +6,7 @@
 #include "SystemDialogs.h"
 
 #include <QApplication>
+#include <QSettings>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -13,7 +14,8 @@ int main(int argc, char* argv[]) {
     MappedSignal signal(QStringLiteral("FolderBrowseDialog"));
     tarsun::EditorState state;
     tarsun::SystemDialogs dialogs;
-    tarsun::EditorProgram program(state, dialogs);
+    QSettings settings;
+    tarsun::EditorProgram program(state, dialogs, settings);
     program.start();
     return 1;  // the dialog never came up
 }

@@ -7,6 +7,8 @@
 #include "StartUp.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace tarsun;
@@ -20,15 +22,19 @@ namespace {
 const QString Exit = "Do you want to exit?";
 const QString Error = "An error has occured!";
 
-// One run of the start-up with a plain stand-in for the main window.
+// One run of the start-up with a plain stand-in for the main window, keeping its
+// settings in `settingsFile` (by default a file of its own).
 struct Run : QObject {
+    QTemporaryDir scratch;
+    QSettings settings;
     EditorState state;
     ScriptedDialogs dialogs;
     QWidget mainWindow;
     int mainWindowShows = 0;
-    StartUp startUp{state, dialogs, mainWindow, [this] { mainWindow.show(); }};
+    StartUp startUp{state, dialogs, settings, mainWindow, [this] { mainWindow.show(); }};
 
-    Run() {
+    explicit Run(const QString& settingsFile = {})
+        : settings(settingsFile.isEmpty() ? scratch.filePath("tarsun.ini") : settingsFile, QSettings::IniFormat) {
         mainWindow.setObjectName("FormMain");
         mainWindow.installEventFilter(this);
         // A faulty loop would ask forever: after 30 dialogs every question is answered Yes.
@@ -109,6 +115,24 @@ private slots:
         QCOMPARE(run.listed(), QStringList({"Small Skirmish", "TarsunSample"}));
         QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
         QCOMPARE(run.mainWindowShows, 0);
+    }
+
+    void theDialogOpensAtTheLastAcceptedGameFolder() {
+        FolderFixture dirs;
+        const QString settingsFile = dirs.path("tarsun.ini");
+        const QString game = dirs.sampleGame();
+        {
+            Run first(settingsFile);
+            first.dialogs.folders = {dirs.folder("noMods"), game};
+            first.startUp.Form_Load();
+            // A folder without mods is not kept.
+            QCOMPARE(first.dialogs.startFolders, QStringList({QDir::homePath(), QDir::homePath()}));
+        }
+        Run next(settingsFile);
+        next.dialogs.folders = {""};
+        next.dialogs.answers = {true};
+        next.startUp.Form_Load();
+        QCOMPARE(next.dialogs.startFolders, QStringList({game}));
     }
 
     void unreadableModsFolderIsAnErrorNotACrash() {
