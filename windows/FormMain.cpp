@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMouseEvent>
@@ -176,6 +177,18 @@ void FormMain::createLists() {
     listBotNames_ = createList("ListBotNames", twipsRect(3840, 3360, 2655, 1815), botNamesModel_);
     connect(listScores_, &QListView::doubleClicked, this, &FormMain::ListScores_DblClick);
     connect(listBotNames_, &QListView::doubleClicked, this, &FormMain::ListBotNames_DblClick);
+    listScores_->installEventFilter(this);
+    listBotNames_->installEventFilter(this);
+}
+
+bool FormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return QWidget::eventFilter(watched, event);
+    if (watched == listScores_) ListScores_DblClick();
+    else if (watched == listBotNames_) ListBotNames_DblClick();
+    else return QWidget::eventFilter(watched, event);
+    return true;
 }
 
 void FormMain::orderFocus() {

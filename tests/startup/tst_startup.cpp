@@ -53,10 +53,14 @@ struct Run : QObject {
             names << startUp.chooser().list().item(i)->text();
         return names;
     }
-    void doubleClick(const QString& name) {
+    // A double-click on the mod, or with `key` the mod selected and that key pressed.
+    void doubleClick(const QString& name, Qt::Key key = Qt::Key_unknown) {
         ModList& list = startUp.chooser().list();
         list.setCurrentItem(list.findItems(name, Qt::MatchExactly).value(0));
-        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.currentItem()).center());
+        if (key == Qt::Key_unknown)
+            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.currentItem()).center());
+        else
+            QTest::keyClick(&list, key);
     }
 };
 
@@ -178,7 +182,15 @@ private slots:
             QCOMPARE(StartUp::findModsFolder("/"), toPath("//mods/"));
     }
 
+    void doubleClickNeedsASelectionAndAYes_data() {
+        QTest::addColumn<int>("key");  // how a mod is opened
+        QTest::newRow("double-click") << int(Qt::Key_unknown);
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("Enter") << int(Qt::Key_Enter);
+    }
+
     void doubleClickNeedsASelectionAndAYes() {
+        QFETCH(int, key);
         FolderFixture dirs;
         Run run;
         run.dialogs.folders = {dirs.sampleGame()};
@@ -186,18 +198,22 @@ private slots:
         const std::size_t before = run.dialogs.shown.size();
         ModList& list = run.startUp.chooser().list();
 
-        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, QPoint(5, list.viewport()->height() - 3));
+        // Below the last mod, or with no mod selected: nothing.
+        if (key == Qt::Key_unknown)
+            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, QPoint(5, list.viewport()->height() - 3));
+        else
+            QTest::keyClick(&list, Qt::Key(key));
         QCOMPARE(run.dialogs.shown.size(), before);
 
         run.dialogs.answers = {false};
-        run.doubleClick("Small Skirmish");
+        run.doubleClick("Small Skirmish", Qt::Key(key));
         QCOMPARE(run.dialogs.shown.back().text, QString("Edit Small Skirmish?"));
         QCOMPARE(run.state.Answer, AnswerNo);
         QVERIFY(run.state.ModFolder.empty());
         QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
 
         run.dialogs.answers = {true};
-        run.doubleClick("TarsunSample");
+        run.doubleClick("TarsunSample", Qt::Key(key));
         QCOMPARE(toText(run.state.ModFolder), dirs.path("game") + "/mods/TarsunSample");
         QVERIFY(!run.state.BotNames.empty());
         QCOMPARE(run.state.ScoreNames[0].empty(), false);
