@@ -6,6 +6,7 @@
 #include <QAbstractFileIconProvider>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -42,6 +44,9 @@ FolderBrowseDialog::FolderBrowseDialog(const QString& prompt, const QString& sta
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &FolderBrowseDialog::treeSelectionChanged);
     connect(folderText_, &QLineEdit::textChanged, this, &FolderBrowseDialog::folderTextChanged);
+    connect(tree_->verticalScrollBar(), &QScrollBar::rangeChanged, this, &FolderBrowseDialog::keepInView);
+    tree_->installEventFilter(this);
+    tree_->viewport()->installEventFilter(this);
     connect(home_, &QPushButton::clicked, this,
             [this] { showFolderInTree(SpecialFolderPath(SpecialFolder::Profile), true); });
     connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -131,6 +136,21 @@ void FolderBrowseDialog::showFolderInTree(const QString& path, bool select) {
     tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
     if (select)
         tree_->setCurrentIndex(index);  // also fills the folder field
+    inView_ = path;
+}
+
+void FolderBrowseDialog::keepInView() {
+    // The model reads the folders in the background, and the rows that come in above the
+    // folder push it down: it is centred again each time, until the user takes over.
+    if (!inView_.isEmpty())
+        tree_->scrollTo(model_->index(inView_), QAbstractItemView::PositionAtCenter);
+}
+
+bool FolderBrowseDialog::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::Wheel || type == QEvent::KeyPress)
+        inView_.clear();
+    return QDialog::eventFilter(watched, event);
 }
 
 void FolderBrowseDialog::treeSelectionChanged() {

@@ -31,6 +31,8 @@ public:
 private:
     void createWidgets(const QString& prompt);
     void showFolderInTree(const QString& path, bool select);
+    void keepInView();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void treeSelectionChanged();
     void folderTextChanged(const QString& text);
 
@@ -41,6 +43,7 @@ private:
     QPushButton* home_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
     QPushButton* ok_ = nullptr;
+    QString inView_;  // the folder kept in view while the model is still reading
 };
 
 }  // namespace tarsun
