@@ -75,7 +75,7 @@ run)
     exec build/release/startup/tarsun-editor "$@"
     ;;
 test)
-    ensure_packages "${base_packages[@]}" libgtest-dev libgmock-dev librapidcheck-dev libbenchmark-dev python3 \
+    ensure_packages "${base_packages[@]}" libgtest-dev libgmock-dev librapidcheck-dev libbenchmark-dev python3 xvfb \
         "${windows_packages[@]}"
     cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARSUN_SANITIZE=ON
     cmake --build build/test -j"$jobs"

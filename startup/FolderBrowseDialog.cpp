@@ -3,8 +3,10 @@
 #include "General.h"
 #include "Look.h"
 
+#include <QAbstractFileIconProvider>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
@@ -13,12 +15,28 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 namespace tarsun {
 
-FolderBrowseDialog::FolderBrowseDialog(const QString& prompt, QWidget* parent) : QDialog(parent) {
+namespace {
+
+// Folders without icons or type names: the default provider looks each one up in the
+// icon theme and the MIME database, and the first theme lookup alone reads every
+// installed theme's index, a good part of the time to the dialog's first showing.
+class PlainFolderIcons : public QAbstractFileIconProvider {
+public:
+    QIcon icon(IconType) const override { return {}; }
+    QIcon icon(const QFileInfo&) const override { return {}; }
+    QString type(const QFileInfo&) const override { return {}; }
+};
+
+}  // namespace
+
+FolderBrowseDialog::FolderBrowseDialog(const QString& prompt, const QString& startFolder, QWidget* parent)
+    : QDialog(parent) {
     setWindowTitle(tr("Browse for Folder"));
     setObjectName(QStringLiteral("FolderBrowseDialog"));
     createWidgets(prompt);
@@ -26,14 +44,20 @@ FolderBrowseDialog::FolderBrowseDialog(const QString& prompt, QWidget* parent) :
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &FolderBrowseDialog::treeSelectionChanged);
     connect(folderText_, &QLineEdit::textChanged, this, &FolderBrowseDialog::folderTextChanged);
+    connect(tree_->verticalScrollBar(), &QScrollBar::rangeChanged, this, &FolderBrowseDialog::keepInView);
+    tree_->installEventFilter(this);
+    tree_->viewport()->installEventFilter(this);
     connect(home_, &QPushButton::clicked, this,
             [this] { showFolderInTree(SpecialFolderPath(SpecialFolder::Profile), true); });
     connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    // Open with the home folder in view but nothing chosen, as the shell's dialog opens
-    // on the drives with nothing confirmed.
-    showFolderInTree(SpecialFolderPath(SpecialFolder::Profile), false);
+    // Without a start the home folder is in view but nothing is chosen, as the shell's
+    // dialog opens on the drives with nothing confirmed.
+    if (startFolder.isEmpty() || !FolderExists(toPath(startFolder)))
+        showFolderInTree(SpecialFolderPath(SpecialFolder::Profile), false);
+    else
+        showFolderInTree(QDir::cleanPath(QFileInfo(startFolder).absoluteFilePath()), true);
     folderTextChanged(folderText_->text());
     // The field takes the first focus: a focused tree would choose its first root by itself.
     folderText_->setFocus();
@@ -52,6 +76,9 @@ void FolderBrowseDialog::createWidgets(const QString& prompt) {
     prompt_->setText(lines);
 
     model_ = new QFileSystemModel(this);
+    // The model's gatherer thread may still ask while the dialog is being torn down.
+    static PlainFolderIcons* const icons = new PlainFolderIcons;
+    model_->setIconProvider(icons);
     model_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
     model_->setReadOnly(true);
     // The model's empty root is the machine itself: the drives, or "/" on Unix.
@@ -59,11 +86,15 @@ void FolderBrowseDialog::createWidgets(const QString& prompt) {
 
     tree_ = new QTreeView(this);
     tree_->setObjectName(QStringLiteral("TreeFolders"));
+    // Hidden before the model comes, the header is never measured; and rows of one face
+    // without icons need not be measured one by one at each layout.
+    tree_->setHeaderHidden(true);
+    tree_->setUniformRowHeights(true);
     tree_->setModel(model_);
     tree_->setRootIndex(model_->index(SpecialFolderPath(SpecialFolder::Drives)));
+    // Through the header: the view's own hideColumn lays out the whole tree each time.
     for (int column = 1; column < model_->columnCount(); ++column)
-        tree_->hideColumn(column);
-    tree_->setHeaderHidden(true);
+        tree_->header()->hideSection(column);
     tree_->setSelectionMode(QAbstractItemView::SingleSelection);
 
     auto* folderLabel = new QLabel(tr("&Folder:"), this);
@@ -75,9 +106,12 @@ void FolderBrowseDialog::createWidgets(const QString& prompt) {
     home_->setObjectName(QStringLiteral("CommandHome"));
     home_->setAutoDefault(false);
 
-    buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons_->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("CommandOK"));
-    buttons_->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("CommandCancel"));
+    // Plain buttons rather than standard ones, which would fetch theme icons for
+    // themselves (see PlainFolderIcons).
+    buttons_ = new QDialogButtonBox(this);
+    ok_ = buttons_->addButton(tr("OK"), QDialogButtonBox::AcceptRole);
+    ok_->setObjectName(QStringLiteral("CommandOK"));
+    buttons_->addButton(tr("Cancel"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("CommandCancel"));
 
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(folderLabel);
@@ -102,6 +136,21 @@ void FolderBrowseDialog::showFolderInTree(const QString& path, bool select) {
     tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
     if (select)
         tree_->setCurrentIndex(index);  // also fills the folder field
+    inView_ = path;
+}
+
+void FolderBrowseDialog::keepInView() {
+    // The model reads the folders in the background, and the rows that come in above the
+    // folder push it down: it is centred again each time, until the user takes over.
+    if (!inView_.isEmpty())
+        tree_->scrollTo(model_->index(inView_), QAbstractItemView::PositionAtCenter);
+}
+
+bool FolderBrowseDialog::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::Wheel || type == QEvent::KeyPress)
+        inView_.clear();
+    return QDialog::eventFilter(watched, event);
 }
 
 void FolderBrowseDialog::treeSelectionChanged() {
@@ -112,7 +161,7 @@ void FolderBrowseDialog::treeSelectionChanged() {
 
 void FolderBrowseDialog::folderTextChanged(const QString& text) {
     const bool usable = !text.trimmed().isEmpty() && FolderExists(toPath(text));
-    buttons_->button(QDialogButtonBox::Ok)->setEnabled(usable);
+    ok_->setEnabled(usable);
 }
 
 QString FolderBrowseDialog::chosenFolder() const {

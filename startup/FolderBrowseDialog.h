@@ -18,7 +18,8 @@ namespace tarsun {
 class FolderBrowseDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit FolderBrowseDialog(const QString& prompt, QWidget* parent = nullptr);
+    // Opens with startFolder chosen; with none, the home folder in view and nothing chosen.
+    explicit FolderBrowseDialog(const QString& prompt, const QString& startFolder = {}, QWidget* parent = nullptr);
 
     // The confirmed folder, absolute, with native separators: a root keeps its separator,
     // any other folder has none at its end.
@@ -30,6 +31,8 @@ public:
 private:
     void createWidgets(const QString& prompt);
     void showFolderInTree(const QString& path, bool select);
+    void keepInView();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void treeSelectionChanged();
     void folderTextChanged(const QString& text);
 
@@ -39,6 +42,8 @@ private:
     QLineEdit* folderText_ = nullptr;
     QPushButton* home_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QString inView_;  // the folder kept in view while the model is still reading
 };
 
 }  // namespace tarsun

@@ -3,6 +3,7 @@
 #include "Look.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -14,10 +15,20 @@ void ModList::mouseDoubleClickEvent(QMouseEvent* event) {
         emit leftDoubleClicked();
 }
 
+void ModList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QListWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    emit returnPressed();
+}
+
 FormSelect::FormSelect(QWidget* parent) : SmallWindow(2655, 1920, parent) {
     setObjectName(QStringLiteral("FormSelect"));
     createWidgets();
     connect(listMods_, &ModList::leftDoubleClicked, this, &FormSelect::ListMods_DblClick);
+    connect(listMods_, &ModList::returnPressed, this, &FormSelect::ListMods_DblClick);
 }
 
 void FormSelect::createWidgets() {

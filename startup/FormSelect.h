@@ -1,7 +1,7 @@
 #pragma once
 
 // The mod chooser: a small black window with the caption "Select mod to edit:" and the
-// list of mods. It has no buttons; a double-click in the list is its only action.
+// list of mods. It has no buttons; a double-click in the list, or Return, is its only action.
 
 #include "SmallWindow.h"
 
@@ -12,16 +12,19 @@ class QLabel;
 
 namespace tarsun {
 
-// The chooser's list; reports every left double-click in it, on an entry or not.
+// The chooser's list; reports every left double-click in it, on an entry or not, and
+// Return or Enter.
 class ModList : public QListWidget {
     Q_OBJECT
 public:
     using QListWidget::QListWidget;
 signals:
     void leftDoubleClicked();
+    void returnPressed();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 class FormSelect : public SmallWindow {

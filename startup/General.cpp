@@ -20,16 +20,17 @@ namespace fs = std::filesystem;
 
 namespace tarsun {
 
-QString BrowseForGameFolder(QWidget* owner, const QString& prompt) {
+QString BrowseForGameFolder(QWidget* owner, const QString& prompt, const QString& startFolder) {
 #ifdef _WIN32
     // The shell's dialog speaks the system's 8-bit code page.
     void* hwnd = owner ? reinterpret_cast<void*>(owner->window()->winId()) : nullptr;
-    std::string chosen = ShellBrowseForFolder(hwnd, prompt.toLocal8Bit().toStdString());
+    std::string chosen = ShellBrowseForFolder(hwnd, prompt.toLocal8Bit().toStdString(),
+                                              QDir::toNativeSeparators(startFolder).toLocal8Bit().toStdString());
     return QString::fromLocal8Bit(QByteArray::fromStdString(chosen));
 #else
     // A dialog over a hidden owner would be placed by the owner's stale geometry.
     QWidget* parent = owner && owner->isVisible() ? owner : QApplication::activeWindow();
-    FolderBrowseDialog dialog(prompt, parent);
+    FolderBrowseDialog dialog(prompt, startFolder, parent);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.chosenFolder();

@@ -19,8 +19,8 @@ namespace tarsun {
 // The folder-browse dialog, owned by `owner`, with `prompt` (CR LF breaks it into lines)
 // above a tree of the machine's drives or file-system roots. Returns the confirmed
 // folder: a root with its separator ("D:\", "/"), any other folder without one; empty
-// text when the user cancelled.
-QString BrowseForGameFolder(QWidget* owner, const QString& prompt);
+// text when the user cancelled. A startFolder that exists is chosen when it opens.
+QString BrowseForGameFolder(QWidget* owner, const QString& prompt, const QString& startFolder = {});
 
 // Shell special-folder ids used here (the Windows CSIDL values).
 enum class SpecialFolder { Drives = 17, Profile = 40 };

@@ -14,9 +14,10 @@ namespace tarsun {
 // caller releases the list with CoTaskMemFree.
 void* SpecialFolderPath(void* ownerHwnd, int csidl);
 
-// Opens the dialog on the drives view and returns the confirmed folder's path, or empty
-// text when cancelled or when the chosen item has no file-system path.
-std::string ShellBrowseForFolder(void* ownerHwnd, const std::string& narrowPrompt);
+// Opens the dialog on the drives view with startFolder chosen (none when empty) and
+// returns the confirmed folder's path, or empty text when cancelled or when the chosen
+// item has no file-system path.
+std::string ShellBrowseForFolder(void* ownerHwnd, const std::string& narrowPrompt, const std::string& startFolder);
 
 }  // namespace tarsun
 

@@ -14,6 +14,13 @@ namespace tarsun {
 namespace {
 constexpr int CsidlDrives = 17;  // CSIDL_DRIVES: every drive of the machine, nothing above
 constexpr UINT BrowseFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;  // 81
+
+// The shell takes a preselection only once its dialog is up; `data` is the folder's path.
+int CALLBACK ChooseStartFolder(HWND dialog, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED && data)
+        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
+    return 0;
+}
 }  // namespace
 
 void* SpecialFolderPath(void* ownerHwnd, int csidl) {
@@ -23,7 +30,7 @@ void* SpecialFolderPath(void* ownerHwnd, int csidl) {
     return list;
 }
 
-std::string ShellBrowseForFolder(void* ownerHwnd, const std::string& narrowPrompt) {
+std::string ShellBrowseForFolder(void* ownerHwnd, const std::string& narrowPrompt, const std::string& startFolder) {
     // When the drives view cannot be resolved the dialog opens on the whole namespace.
     auto root = static_cast<PIDLIST_ABSOLUTE>(SpecialFolderPath(ownerHwnd, CsidlDrives));
     // The dialog needs COM on this thread; a failure here still lets it open.
@@ -38,6 +45,8 @@ std::string ShellBrowseForFolder(void* ownerHwnd, const std::string& narrowPromp
     info.pszDisplayName = nullptr;
     info.lpszTitle = title.data();
     info.ulFlags = BrowseFlags;
+    info.lpfn = ChooseStartFolder;
+    info.lParam = startFolder.empty() ? 0 : reinterpret_cast<LPARAM>(startFolder.c_str());
 
     std::string result;
     if (PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info)) {

@@ -26,8 +26,8 @@ bool SystemDialogs::askYesNo(QWidget* parent, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-QString SystemDialogs::browseForFolder(QWidget* owner, const QString& prompt) {
-    return BrowseForGameFolder(owner, prompt);
+QString SystemDialogs::browseForFolder(QWidget* owner, const QString& prompt, const QString& startFolder) {
+    return BrowseForGameFolder(owner, prompt, startFolder);
 }
 
 void SystemDialogs::endProgram() {

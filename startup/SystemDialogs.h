@@ -10,7 +10,7 @@ class SystemDialogs : public Dialogs {
 public:
     void showError(QWidget* parent, const QString& text) override;
     bool askYesNo(QWidget* parent, const QString& text) override;
-    QString browseForFolder(QWidget* owner, const QString& prompt) override;
+    QString browseForFolder(QWidget* owner, const QString& prompt, const QString& startFolder) override;
     // Hides every window at once and stops the event loop, also one that has not started
     // yet; main then leaves without entering it (see ended()).
     void endProgram() override;

@@ -6,23 +6,19 @@
 
 #include "EditorProgram.h"
 #include "EditorState.h"
-#include "Look.h"
 #include "SystemDialogs.h"
 
 #include <QApplication>
+#include <QSettings>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarsun Editor"));
-    QApplication::setDesktopFileName(QStringLiteral("tarsun-editor"));  // ties windows to the launcher
-    QApplication::setWindowIcon(tarsun::programIcon());
-    // Every way out goes through the exit question or the loader's message, which end
-    // the program themselves; a window merely hidden between two others must not.
-    QApplication::setQuitOnLastWindowClosed(false);
+    tarsun::EditorProgram::setUpApplication();
 
     tarsun::EditorState state;
     tarsun::SystemDialogs dialogs;
-    tarsun::EditorProgram program(state, dialogs);
+    QSettings settings;  // the user's, under the names set above
+    tarsun::EditorProgram program(state, dialogs, settings);
     program.start();
     if (dialogs.ended())
         return 0;

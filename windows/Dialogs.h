@@ -18,8 +18,8 @@ public:
     virtual void showError(QWidget* parent, const QString& text) = 0;
     // A question: question icon, Yes and No. True for Yes.
     virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
-    // The folder-browse dialog; empty text when cancelled.
-    virtual QString browseForFolder(QWidget* owner, const QString& prompt) = 0;
+    // The folder-browse dialog, opened with startFolder chosen; empty text when cancelled.
+    virtual QString browseForFolder(QWidget* owner, const QString& prompt, const QString& startFolder) = 0;
     // Ends the program at once, without saving.
     virtual void endProgram() = 0;
 };

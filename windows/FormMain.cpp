@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMouseEvent>
@@ -30,11 +31,7 @@ const QString ContactLine = QStringLiteral("tarsun@users.example");
 
 FormMain::FormMain(EditorState& state, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint), state_(state),
-      dialogs_(dialogs), background_(QStringLiteral(":/assets/background.jpg")),
-      pictureExit1_(QStringLiteral(":/assets/exit-pressed.jpg")),
-      pictureExit2_(QStringLiteral(":/assets/exit-released.jpg")),
-      pictureMini1_(QStringLiteral(":/assets/mini-pressed.jpg")),
-      pictureMini2_(QStringLiteral(":/assets/mini-released.jpg")) {
+      dialogs_(dialogs) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Tarsun Editor"));
     setWindowIcon(programIcon());
@@ -51,22 +48,41 @@ FormMain::FormMain(EditorState& state, Dialogs& dialogs, QWidget* parent)
 FormMain::~FormMain() = default;
 
 void FormMain::createPictureButtons() {
-    pictureMini_ = new PictureButton(pictureMini2_, this);
+    // The pictures come with the first showing (loadPictures).
+    pictureMini_ = new PictureButton(QPixmap(), this);
     pictureMini_->setObjectName(QStringLiteral("PictureMini"));
     pictureMini_->move(twips(6240), twips(90));
     connect(pictureMini_, &PictureButton::mouseDown, this, &FormMain::PictureMini_MouseDown);
     connect(pictureMini_, &PictureButton::mouseUp, this, &FormMain::PictureMini_MouseUp);
 
-    pictureExit_ = new PictureButton(pictureExit2_, this);
+    pictureExit_ = new PictureButton(QPixmap(), this);
     pictureExit_->setObjectName(QStringLiteral("PictureExit"));
     pictureExit_->move(twips(6480), twips(90));
     connect(pictureExit_, &PictureButton::mouseDown, this, &FormMain::PictureExit_MouseDown);
     connect(pictureExit_, &PictureButton::mouseUp, this, &FormMain::PictureExit_MouseUp);
 
-    pictureSave_ = new PictureButton(QPixmap(QStringLiteral(":/assets/save.bmp")), this);
+    pictureSave_ = new PictureButton(QPixmap(), this);
     pictureSave_->setObjectName(QStringLiteral("PictureSave"));
     pictureSave_->move(twips(5145), twips(945));
     connect(pictureSave_, &PictureButton::clicked, this, &FormMain::PictureSave_Click);
+}
+
+void FormMain::loadPictures() {
+    background_.load(QStringLiteral(":/assets/background.jpg"));
+    pictureExit1_.load(QStringLiteral(":/assets/exit-pressed.jpg"));
+    pictureExit2_.load(QStringLiteral(":/assets/exit-released.jpg"));
+    pictureMini1_.load(QStringLiteral(":/assets/mini-pressed.jpg"));
+    pictureMini2_.load(QStringLiteral(":/assets/mini-released.jpg"));
+    pictureExit_->setPicture(pictureExit2_);
+    pictureMini_->setPicture(pictureMini2_);
+    pictureSave_->setPicture(QPixmap(QStringLiteral(":/assets/save.bmp")));
+}
+
+void FormMain::showEvent(QShowEvent* event) {
+    // The window is built at start and stays hidden behind the folder dialog and the
+    // chooser; decoding its pictures then would only delay the dialog.
+    if (background_.isNull()) loadPictures();
+    QWidget::showEvent(event);
 }
 
 void FormMain::createLabels() {
@@ -161,6 +177,18 @@ void FormMain::createLists() {
     listBotNames_ = createList("ListBotNames", twipsRect(3840, 3360, 2655, 1815), botNamesModel_);
     connect(listScores_, &QListView::doubleClicked, this, &FormMain::ListScores_DblClick);
     connect(listBotNames_, &QListView::doubleClicked, this, &FormMain::ListBotNames_DblClick);
+    listScores_->installEventFilter(this);
+    listBotNames_->installEventFilter(this);
+}
+
+bool FormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return QWidget::eventFilter(watched, event);
+    if (watched == listScores_) ListScores_DblClick();
+    else if (watched == listBotNames_) ListBotNames_DblClick();
+    else return QWidget::eventFilter(watched, event);
+    return true;
 }
 
 void FormMain::orderFocus() {

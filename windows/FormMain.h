@@ -6,7 +6,7 @@
 //
 // Data flow: the values live in EditorState; each control's change handler writes its
 // caption and hands the value to the state, and the two lists read their rows from the
-// state. A double-click on a list entry opens FormEdit, the save button opens FormSave;
+// state. A double-click on a list entry (or Return on it) opens FormEdit, the save button opens FormSave;
 // each hides this window and shows it again when it closes, so that one window of the
 // program is visible at a time.
 
@@ -63,15 +63,19 @@ public slots:
     void ListScores_DblClick();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     // Alt+F4 or the taskbar: the same question as the exit button.
     void closeEvent(QCloseEvent* event) override;
+    // Return or Enter on a list acts as a double-click on its selected row.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createPictureButtons();
+    void loadPictures();
     void createLabels();
     void createSettingControls();
     void createLists();

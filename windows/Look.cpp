@@ -13,8 +13,11 @@
 namespace tarsun {
 
 QFont labelFont(bool bold) {
+    // Asking fontconfig for a family costs about a millisecond, and every caption wants
+    // the face: ask once per run.
+    static const bool hasMicrosoftSans = QFontDatabase::hasFamily(QStringLiteral("Microsoft Sans Serif"));
     QFont font;
-    if (QFontDatabase::hasFamily(QStringLiteral("Microsoft Sans Serif"))) {
+    if (hasMicrosoftSans) {
         font.setFamily(QStringLiteral("Microsoft Sans Serif"));
     } else {
         // DejaVu Sans runs wider than the face the layout was measured for; narrowed a
@@ -27,7 +30,11 @@ QFont labelFont(bool bold) {
     return font;
 }
 
-QIcon programIcon() { return QIcon(QStringLiteral(":/assets/icon.png")); }
+QIcon programIcon() {
+    // A new QIcon would decode the picture again for each window; kept to the end.
+    static const QIcon* icon = new QIcon(QStringLiteral(":/assets/icon.png"));
+    return *icon;
+}
 
 QLabel* makeLabel(QWidget* parent, const char* objectName, const QString& caption, QRect geometry,
                   QRgb colour, bool bold, Qt::Alignment horizontal) {

@@ -24,7 +24,7 @@ class NoDialogs : public tarsun::Dialogs {
 public:
     void showError(QWidget*, const QString&) override {}
     bool askYesNo(QWidget*, const QString&) override { return false; }
-    QString browseForFolder(QWidget*, const QString&) override { return {}; }
+    QString browseForFolder(QWidget*, const QString&, const QString&) override { return {}; }
     void endProgram() override {}
 };
 

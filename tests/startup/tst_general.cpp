@@ -83,6 +83,11 @@ private slots:
 
         dialog.findChild<QPushButton*>("CommandHome")->click();
         QCOMPARE(QDir::fromNativeSeparators(text->text()), QDir::homePath());
+
+        // A start folder opens chosen, ready to confirm.
+        FolderBrowseDialog reopened("Locate it", dirs.path("game"));
+        QCOMPARE(reopened.chosenFolder(), QDir::toNativeSeparators(dirs.path("game")));
+        QVERIFY(reopened.findChild<QPushButton*>("CommandOK")->isEnabled());
     }
 
     void browseReturnsTheTypedFolderOrNothing() {

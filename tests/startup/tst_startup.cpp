@@ -7,6 +7,8 @@
 #include "StartUp.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace tarsun;
@@ -20,15 +22,19 @@ namespace {
 const QString Exit = "Do you want to exit?";
 const QString Error = "An error has occured!";
 
-// One run of the start-up with a plain stand-in for the main window.
+// One run of the start-up with a plain stand-in for the main window, keeping its
+// settings in `settingsFile` (by default a file of its own).
 struct Run : QObject {
+    QTemporaryDir scratch;
+    QSettings settings;
     EditorState state;
     ScriptedDialogs dialogs;
     QWidget mainWindow;
     int mainWindowShows = 0;
-    StartUp startUp{state, dialogs, mainWindow, [this] { mainWindow.show(); }};
+    StartUp startUp{state, dialogs, settings, mainWindow, [this] { mainWindow.show(); }};
 
-    Run() {
+    explicit Run(const QString& settingsFile = {})
+        : settings(settingsFile.isEmpty() ? scratch.filePath("tarsun.ini") : settingsFile, QSettings::IniFormat) {
         mainWindow.setObjectName("FormMain");
         mainWindow.installEventFilter(this);
         // A faulty loop would ask forever: after 30 dialogs every question is answered Yes.
@@ -47,10 +53,14 @@ struct Run : QObject {
             names << startUp.chooser().list().item(i)->text();
         return names;
     }
-    void doubleClick(const QString& name) {
+    // A double-click on the mod, or with `key` the mod selected and that key pressed.
+    void doubleClick(const QString& name, Qt::Key key = Qt::Key_unknown) {
         ModList& list = startUp.chooser().list();
         list.setCurrentItem(list.findItems(name, Qt::MatchExactly).value(0));
-        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.currentItem()).center());
+        if (key == Qt::Key_unknown)
+            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.currentItem()).center());
+        else
+            QTest::keyClick(&list, key);
     }
 };
 
@@ -111,6 +121,24 @@ private slots:
         QCOMPARE(run.mainWindowShows, 0);
     }
 
+    void theDialogOpensAtTheLastAcceptedGameFolder() {
+        FolderFixture dirs;
+        const QString settingsFile = dirs.path("tarsun.ini");
+        const QString game = dirs.sampleGame();
+        {
+            Run first(settingsFile);
+            first.dialogs.folders = {dirs.folder("noMods"), game};
+            first.startUp.Form_Load();
+            // A folder without mods is not kept.
+            QCOMPARE(first.dialogs.startFolders, QStringList({QDir::homePath(), QDir::homePath()}));
+        }
+        Run next(settingsFile);
+        next.dialogs.folders = {""};
+        next.dialogs.answers = {true};
+        next.startUp.Form_Load();
+        QCOMPARE(next.dialogs.startFolders, QStringList({game}));
+    }
+
     void unreadableModsFolderIsAnErrorNotACrash() {
         FolderFixture dirs;
         const QString locked = dirs.folder("locked/mods");
@@ -154,7 +182,15 @@ private slots:
             QCOMPARE(StartUp::findModsFolder("/"), toPath("//mods/"));
     }
 
+    void doubleClickNeedsASelectionAndAYes_data() {
+        QTest::addColumn<int>("key");  // how a mod is opened
+        QTest::newRow("double-click") << int(Qt::Key_unknown);
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("Enter") << int(Qt::Key_Enter);
+    }
+
     void doubleClickNeedsASelectionAndAYes() {
+        QFETCH(int, key);
         FolderFixture dirs;
         Run run;
         run.dialogs.folders = {dirs.sampleGame()};
@@ -162,18 +198,22 @@ private slots:
         const std::size_t before = run.dialogs.shown.size();
         ModList& list = run.startUp.chooser().list();
 
-        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, QPoint(5, list.viewport()->height() - 3));
+        // Below the last mod, or with no mod selected: nothing.
+        if (key == Qt::Key_unknown)
+            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, QPoint(5, list.viewport()->height() - 3));
+        else
+            QTest::keyClick(&list, Qt::Key(key));
         QCOMPARE(run.dialogs.shown.size(), before);
 
         run.dialogs.answers = {false};
-        run.doubleClick("Small Skirmish");
+        run.doubleClick("Small Skirmish", Qt::Key(key));
         QCOMPARE(run.dialogs.shown.back().text, QString("Edit Small Skirmish?"));
         QCOMPARE(run.state.Answer, AnswerNo);
         QVERIFY(run.state.ModFolder.empty());
         QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
 
         run.dialogs.answers = {true};
-        run.doubleClick("TarsunSample");
+        run.doubleClick("TarsunSample", Qt::Key(key));
         QCOMPARE(toText(run.state.ModFolder), dirs.path("game") + "/mods/TarsunSample");
         QVERIFY(run.state.botCount() > 0);
         QCOMPARE(run.state.ScoreNames[0].empty(), false);

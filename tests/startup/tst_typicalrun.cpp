@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QListView>
 #include <QPushButton>
+#include <QSettings>
 #include <QToolButton>
 #include <QtTest>
 
@@ -52,7 +53,9 @@ private slots:
         ScriptedDialogs dialogs;
         dialogs.folders = {game};
         dialogs.answers = {true, true, true};  // Edit TarsunSample?, Save?, Do you want to exit?
-        EditorProgram program(state, dialogs);
+        QTemporaryDir scratch;
+        QSettings settings(scratch.filePath("tarsun.ini"), QSettings::IniFormat);
+        EditorProgram program(state, dialogs, settings);
 
         // 1-2: the folder dialog, then the chooser alone with the mods.
         program.start();

@@ -24,6 +24,7 @@ public:
     std::deque<bool> answers;   // next answers to askYesNo, true for Yes
     std::deque<QString> folders;  // next results of browseForFolder ("" for cancel)
     std::vector<Shown> shown;
+    QStringList startFolders;  // where each folder dialog was asked to open
     bool ended = false;
     int unscripted = 0;  // dialogs that came with no scripted answer left
     // Called when a dialog opens, before it returns: a test can inspect the windows
@@ -41,7 +42,8 @@ public:
         answers.pop_front();
         return yes;
     }
-    QString browseForFolder(QWidget*, const QString& prompt) override {
+    QString browseForFolder(QWidget*, const QString& prompt, const QString& startFolder) override {
+        startFolders << startFolder;
         record({Shown::Folder, prompt});
         if (folders.empty()) {
             ++unscripted;  // answer as a cancel

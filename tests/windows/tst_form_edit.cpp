@@ -15,8 +15,15 @@ using namespace tarsun::testing;
 
 namespace {
 
-FormEdit* open(LoadedMod& mod, const char* list, int row) {
-    doubleClickRow(mod.find<QListView>(list), row);
+// A double-click on the row, or with `key` the row selected and that key pressed.
+FormEdit* open(LoadedMod& mod, const char* list, int row, Qt::Key key = Qt::Key_unknown) {
+    auto* view = mod.find<QListView>(list);
+    if (key == Qt::Key_unknown) {
+        doubleClickRow(view, row);
+    } else {
+        view->setCurrentIndex(view->model()->index(row, 0));
+        QTest::keyClick(view, key);
+    }
     return mod.main->formEdit();
 }
 
@@ -43,6 +50,7 @@ QString scoreControls(FormEdit* edit) {
 class FormEditTest : public QObject {
     Q_OBJECT
 private slots:
+    void eachOpeningShowsOnlyItsOwnMode_data();
     void eachOpeningShowsOnlyItsOwnMode();
     void scoreArrowsStepWithinTheSpanAndAcceptStores();
     void scoreBeyondTheSpanWidensIt();
@@ -51,10 +59,18 @@ private slots:
     void botNameRefusesWhatTheFileCannotHold();
 };
 
+void FormEditTest::eachOpeningShowsOnlyItsOwnMode_data() {
+    QTest::addColumn<int>("key");  // how a row is opened
+    QTest::newRow("double-click") << int(Qt::Key_unknown);
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+}
+
 void FormEditTest::eachOpeningShowsOnlyItsOwnMode() {
+    QFETCH(int, key);
     LoadedMod mod;
     QVERIFY(mod.main);
-    FormEdit* edit = open(mod, "ListBotNames", 2);
+    FormEdit* edit = open(mod, "ListBotNames", 2, Qt::Key(key));
     QVERIFY(edit);
     auto* text = edit->findChild<QLineEdit*>("TextBotName");
     QCOMPARE(LoadedMod::visibleWindows(), QStringList{"FormEdit"});
@@ -68,7 +84,7 @@ void FormEditTest::eachOpeningShowsOnlyItsOwnMode() {
     QCOMPARE(LoadedMod::visibleWindows(), QStringList{"FormMain"});
 
     // The score opening clears and hides the text field and fills every score control.
-    QCOMPARE(open(mod, "ListScores", 1), edit);  // the same window, kept between openings
+    QCOMPARE(open(mod, "ListScores", 1, Qt::Key(key)), edit);  // the same window, kept between openings
     QCOMPARE(caption(edit, "LabelLEditing"), QStringLiteral("Editing Score: "));
     QVERIFY(!text->isVisible());
     QVERIFY(text->text().isEmpty());
@@ -82,7 +98,7 @@ void FormEditTest::eachOpeningShowsOnlyItsOwnMode() {
     click(edit, "CommandCancel");
 
     // Back to a bot name: the score controls go again and the field holds the new name.
-    open(mod, "ListBotNames", 5);
+    open(mod, "ListBotNames", 5, Qt::Key(key));
     QVERIFY(text->isVisible());
     QCOMPARE(text->text(), QString::fromStdString(mod.state.botName(5)));
     QCOMPARE(scoreControls(edit), QStringLiteral("hidden"));

@@ -24,7 +24,7 @@ class SilentDialogs : public tarsun::Dialogs {
 public:
     void showError(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
     bool askYesNo(QWidget*, const QString&) override { return false; }
-    QString browseForFolder(QWidget*, const QString&) override { return {}; }
+    QString browseForFolder(QWidget*, const QString&, const QString&) override { return {}; }
     void endProgram() override {}
 };
 
