@@ -49,13 +49,9 @@ private slots:
         const FolderListing empty = ListSubfolders(toPath(dirs.folder("mods/beta")));
         QVERIFY(empty.ok);
         QCOMPARE(empty.names.size(), 0u);
-    }
-
-    void listingReportsWhatIsNoFolder() {
-        FolderFixture dirs;
+        // What is no folder is reported; an unreadable one: tst_startup, through the loop.
         QVERIFY(!ListSubfolders(toPath(dirs.path("missing"))).ok);
         QVERIFY(!ListSubfolders(toPath(dirs.file("file"))).ok);
-        // A folder that exists but cannot be read: tst_startup, through the start-up loop.
     }
 
     void dialogConfirmsOnlyExistingFolders() {

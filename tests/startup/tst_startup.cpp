@@ -54,32 +54,33 @@ struct Run : QObject {
 class TestStartUp : public QObject {
     Q_OBJECT
 private slots:
-    void cancelThenNoAsksAgainWithTheSamePrompt() {
-        FolderFixture dirs;
-        Run run;
-        run.dialogs.folders = {"", dirs.sampleGame()};
-        run.dialogs.answers = {false};
-        run.startUp.Form_Load();
-        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit, GameFolderPrompt}));
-        QCOMPARE(run.dialogs.shown[0].kind, Shown::Folder);
-        QCOMPARE(GameFolderPrompt, QString("Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\"));
-        QCOMPARE(run.state.Answer, AnswerNo);
-        QVERIFY(!run.dialogs.ended);
+    void cancelAsksToExit_data() {
+        QTest::addColumn<bool>("leave");
+        QTest::newRow("No asks again with the same prompt") << false;
+        QTest::newRow("Yes ends with no window ever shown") << true;
     }
 
-    void cancelThenYesEndsWithNoWindowEverShown() {
+    void cancelAsksToExit() {
+        QFETCH(bool, leave);
+        FolderFixture dirs;
         Run run;
         QStringList visibleAtQuestion{"not asked"};
-        run.dialogs.onShow = [&](const Shown&) { visibleAtQuestion = visibleWindows(); };
-        run.dialogs.folders = {""};
-        run.dialogs.answers = {true};
+        run.dialogs.onShow = [&](const Shown& s) {
+            if (s.kind == Shown::Question)
+                visibleAtQuestion = visibleWindows();
+        };
+        run.dialogs.folders = leave ? std::deque<QString>{""} : std::deque<QString>{"", dirs.sampleGame()};
+        run.dialogs.answers = {leave};
         run.startUp.Form_Load();
-        QVERIFY(run.dialogs.ended);
-        QCOMPARE(run.state.Answer, AnswerYes);
-        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit}));
+        QCOMPARE(run.dialogs.shown[0].kind, Shown::Folder);
+        QCOMPARE(GameFolderPrompt, QString("Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\"));
+        QCOMPARE(run.dialogs.texts(), leave ? QStringList({GameFolderPrompt, Exit})
+                                            : QStringList({GameFolderPrompt, Exit, GameFolderPrompt}));
+        QCOMPARE(run.state.Answer, leave ? AnswerYes : AnswerNo);
+        QCOMPARE(run.dialogs.ended, leave);
         QCOMPARE(visibleAtQuestion, QStringList());
         QCOMPARE(run.mainWindowShows, 0);
-        QVERIFY(!run.startUp.chooser().isVisible());
+        QCOMPARE(run.startUp.chooser().isVisible(), !leave);
     }
 
     void badFoldersGiveTheErrorAndTheDialogAgain() {
@@ -124,18 +125,6 @@ private slots:
         QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Error, GameFolderPrompt, Exit}));
         QVERIFY(run.state.ModsFolder.empty());
         QCOMPARE(run.listed(), QStringList());
-    }
-
-    void listHoldsTheBareSubfolderNames() {
-        FolderFixture dirs;
-        for (const char* name : {"game/mods/zulu", "game/mods/Alpha", "game/mods/with blanks"})
-            dirs.folder(name);
-        dirs.file("game/mods/notes.txt");
-        Run run;
-        run.dialogs.folders = {dirs.path("game")};
-        run.startUp.Form_Load();
-        QCOMPARE(run.listed(), QStringList({"Alpha", "with blanks", "zulu"}));
-        QCOMPARE(toText(run.state.ModsFolder), dirs.path("game") + "/mods/");
     }
 
     void modsFolderIsJoinedAsTextAndFoundInAnyCase() {

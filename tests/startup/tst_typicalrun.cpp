@@ -14,21 +14,9 @@
 #include <QtTest>
 
 using namespace tarsun;
-using tarsun::testing::FolderFixture;
-using tarsun::testing::readAll;
-using tarsun::testing::visibleWindows;
-using tarsun::testing::ScriptedDialogs;
+using namespace tarsun::testing;
 
 namespace {
-
-const QStringList ModFiles{"AI/BotNames.AI", "Settings/ServerSettings.CON", "AI/AIDefault.AI",
-                           "python/game/scoringCommon.py"};
-
-// A click on the row, then a double-click, as the user gives them.
-void doubleClickAt(QWidget* viewport, QPoint at) {
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
-}
 
 // A control of the window on the screen now (the hidden ones have the same names).
 template <typename T = QWidget> T* control(const QString& name) {
@@ -48,6 +36,7 @@ private slots:
         const QString game = dirs.sampleGame();
         const QString mod = game + "/mods/TarsunSample/";
         const QString sample = QStringLiteral(TARSUN_EXAMPLES_DIR "/Kestrelfall/mods/TarsunSample/");
+        const QString scoring = "python/game/scoringCommon.py";
         EditorState state;
         ScriptedDialogs dialogs;
         dialogs.folders = {game};
@@ -68,8 +57,7 @@ private slots:
         // 5: the first scoring constant, one step up in the value editor, accepted.
         auto* scores = control<QListView>("ListScores");
         QVERIFY(scores);
-        const QModelIndex first = scores->model()->index(0, 0);
-        doubleClickAt(scores->viewport(), scores->visualRect(first).center());
+        doubleClickAt(scores->viewport(), scores->visualRect(scores->model()->index(0, 0)).center());
         QCOMPARE(visibleWindows(), QStringList({"FormEdit"}));
         QTest::mouseClick(control<QToolButton>("ArrowDown"), Qt::LeftButton);
         QTest::mouseClick(control<QPushButton>("CommandAccept"), Qt::LeftButton);
@@ -86,13 +74,13 @@ private slots:
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 
         // The scoring file differs from the sample only in the first constant's value.
-        QByteArray expected = readAll(sample + ModFiles[3]);
+        QByteArray expected = readAll(sample + scoring);
         const QByteArray before = "\r\nSCORE_KILL = 2   #";
         QVERIFY(expected.contains(before));
         expected.replace(before, "\r\nSCORE_KILL = 3   #");
-        QCOMPARE(readAll(mod + ModFiles[3]), expected);
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(readAll(mod + ModFiles[i]), readAll(sample + ModFiles[i]));
+        QCOMPARE(readAll(mod + scoring), expected);
+        for (const char* file : {"AI/BotNames.AI", "Settings/ServerSettings.CON", "AI/AIDefault.AI"})
+            QCOMPARE(readAll(mod + file), readAll(sample + file));
 
         // 7: the exit button and Yes end the program.
         QTest::mouseClick(control("PictureExit"), Qt::LeftButton);
