@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QToolTip>
 
 using namespace tarsun;
@@ -138,6 +139,7 @@ private slots:
         LoadedMod mod;
         QVERIFY(mod.main);
         auto* bots = mod.find<QListView>("ListBotNames");
+        QSignalSpy repainted(bots->model(), &QAbstractItemModel::dataChanged);  // else the list shows the old name
         // Taken as it stands, blanks and all, and an empty name too.
         for (const auto& [row, typed] : {std::pair{2, " Talon "}, std::pair{3, ""}}) {
             FormEdit* edit = open(mod, "ListBotNames", row);
@@ -149,6 +151,8 @@ private slots:
             click(edit, "CommandAccept");
             QCOMPARE(mod.state.BotNames[row].Name, std::string(typed));
             QCOMPARE(rowText(bots, row), QString(typed));
+            QCOMPARE(repainted.size(), 1);
+            QCOMPARE(repainted.takeFirst().at(0).toModelIndex().row(), row);
         }
         QCOMPARE(rowText(bots, 4), QString::fromStdString(mod.state.BotNames[4].Name));
         QCOMPARE(bots->model()->rowCount(), static_cast<int>(mod.state.BotNames.size()));

@@ -70,6 +70,7 @@ private slots:
     void writesOnlyTheTickedGroups_data() {
         QTest::addColumn<QStringList>("ticked");
         QTest::newRow("bot names only") << QStringList{"CheckBotNames"};
+        QTest::newRow("friendly fire only") << QStringList{"CheckFF"};
         QTest::newRow("friendly fire and bots") << QStringList{"CheckFF", "CheckBots"};
         QTest::newRow("none") << QStringList{};
     }
