@@ -1,12 +1,15 @@
-// The platform services: the folder test, the subfolder listing and the folder dialog.
+// The platform services: the folder test, the subfolder listing, the folder dialog, the
+// message boxes and the end of the program.
 
 #include "FolderBrowseDialog.h"
 #include "FolderFixture.h"
 #include "General.h"
+#include "SystemDialogs.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
@@ -15,7 +18,28 @@
 using namespace tarsun;
 using tarsun::testing::FolderFixture;
 
-class TestGeneral : public QObject {
+namespace {
+
+struct BoxSeen {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QWidget* parent = nullptr;
+};
+
+// Looks at the message box once it is up, then presses `press` on it.
+void answerNextBox(BoxSeen& seen, QMessageBox::StandardButton press) {
+    QTimer::singleShot(0, [&seen, press] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->parentWidget()};
+        box->button(press)->click();
+    });
+}
+
+}  // namespace
+
+class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
     void folderExistsTellsFoldersFromEverythingElse() {
@@ -49,13 +73,9 @@ private slots:
         const FolderListing empty = ListSubfolders(toPath(dirs.folder("mods/beta")));
         QVERIFY(empty.ok);
         QCOMPARE(empty.names.size(), 0u);
-    }
-
-    void listingReportsWhatIsNoFolder() {
-        FolderFixture dirs;
+        // What is no folder is reported; an unreadable one: tst_startup, through the loop.
         QVERIFY(!ListSubfolders(toPath(dirs.path("missing"))).ok);
         QVERIFY(!ListSubfolders(toPath(dirs.file("file"))).ok);
-        // A folder that exists but cannot be read: tst_startup, through the start-up loop.
     }
 
     void dialogConfirmsOnlyExistingFolders() {
@@ -106,7 +126,45 @@ private slots:
         answer(game, "CommandCancel");
         QCOMPARE(BrowseForGameFolder(nullptr, "prompt"), QString());
     }
+
+    void errorsAndQuestionsUseTheProgramsTitleAndButtons() {
+        SystemDialogs dialogs;
+        QWidget owner;
+        owner.show();
+        BoxSeen seen;
+
+        answerNextBox(seen, QMessageBox::Ok);
+        dialogs.showError(&owner, "An error has occured!");
+        QCOMPARE(seen.title, QString("Tarsun Editor"));
+        QCOMPARE(seen.text, QString("An error has occured!"));
+        QCOMPARE(seen.icon, QMessageBox::Critical);
+        QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(seen.parent, &owner);
+
+        answerNextBox(seen, QMessageBox::Yes);
+        QVERIFY(dialogs.askYesNo(&owner, "Do you want to exit?"));
+        QCOMPARE(seen.title, QString("Tarsun Editor"));
+        QCOMPARE(seen.icon, QMessageBox::Question);
+        QCOMPARE(seen.buttons, QMessageBox::Yes | QMessageBox::No);
+
+        answerNextBox(seen, QMessageBox::No);
+        QVERIFY(!dialogs.askYesNo(nullptr, "Edit x?"));
+        QVERIFY(!dialogs.ended());
+    }
+
+    // Last, as it runs and ends the application's own loop.
+    void endingBeforeTheEventLoopStillStopsIt() {
+        SystemDialogs dialogs;
+        QWidget window;
+        window.show();
+        dialogs.endProgram();
+        QVERIFY(dialogs.ended());
+        QVERIFY(!window.isVisible());
+        // Should the quit be lost, this ends the loop with another code.
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
 };
 
-QTEST_MAIN(TestGeneral)
+QTEST_MAIN(TestPlatform)
 #include "tst_general.moc"

@@ -1,5 +1,7 @@
-// The start-up loop and the mod choice, with scripted answers on real folders.
+// The start-up loop and the mod choice, with scripted answers on real folders, and one
+// whole typical run through the real windows.
 
+#include "EditorProgram.h"
 #include "EditorState.h"
 #include "FolderFixture.h"
 #include "General.h"
@@ -9,12 +11,14 @@
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QCheckBox>
+#include <QListView>
+#include <QPushButton>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace tarsun;
-using tarsun::testing::FolderFixture;
-using tarsun::testing::visibleWindows;
-using tarsun::testing::ScriptedDialogs;
+using namespace tarsun::testing;
 using Shown = ScriptedDialogs::Shown;
 
 namespace {
@@ -37,11 +41,6 @@ struct Run : QObject {
         : settings(settingsFile.isEmpty() ? scratch.filePath("tarsun.ini") : settingsFile, QSettings::IniFormat) {
         mainWindow.setObjectName("FormMain");
         mainWindow.installEventFilter(this);
-        // A faulty loop would ask forever: after 30 dialogs every question is answered Yes.
-        dialogs.onShow = [this](const Shown&) {
-            if (dialogs.shown.size() > 30)
-                dialogs.answers.push_back(true);
-        };
     }
     bool eventFilter(QObject*, QEvent* event) override {
         mainWindowShows += event->type() == QEvent::Show;
@@ -64,37 +63,46 @@ struct Run : QObject {
     }
 };
 
+// A control of the window on the screen now (the hidden ones have the same names).
+template <typename T = QWidget> T* control(const QString& name) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* found = w->isVisible() ? w->findChild<T*>(name) : nullptr)
+            return found;
+    return nullptr;
+}
+
 }  // namespace
 
 class TestStartUp : public QObject {
     Q_OBJECT
 private slots:
-    void cancelThenNoAsksAgainWithTheSamePrompt() {
-        FolderFixture dirs;
-        Run run;
-        run.dialogs.folders = {"", dirs.sampleGame()};
-        run.dialogs.answers = {false};
-        run.startUp.Form_Load();
-        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit, GameFolderPrompt}));
-        QCOMPARE(run.dialogs.shown[0].kind, Shown::Folder);
-        QCOMPARE(GameFolderPrompt, QString("Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\"));
-        QCOMPARE(run.state.Answer, AnswerNo);
-        QVERIFY(!run.dialogs.ended);
+    void cancelAsksToExit_data() {
+        QTest::addColumn<bool>("leave");
+        QTest::newRow("No asks again with the same prompt") << false;
+        QTest::newRow("Yes ends with no window ever shown") << true;
     }
 
-    void cancelThenYesEndsWithNoWindowEverShown() {
+    void cancelAsksToExit() {
+        QFETCH(bool, leave);
+        FolderFixture dirs;
         Run run;
         QStringList visibleAtQuestion{"not asked"};
-        run.dialogs.onShow = [&](const Shown&) { visibleAtQuestion = visibleWindows(); };
-        run.dialogs.folders = {""};
-        run.dialogs.answers = {true};
+        run.dialogs.onShow = [&](const Shown& s) {
+            if (s.kind == Shown::Question)
+                visibleAtQuestion = visibleWindows();
+        };
+        run.dialogs.folders = leave ? std::deque<QString>{""} : std::deque<QString>{"", dirs.sampleGame()};
+        run.dialogs.answers = {leave};
         run.startUp.Form_Load();
-        QVERIFY(run.dialogs.ended);
-        QCOMPARE(run.state.Answer, AnswerYes);
-        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit}));
+        QCOMPARE(run.dialogs.shown[0].kind, Shown::Folder);
+        QCOMPARE(GameFolderPrompt, QString("Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\"));
+        QCOMPARE(run.dialogs.texts(), leave ? QStringList({GameFolderPrompt, Exit})
+                                            : QStringList({GameFolderPrompt, Exit, GameFolderPrompt}));
+        QCOMPARE(run.state.Answer, leave ? AnswerYes : AnswerNo);
+        QCOMPARE(run.dialogs.ended, leave);
         QCOMPARE(visibleAtQuestion, QStringList());
         QCOMPARE(run.mainWindowShows, 0);
-        QVERIFY(!run.startUp.chooser().isVisible());
+        QCOMPARE(run.startUp.chooser().isVisible(), !leave);
     }
 
     void badFoldersGiveTheErrorAndTheDialogAgain() {
@@ -121,24 +129,6 @@ private slots:
         QCOMPARE(run.mainWindowShows, 0);
     }
 
-    void theDialogOpensAtTheLastAcceptedGameFolder() {
-        FolderFixture dirs;
-        const QString settingsFile = dirs.path("tarsun.ini");
-        const QString game = dirs.sampleGame();
-        {
-            Run first(settingsFile);
-            first.dialogs.folders = {dirs.folder("noMods"), game};
-            first.startUp.Form_Load();
-            // A folder without mods is not kept.
-            QCOMPARE(first.dialogs.startFolders, QStringList({QDir::homePath(), QDir::homePath()}));
-        }
-        Run next(settingsFile);
-        next.dialogs.folders = {""};
-        next.dialogs.answers = {true};
-        next.startUp.Form_Load();
-        QCOMPARE(next.dialogs.startFolders, QStringList({game}));
-    }
-
     void unreadableModsFolderIsAnErrorNotACrash() {
         FolderFixture dirs;
         const QString locked = dirs.folder("locked/mods");
@@ -159,18 +149,6 @@ private slots:
         QCOMPARE(run.listed(), QStringList());
     }
 
-    void listHoldsTheBareSubfolderNames() {
-        FolderFixture dirs;
-        for (const char* name : {"game/mods/zulu", "game/mods/Alpha", "game/mods/with blanks"})
-            dirs.folder(name);
-        dirs.file("game/mods/notes.txt");
-        Run run;
-        run.dialogs.folders = {dirs.path("game")};
-        run.startUp.Form_Load();
-        QCOMPARE(run.listed(), QStringList({"Alpha", "with blanks", "zulu"}));
-        QCOMPARE(toText(run.state.ModsFolder), dirs.path("game") + "/mods/");
-    }
-
     void modsFolderIsJoinedAsTextAndFoundInAnyCase() {
         FolderFixture dirs;
         dirs.folder("game/MODS/one");
@@ -180,6 +158,24 @@ private slots:
         QCOMPARE(StartUp::findModsFolder(dirs.folder("bare")), std::nullopt);
         if (FolderExists("/mods"))
             QCOMPARE(StartUp::findModsFolder("/"), toPath("//mods/"));
+    }
+
+    void theDialogOpensAtTheLastAcceptedGameFolder() {
+        FolderFixture dirs;
+        const QString settingsFile = dirs.path("tarsun.ini");
+        const QString game = dirs.sampleGame();
+        {
+            Run first(settingsFile);
+            first.dialogs.folders = {dirs.folder("noMods"), game};
+            first.startUp.Form_Load();
+            // A folder without mods is not kept.
+            QCOMPARE(first.dialogs.startFolders, QStringList({QDir::homePath(), QDir::homePath()}));
+        }
+        Run next(settingsFile);
+        next.dialogs.folders = {""};
+        next.dialogs.answers = {true};
+        next.startUp.Form_Load();
+        QCOMPARE(next.dialogs.startFolders, QStringList({game}));
     }
 
     void doubleClickNeedsASelectionAndAYes_data() {
@@ -249,6 +245,68 @@ private slots:
         run.startUp.chooser().close();
         QCOMPARE(run.dialogs.texts().mid(1), QStringList({Exit, Exit}));
         QVERIFY(run.dialogs.ended);
+    }
+
+    // The game folder, the mod choice, one scoring value raised by a step in the value
+    // editor, the score list saved, and the exit.
+    void fromTheFolderDialogToTheSavedScoringFile() {
+        FolderFixture dirs;
+        const QString game = dirs.sampleGame();
+        const QString mod = game + "/mods/TarsunSample/";
+        const QString sample = QStringLiteral(TARSUN_EXAMPLES_DIR "/Kestrelfall/mods/TarsunSample/");
+        const QString scoring = "python/game/scoringCommon.py";
+        EditorState state;
+        ScriptedDialogs dialogs;
+        dialogs.folders = {game};
+        dialogs.answers = {true, true, true};  // Edit TarsunSample?, Save?, Do you want to exit?
+        QTemporaryDir scratch;
+        QSettings settings(scratch.filePath("tarsun.ini"), QSettings::IniFormat);
+        EditorProgram program(state, dialogs, settings);
+
+        // 1-2: the folder dialog, then the chooser alone with the mods.
+        program.start();
+        QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
+        ModList& mods = program.startUp().chooser().list();
+        QCOMPARE(mods.count(), 2);
+
+        // 3-4: choose and confirm; the mod loads and the main window takes over.
+        doubleClickAt(mods.viewport(), mods.visualItemRect(mods.item(1)).center());
+        QCOMPARE(dialogs.texts().last(), QString("Edit TarsunSample?"));
+        QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
+
+        // 5: the first scoring constant, one step up in the value editor, accepted.
+        auto* scores = control<QListView>("ListScores");
+        QVERIFY(scores);
+        doubleClickAt(scores->viewport(), scores->visualRect(scores->model()->index(0, 0)).center());
+        QCOMPARE(visibleWindows(), QStringList({"FormEdit"}));
+        QTest::mouseClick(control<QToolButton>("ArrowDown"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>("CommandAccept"), Qt::LeftButton);
+        QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
+        QCOMPARE(state.ScoreValues[0], 3);
+
+        // 6: only the score list ticked, Save, confirmed.
+        QTest::mouseClick(control("PictureSave"), Qt::LeftButton);
+        QCOMPARE(visibleWindows(), QStringList({"FormSave"}));
+        for (const char* box : {"CheckFF", "CheckBots", "CheckBotNames"})
+            control<QCheckBox>(box)->setChecked(false);
+        control<QCheckBox>("CheckScore")->setChecked(true);
+        QTest::mouseClick(control<QPushButton>("CommandSave"), Qt::LeftButton);
+        QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
+
+        // The scoring file differs from the sample only in the first constant's value.
+        QByteArray expected = readAll(sample + scoring);
+        const QByteArray before = "\r\nSCORE_KILL = 2   #";
+        QVERIFY(expected.contains(before));
+        expected.replace(before, "\r\nSCORE_KILL = 3   #");
+        QCOMPARE(readAll(mod + scoring), expected);
+        for (const char* file : {"AI/BotNames.AI", "Settings/ServerSettings.CON", "AI/AIDefault.AI"})
+            QCOMPARE(readAll(mod + file), readAll(sample + file));
+
+        // 7: the exit button and Yes end the program.
+        QTest::mouseClick(control("PictureExit"), Qt::LeftButton);
+        QCOMPARE(dialogs.texts().mid(1),
+                 QStringList({"Edit TarsunSample?", "Save?", "Do you want to exit?"}));
+        QVERIFY(dialogs.ended);
     }
 };
 

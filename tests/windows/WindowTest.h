@@ -4,19 +4,18 @@
 // fresh state, and the main window showing it, with dialogs the test answers.
 
 #include "EditorState.h"
+#include "FolderFixture.h"
 #include "FormMain.h"
+#include "Look.h"
 #include "ModLoader.h"
 #include "ScriptedDialogs.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QListView>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QPushButton>
+#include <QToolButton>
 
-#include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace tarsun::testing {
@@ -31,14 +30,10 @@ class LoadedMod {
 public:
     // Copies the sample mod, lets `change` alter the copy's files, loads it and shows it.
     // `main` stays empty if that failed: tests start with QVERIFY(mod.main).
-    explicit LoadedMod(const std::function<void(LoadedMod&)>& change = {}) {
-        const QDir sample(QStringLiteral(TARSUN_EXAMPLES_DIR "/Kestrelfall/mods/TarsunSample"));
-        for (const QString& file : ModFiles) {
-            QVERIFY(QDir(dir.path()).mkpath(QFileInfo(path(file)).path()));
-            QVERIFY(QFile::copy(sample.filePath(file), path(file)));
-        }
+    explicit LoadedMod(const std::function<void(LoadedMod&)>& change = {})
+        : folder(dirs.sampleGame() + "/mods/TarsunSample/") {
         if (change) change(*this);
-        state.ModFolder = QFile::encodeName(dir.path()).toStdString();
+        state.ModFolder = toPath(folder);
         state.InitScoreNames();
         QVERIFY(LoadModSettings(state).loaded());
         main = std::make_unique<FormMain>(state, dialogs);
@@ -47,16 +42,16 @@ public:
         QVERIFY(QTest::qWaitForWindowExposed(main.get()));
     }
 
-    QString path(const QString& file) const { return dir.filePath(file); }
-
-    QByteArray read(const QString& file) const {
-        QFile f(path(file));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QString path(const QString& file) const { return folder + file; }
+    QByteArray read(const QString& file) const { return readAll(path(file)); }
     void write(const QString& file, const QByteArray& bytes) const {
         QFile f(path(file));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+    std::map<QString, QByteArray> snapshot() const {
+        std::map<QString, QByteArray> files;
+        for (const QString& file : ModFiles) files[file] = read(file);
+        return files;
     }
 
     template <typename T = QWidget> T* find(const char* name, QWidget* in = nullptr) const {
@@ -65,32 +60,28 @@ public:
         return found;
     }
 
-    // The windows of the program that are visible now, by object name.
-    static QStringList visibleWindows() {
-        QStringList names;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && !w->objectName().isEmpty()) names << w->objectName();
-        return names;
-    }
-
-    QTemporaryDir dir;
+    FolderFixture dirs;
+    const QString folder;
     EditorState state;
     ScriptedDialogs dialogs;
     std::unique_ptr<FormMain> main;
 };
 
-// A click on the row and then a double-click, as the user gives it.
 inline void doubleClickRow(QListView* list, int row) {
     const QModelIndex index = list->model()->index(row, 0);
     list->scrollTo(index);
-    const QPoint at = list->visualRect(index).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+    doubleClickAt(list->viewport(), list->visualRect(index).center());
 }
 
-inline QString rowText(QListView* list, int row) {
-    return list->model()->index(row, 0).data().toString();
+inline QString rowText(QListView* list, int row) { return list->model()->index(row, 0).data().toString(); }
+
+// "ArrowUp" or "ArrowDown" of a spinner.
+inline void clickArrow(QWidget* spinner, const char* arrow) {
+    QTest::mouseClick(spinner->findChild<QToolButton*>(arrow), Qt::LeftButton);
+}
+
+inline void click(QWidget* window, const char* button) {
+    QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
 }
 
 }  // namespace tarsun::testing

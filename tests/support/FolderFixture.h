@@ -1,6 +1,7 @@
 #pragma once
 
-// Real folders for the start-up tests, made in a fresh temporary place per test.
+// Real folders made in a fresh temporary place per test, and what the window and
+// start-up tests look at on the screen.
 
 #include <QApplication>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 
 #ifdef __linux__
@@ -55,13 +57,21 @@ inline QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
-// The program's windows on the screen now, by object name.
+// The program's windows on the screen now, by object name: the program names every
+// window it shows.
 inline QStringList visibleWindows() {
     QStringList names;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible())
+        if (w->isVisible() && !w->objectName().isEmpty())
             names << w->objectName();
     return names;
+}
+
+// A click on a row, then a double-click, as the user gives them.
+inline void doubleClickAt(QWidget* viewport, QPoint at) {
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
 }
 
 // While alive, this thread obeys file permissions even when run as root (CI is), so a

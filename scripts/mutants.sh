@@ -1,0 +1,242 @@
+#!/usr/bin/env bash
+# Breaks the program on purpose, one fault at a time, and reports which tests notice.
+#   scripts/mutants.sh [REV]   REV: a commit to try (default: the working tree as it is)
+# Works on a copy in a temporary folder: the real tree is never touched. Prints a
+# markdown table on stdout (break, file, failing tests or SURVIVED); progress on stderr.
+# Each break is an exact text and its replacement; a text that is no longer found once
+# (the code moved on) stops the run before anything is built, so refresh it here.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=2
+# Debian's own interpreter, whatever else is first on the PATH.
+py=/usr/bin/python3
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarsun-mutants.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM
+src=$work/src
+build=$work/build
+mkdir -p "$src"
+
+if [ $# -ge 1 ]; then
+    git archive "$1" | tar -x -C "$src"
+else
+    git ls-files -z --cached --others --exclude-standard | tar --null -T - -c | tar -x -C "$src"
+fi
+
+names=() files=() finds=() replaces=()
+brk() { names+=("$1") files+=("$2") finds+=("$3") replaces+=("$4"); }
+
+# --- The breaks ----------------------------------------------------------------------
+# The settings core: few and simple, it is being reworked.
+brk "appended line gets LF, not CRLF" settings/TextLines.cpp \
+    'if (!appended_.empty() && endsWithoutLineEnd(text)) out.push_back("\r\n");' \
+    'if (!appended_.empty() && endsWithoutLineEnd(text)) out.push_back("\n");'
+brk "moved line one byte off" settings/TextLines.cpp \
+    'static_cast<std::ptrdiff_t>(line.begin) + shift), line.length};' \
+    'static_cast<std::ptrdiff_t>(line.begin) + shift + 1), line.length};'
+brk "in-place patch skips the last stretch" settings/TextLines.cpp \
+    'for (std::size_t k = 0; k <= n; ++k)' \
+    'for (std::size_t k = 0; k < n; ++k)'
+brk "setting not clamped" settings/EditorState.cpp \
+    'shown_[index(s)] = std::clamp(value, info.minimum, info.maximum);' \
+    'shown_[index(s)] = value;'
+brk "percent text divided by 10" settings/EditorState.cpp \
+    'std::string text = std::to_string(value / 100);' \
+    'std::string text = std::to_string(value / 10);'
+brk "control characters allowed in bot names" settings/EditorState.cpp \
+    'if (isControl(c)) return NameProblem::ControlCharacter;' \
+    'if (false && isControl(c)) return NameProblem::ControlCharacter;'
+brk "friendly fire and bot groups swapped" settings/ModWriter.cpp \
+    'file == ModFile::ServerSettings ? groups.FriendlyFire : groups.BotSettings;' \
+    'file == ModFile::ServerSettings ? groups.BotSettings : groups.FriendlyFire;'
+brk "read-only file replaced" settings/ModFiles.cpp \
+    'if (!(old.st_mode & S_IWUSR)) return "the file is read-only";' \
+    'if (false && !(old.st_mode & S_IWUSR)) return "the file is read-only";'
+
+# The windows.
+brk "exit question reworded" windows/FormMain.cpp \
+    'dialogs_.askYesNo(this, QStringLiteral("Do you want to exit?"))' \
+    'dialogs_.askYesNo(this, QStringLiteral("Do you want to quit?"))'
+brk "window close not refused" windows/FormMain.cpp \
+    'event->ignore();' \
+    'event->accept();'
+brk "exit button answers any mouse button" windows/FormMain.cpp \
+    'void FormMain::PictureExit_MouseUp(Qt::MouseButton button) {
+    if (button != Qt::LeftButton) return;' \
+    'void FormMain::PictureExit_MouseUp(Qt::MouseButton button) {
+    (void)button;'
+brk "drag start in pixels, not twips" windows/FormMain.cpp \
+    'state_.DragStartX = position.x() * 15;' \
+    'state_.DragStartX = position.x();'
+brk "SFD spinner writes the vehicle setting" windows/FormMain.cpp \
+    'settingChanged(Setting::SoldierFF, labelSFD_,' \
+    'settingChanged(Setting::VehicleFF, labelSFD_,'
+brk "SSD spinner writes the VSD caption" windows/FormMain.cpp \
+    'settingChanged(Setting::SoldierSplashFF, labelSSD_,' \
+    'settingChanged(Setting::SoldierSplashFF, labelVSD_,'
+brk "spinners stop at 99" windows/FormMain.cpp \
+    'spinner->setRange(0, 100);' \
+    'spinner->setRange(0, 99);'
+brk "max bots slider starts at 0" windows/FormMain.cpp \
+    'twipsRect(3840, 2520, 2655, 495), 1, 256);' \
+    'twipsRect(3840, 2520, 2655, 495), 0, 256);'
+brk "bot skill slider starts at 1" windows/FormMain.cpp \
+    'twipsRect(3840, 1680, 2655, 495), 0, 100);' \
+    'twipsRect(3840, 1680, 2655, 495), 1, 100);'
+brk "tab order starts at the bot skill" windows/FormMain.cpp \
+    'order{listBotNames_, sliderMaxBots_, sliderBotSkill_,' \
+    'order{listBotNames_, sliderBotSkill_, sliderMaxBots_,'
+brk "accepted edit refreshes the other list" windows/FormMain.cpp \
+    'state_.EditMode == -1 ? botNamesModel_ : scoresModel_;' \
+    'state_.EditMode == -1 ? scoresModel_ : botNamesModel_;'
+brk "save window's groups out of order" windows/FormSave.cpp \
+    'SaveGroups{checkFF_->isChecked(), checkScore_->isChecked(), checkBots_->isChecked(),' \
+    'SaveGroups{checkFF_->isChecked(), checkBots_->isChecked(), checkScore_->isChecked(),'
+brk "save question reworded" windows/FormSave.cpp \
+    'QStringLiteral("Save?")' \
+    'QStringLiteral("Save changes?")'
+brk "missing file on save not reported" windows/FormSave.cpp \
+    'dialogs_.showError(this, QStringLiteral("File not found! No data saved."));' \
+    ';'
+brk "score accept writes the next entry" windows/FormEdit.cpp \
+    'state_.setScoreValue(static_cast<std::size_t>(state_.EditIndex), vScrollNum_->value());' \
+    'state_.setScoreValue(static_cast<std::size_t>(state_.EditIndex + 1), vScrollNum_->value());'
+brk "bot name accept writes the next entry" windows/FormEdit.cpp \
+    'const auto entry = static_cast<std::size_t>(state_.EditIndex);' \
+    'const auto entry = static_cast<std::size_t>(state_.EditIndex + 1);'
+brk "score span not widened" windows/FormEdit.cpp \
+    'vScrollNum_->setRange(std::min(ScoreMinimum, value), std::max(ScoreMaximum, value));' \
+    'vScrollNum_->setRange(ScoreMinimum, ScoreMaximum);'
+brk "bot names one character shorter" windows/FormEdit.cpp \
+    'constexpr int BotNameLength = 256;' \
+    'constexpr int BotNameLength = 255;'
+
+# The start-up.
+brk "load error reworded" startup/StartUp.cpp \
+    'QStringLiteral("File not found! No data loaded.")' \
+    'QStringLiteral("File not found!")'
+brk "start-up exit question reworded" startup/StartUp.cpp \
+    'ExitQuestion = QStringLiteral("Do you want to exit?")' \
+    'ExitQuestion = QStringLiteral("Exit?")'
+brk "folder error spelt right" startup/StartUp.cpp \
+    'QStringLiteral("An error has occured!")' \
+    'QStringLiteral("An error has occurred!")'
+brk "chooser asks without the question mark" startup/StartUp.cpp \
+    'QStringLiteral("Edit ") + name + QStringLiteral("?")' \
+    'QStringLiteral("Edit ") + name'
+brk "chooser asks Edit ?" startup/StartUp.cpp \
+    'const QString name = selected.front()->text();' \
+    'const QString name;'
+brk "no retry after cancel and No" startup/StartUp.cpp \
+    '                return;
+            }
+            continue;' \
+    '                return;
+            }
+            return;'
+brk "mods folder without its separator" startup/StartUp.cpp \
+    'gameFolder + separator + QStringLiteral("mods") + separator;' \
+    'gameFolder + separator + QStringLiteral("mods");'
+brk "mods folder only in lower case" startup/StartUp.cpp \
+    'found && FolderExists(*found))' \
+    'found && false)'
+brk "root loses its separator" startup/FolderBrowseDialog.cpp \
+    'QString clean = QDir::cleanPath(QFileInfo(text).absoluteFilePath());' \
+    'QString clean = QDir::cleanPath(QFileInfo(text).absoluteFilePath());
+    if (clean.endsWith(QLatin1Char('\''/'\''))) clean.chop(1);'
+brk "mods sorted by letter case" startup/General.cpp \
+    'QString::compare(keys[a], keys[b], Qt::CaseInsensitive)' \
+    'QString::compare(keys[a], keys[b], Qt::CaseSensitive)'
+brk "folder test ignores a NUL" startup/General.cpp \
+    'if (path.empty() || path.native().find(fs::path::value_type{}) != fs::path::string_type::npos)' \
+    'if (path.empty())'
+brk "message boxes lose the title" startup/SystemDialogs.cpp \
+    'const QString Title = QStringLiteral("Tarsun Editor");' \
+    'const QString Title = QStringLiteral("Tarsun");'
+brk "ending before the loop is lost" startup/SystemDialogs.cpp \
+    'QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);' \
+    ';'
+# -------------------------------------------------------------------------------------
+
+# Replaces exactly one occurrence, or says why it cannot.
+replace_once() {
+    "$py" - "$@" <<'EOF'
+import sys
+path, find, repl, check = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4] == "check"
+text = open(path, encoding="utf-8", newline="").read()
+count = text.count(find)
+if count != 1:
+    sys.exit(f"{path}: the text to break is found {count} times, not once:\n{find}")
+if not check:
+    open(path, "w", encoding="utf-8", newline="").write(text.replace(find, repl))
+EOF
+}
+
+for i in "${!names[@]}"; do
+    replace_once "$src/${files[$i]}" "${finds[$i]}" "${replaces[$i]}" check ||
+        { echo "break '${names[$i]}' no longer fits the code" >&2; exit 1; }
+done
+
+# The failing tests of the last ctest run, with the Qt Test functions that failed.
+failures() {
+    "$py" - "$build/junit.xml" <<'EOF'
+import re, sys, xml.etree.ElementTree as ET
+out = []
+for case in ET.parse(sys.argv[1]).getroot().iter("testcase"):
+    if case.get("status") == "run" and case.find("failure") is None:
+        continue
+    if case.get("status") in ("notrun", "disabled") and case.find("failure") is None:
+        continue
+    log = case.findtext("system-out") or ""
+    fns = sorted(set(re.findall(r"^FAIL!  : \w+::(\w+)", log, re.M)))
+    timeout = "Timeout" in log or case.get("status") == "timeout"
+    out.append(case.get("name") + (f" ({', '.join(fns)})" if fns else "") + (" [timeout]" if timeout and not fns else ""))
+settings = [o for o in out if "." in o.split(" ")[0] and not o.startswith("startup.")]
+rest = [o for o in out if o not in settings]
+if len(settings) > 3:
+    settings = settings[:3] + [f"+{len(settings) - 3} more settings cases"]
+print("<br>".join(rest + settings) if out else "SURVIVED")
+EOF
+}
+
+run_tests() {
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" -j"$jobs" --timeout 60 \
+        --output-junit "$build/junit.xml" >"$build/ctest.log" 2>&1 || true
+}
+
+echo "building the unbroken copy in $work" >&2
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARSUN_SANITIZE=OFF \
+    -DTARSUN_BUILD_BENCH=OFF >"$work/configure.log"
+cmake --build "$build" -j"$jobs" >"$work/build.log" || { cat "$work/build.log" >&2; exit 1; }
+run_tests
+# Only what ctest runs is rebuilt after each break.
+mapfile -t targets < <(ctest --test-dir "$build" --show-only=json-v1 |
+    "$py" -c 'import json, sys, os; print("\n".join(sorted({os.path.basename(t["command"][0]) for t in json.load(sys.stdin)["tests"]})))')
+if [ "$(failures)" != SURVIVED ]; then
+    echo "the unbroken copy fails its tests already: $(failures)" >&2
+    exit 1
+fi
+
+echo "| # | Break | File | Failing tests |"
+echo "|---|---|---|---|"
+caught=0
+for i in "${!names[@]}"; do
+    file=$src/${files[$i]}
+    cp -p "$file" "$work/original"
+    replace_once "$file" "${finds[$i]}" "${replaces[$i]}" apply
+    echo "[$((i + 1))/${#names[@]}] ${names[$i]}" >&2
+    if cmake --build "$build" -j"$jobs" --target "${targets[@]}" >"$work/build.log" 2>&1; then
+        run_tests
+        result=$(failures)
+    else
+        result="BUILD FAILED"
+    fi
+    case $result in SURVIVED | "BUILD FAILED") ;; *) caught=$((caught + 1)) ;; esac
+    echo "| $((i + 1)) | ${names[$i]} | ${files[$i]} | $result |"
+    # A fresh time stamp, so the next build puts the unbroken file back.
+    cp "$work/original" "$file"
+    touch "$file"
+done
+echo
+echo "Caught $caught of ${#names[@]} breaks."
