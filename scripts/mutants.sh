@@ -51,7 +51,7 @@ brk "friendly fire and bot groups swapped" settings/ModWriter.cpp \
     'file == ModFile::ServerSettings ? groups.FriendlyFire : groups.BotSettings;' \
     'file == ModFile::ServerSettings ? groups.BotSettings : groups.FriendlyFire;'
 brk "read-only file replaced" settings/ModFiles.cpp \
-    'if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {' \
+    'if ((old.st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {' \
     'if (false) {'
 brk "hexadecimal read as decimal" settings/PythonText.cpp \
     "int base = p == 'x' ? 16 : p == 'o' ? 8 : p == 'b' ? 2 : 0;" \

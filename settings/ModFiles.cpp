@@ -23,11 +23,13 @@ namespace fs = std::filesystem;
 
 namespace tarsun {
 
+#ifndef _WIN32
 bool FileExists(const fs::path& path) {
     std::error_code ec;
     fs::file_status status = fs::status(path, ec);
     return !ec && fs::exists(status) && !fs::is_directory(status);
 }
+#endif
 
 namespace {
 
@@ -308,6 +310,11 @@ bool pathExistsForLookup(const fs::path& path) {
 }
 
 }  // namespace
+
+bool FileExists(const fs::path& path) {
+    const DWORD attributes = GetFileAttributesW(longPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 std::optional<ModDocument> readModDocument(const fs::path& path, std::string* reason) {
     auto fail = [&](std::string why) -> std::optional<ModDocument> {
@@ -891,11 +898,7 @@ std::string replaceFileContents(const fs::path& requested, FileContent content) 
                                                                                        : attributes);
     return {};
 #else
-    // Replace the file a link points to, not the link.
-    std::error_code ec;
-    const bool link = fs::is_symlink(requested, ec);
-    const fs::path target = link ? fs::canonical(requested, ec) : requested;
-    if (link && ec) return "the link to the file cannot be followed";
+    const fs::path& target = requested;
     struct stat old {};
     bool existed = ::stat(target.c_str(), &old) == 0;
     if (existed && S_ISDIR(old.st_mode)) return "a folder stands where the file should be";

@@ -93,11 +93,7 @@ TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
 }
 
 #else
-
-TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
-    GTEST_SKIP() << "kills a forked process: POSIX only";
-}
-
+TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) { GTEST_SKIP() << "kills a forked process: POSIX only"; }
 #endif
 
 }  // namespace
