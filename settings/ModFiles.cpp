@@ -785,13 +785,13 @@ ReplaceResult replaceModFile(const ReplaceRequest& request, const ReplaceHooks& 
         std::optional<TempFile> temp = writeTemp(target, content, &old->st, why);
 #endif
         if (!temp) return failed(why);
-        if (hooks.beforeSwap) hooks.beforeSwap();
 
         // Changed between the check and now: check again.
         if (!checked.sameAs(currentStamp(*old, target)) || idAt(target) != FileId{checked.device, checked.inode}) {
             removeFile(temp->path);
             continue;
         }
+        if (hooks.beforeSwap) hooks.beforeSwap();
 #ifdef _WIN32
         const DWORD attributes = old->attributes;
         old->h.close();  // the swap moves the old file

@@ -57,8 +57,9 @@ struct ReplaceResult {
 
 // Places where tests step into a replace.
 struct ReplaceHooks {
-    // After the file was checked and the new one written beside it, before it takes the
-    // old one's place: where a change by another program is hardest to see.
+    // After the file was checked, the new one written beside it and the file checked once
+    // more, just before the new one takes its place: where a change by another program
+    // is hardest to see.
     std::function<void()> beforeSwap;
     // Stand-ins for the platform's calls that put the new file in place (ReplaceFileW or a
     // rename) and move a file; each returns 0 or the system's error code.
