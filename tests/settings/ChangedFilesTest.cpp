@@ -236,7 +236,38 @@ TEST(ChangedFiles, LeftoversOfAnInterruptedSaveAreRemovedAndNothingElse) {
     EXPECT_TRUE(fs::is_symlink(ai / (".AIDefault.AI.tarsun-" + dead + "-linkme")));
 }
 
+#else
+
+TEST(ChangedFiles, ALinkIsFollowedOnlyAsItWasWhenLoaded) { GTEST_SKIP() << "no symbolic link can be made here"; }
+TEST(ChangedFiles, WhoMayWriteAFileIsTheSystemsAnswer) { GTEST_SKIP() << "runs a child process as another user: POSIX only"; }
+
 #endif
+
+// While it exists, the temporary file is one the player does not see in the mod's folder.
+TEST(ChangedFiles, TheTemporaryFileIsHiddenWhileItExists) {
+    EditedMod m;
+    const fs::path folder = m.mod.path(ModFile::ServerSettings).parent_path();
+    int seen = 0;
+    auto replacer = [&](const ReplaceRequest& request) {
+        ReplaceHooks hooks;
+        hooks.beforeSwap = [&] {
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                const std::string name = entry.path().filename().string();
+                if (!isTemporaryNameFor(name, "ServerSettings.CON")) continue;
+                ++seen;
+#ifdef _WIN32
+                EXPECT_TRUE(GetFileAttributesW(entry.path().c_str()) & FILE_ATTRIBUTE_HIDDEN) << name;
+#else
+                EXPECT_EQ(name[0], '.') << name;
+#endif
+            }
+        };
+        return replaceModFile(request, hooks);
+    };
+    ASSERT_TRUE(SaveModSettings(m.state, {true, false, false, false}, replacer).done());
+    EXPECT_EQ(seen, 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
 
 #if defined(__SANITIZE_ADDRESS__)
 TEST(ChangedFiles, MemoryFollowsTheContentKept) {
@@ -249,6 +280,8 @@ TEST(ChangedFiles, MemoryFollowsTheContentKept) {
     EXPECT_EQ(state.botCount(), 0u);
     EXPECT_LT(kept, 2 * lineFeeds.size());
 }
+#else
+TEST(ChangedFiles, MemoryFollowsTheContentKept) { GTEST_SKIP() << "needs AddressSanitizer's count of the heap"; }
 #endif
 
 }  // namespace
