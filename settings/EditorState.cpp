@@ -218,7 +218,9 @@ void EditorState::adoptSettingsFile(ModFile file, ModDocument doc) {
         } else {
             // The game runs every line; the last one's value is the one that holds.
             std::string_view token = lines.back().Value.in(text);
-            std::string shownText = "\"" + codePage_.decode(token) + "\"";
+            std::string shownText = codePage_.decode(token);
+            shownText.insert(shownText.begin(), '"');
+            shownText.push_back('"');
             ParsedNumber number = parseNumber(token, info.percentOfOne ? 2 : 0);
             if (token.empty() || !number.found || number.start != 0 || number.end != token.size()) {
                 note = (token.empty() ? std::string("The file gives no value here")
