@@ -736,7 +736,8 @@ ReplaceResult replaceModFile(const ReplaceRequest& request, const ReplaceHooks& 
     };
 
     // The file the mod's name leads to now must be the one it led to when read.
-    fs::path target = request.stamp.known ? request.stamp.resolved : request.path;
+    // (Where the system could not name the file it opened, the name it was found by.)
+    fs::path target = request.stamp.known && !request.stamp.resolved.empty() ? request.stamp.resolved : request.path;
 #ifndef _WIN32
     {
         std::error_code ec;

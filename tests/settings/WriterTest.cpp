@@ -145,7 +145,8 @@ TEST(Writer, AModDeeperThanTheOldPathLimitLoadsAndSaves) {
     state.ModFolder = deep;
     ASSERT_TRUE(LoadModSettings(state).loaded());
     state.setSetting(Setting::SoldierFF, 5);
-    ASSERT_TRUE(SaveModSettings(state, {}).done());
+    SaveResult saved = SaveModSettings(state, {});
+    ASSERT_TRUE(saved.done()) << (saved.failures.empty() ? "a file is missing" : saved.failures[0].reason);
     EXPECT_EQ(readBytes(made / "Settings" / "ServerSettings.CON"), "sv.soldierFriendlyFire 5\r\n");
 }
 
