@@ -75,7 +75,8 @@ bool isTemporaryNameFor(std::string_view name, std::string_view file) {
 #ifdef _WIN32
     std::string head = std::string(file) + ".tarsun-";
 #else
-    std::string head = "." + std::string(file) + ".tarsun-";
+    std::string head(1, '.');
+    head.append(file).append(".tarsun-");
 #endif
     if (name.size() <= head.size() || name.substr(0, head.size()) != head) return false;
     std::string_view rest = name.substr(head.size());
@@ -586,9 +587,9 @@ struct TempFile {
 };
 
 std::optional<TempFile> writeTemp(const fs::path& target, FileContent content, const struct stat* old, std::string& why) {
-    std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".tarsun-" +
-                                                   std::to_string(::getpid()) + "-XXXXXX"))
-                              .string();
+    std::string name(1, '.');
+    name.append(target.filename().string()).append(".tarsun-").append(std::to_string(::getpid())).append("-XXXXXX");
+    std::string pattern = (target.parent_path() / name).string();
     TempFile temp;
     temp.fd = Fd(::mkostemp(pattern.data(), O_CLOEXEC));
     if (!temp.fd.ok()) {
