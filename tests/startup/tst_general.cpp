@@ -98,23 +98,19 @@ private slots:
         FolderBrowseDialog reopened("Locate it", dirs.path("game"));
         QCOMPARE(reopened.chosenFolder(), QDir::toNativeSeparators(dirs.path("game")));
         QVERIFY(reopened.findChild<QPushButton*>("CommandOK")->isEnabled());
-    }
 
-    void browseReturnsTheTypedFolderOrNothing() {
-        FolderFixture dirs;
-        const QString game = dirs.folder("game");
-        auto answer = [](const QString& typed, const char* button) {
-            QTimer::singleShot(0, [=] {
-                QWidget* dialog = QApplication::activeModalWidget();
-                QVERIFY(dialog);
-                dialog->findChild<QLineEdit*>("TextFolder")->setText(typed);
-                dialog->findChild<QPushButton*>(button)->click();
+        // Through the program's call: the typed folder on OK, nothing on Cancel.
+        const QString game = dirs.path("game");
+        for (const auto& [button, chosen] : {std::pair{"CommandOK", QDir::toNativeSeparators(game)},
+                                             std::pair{"CommandCancel", QString()}}) {
+            QTimer::singleShot(0, [game, button = button] {
+                QWidget* modal = QApplication::activeModalWidget();
+                QVERIFY(modal);
+                modal->findChild<QLineEdit*>("TextFolder")->setText(game + "/");
+                modal->findChild<QPushButton*>(button)->click();
             });
-        };
-        answer(game + "/", "CommandOK");
-        QCOMPARE(BrowseForGameFolder(nullptr, "prompt"), QDir::toNativeSeparators(game));
-        answer(game, "CommandCancel");
-        QCOMPARE(BrowseForGameFolder(nullptr, "prompt"), QString());
+            QCOMPARE(BrowseForGameFolder(nullptr, "prompt"), chosen);
+        }
     }
 
     void errorsAndQuestionsUseTheProgramsTitleAndButtons() {
