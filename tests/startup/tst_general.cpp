@@ -6,7 +6,6 @@
 #include "General.h"
 #include "SystemDialogs.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -20,19 +19,14 @@ using tarsun::testing::FolderFixture;
 
 namespace {
 
-struct BoxSeen {
-    QString title, text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    QWidget* parent = nullptr;
-};
-
-// Looks at the message box once it is up, then presses `press` on it.
-void answerNextBox(BoxSeen& seen, QMessageBox::StandardButton press) {
+// Once the message box is up, notes its title, text, icon, buttons and owner in `seen`,
+// then presses `press`.
+void answerNextBox(QVariantList& seen, QMessageBox::StandardButton press) {
     QTimer::singleShot(0, [&seen, press] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         QVERIFY(box);
-        seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->parentWidget()};
+        seen = {box->windowTitle(), box->text(), int(box->icon()), box->standardButtons().toInt(),
+                QVariant::fromValue<QObject*>(box->parentWidget())};
         box->button(press)->click();
     });
 }
@@ -46,15 +40,11 @@ private slots:
         FolderFixture dirs;
         const QString folder = dirs.folder("game");
         const QString file = dirs.file("game/notes.txt", "x");
-        QVERIFY(FolderExists(toPath(folder)));
-        QVERIFY(FolderExists(toPath(folder + "/")));
-        QVERIFY(!FolderExists(toPath(file)));
-        QVERIFY(!FolderExists(toPath(file + "/")));
-        QVERIFY(!FolderExists(toPath(dirs.path("missing"))));
+        QVERIFY(FolderExists(toPath(folder)) && FolderExists(toPath(folder + "/")));
         QVERIFY(!FolderExists({}));
         // A NUL would let the system call test only the part before it.
-        QVERIFY(!FolderExists(toPath(folder + QChar(0) + "x")));
-        QVERIFY(!FolderExists(toPath(QString(5000, 'a'))));
+        for (const QString& other : {file, file + "/", dirs.path("missing"), folder + QChar(0) + "x", QString(5000, 'a')})
+            QVERIFY2(!FolderExists(toPath(other)), qPrintable(other));
     }
 
     void listingGivesSubfolderNamesSortedWithoutLetterCase() {
@@ -91,10 +81,10 @@ private slots:
         QVERIFY(tree->model()->rowCount(tree->rootIndex()) >= 1);
 
         QVERIFY(!ok->isEnabled());
-        text->setText(dirs.path("missing"));
-        QVERIFY(!ok->isEnabled());
-        text->setText(dirs.file("file"));
-        QVERIFY(!ok->isEnabled());
+        for (const QString& refused : {dirs.path("missing"), dirs.file("file")}) {
+            text->setText(refused);
+            QVERIFY2(!ok->isEnabled(), qPrintable(refused));
+        }
         text->setText(dirs.folder("game") + "/");
         QVERIFY(ok->isEnabled());
         QCOMPARE(dialog.chosenFolder(), QDir::toNativeSeparators(dirs.path("game")));
@@ -108,44 +98,36 @@ private slots:
         FolderBrowseDialog reopened("Locate it", dirs.path("game"));
         QCOMPARE(reopened.chosenFolder(), QDir::toNativeSeparators(dirs.path("game")));
         QVERIFY(reopened.findChild<QPushButton*>("CommandOK")->isEnabled());
-    }
 
-    void browseReturnsTheTypedFolderOrNothing() {
-        FolderFixture dirs;
-        const QString game = dirs.folder("game");
-        auto answer = [](const QString& typed, const char* button) {
-            QTimer::singleShot(0, [=] {
-                QWidget* dialog = QApplication::activeModalWidget();
-                QVERIFY(dialog);
-                dialog->findChild<QLineEdit*>("TextFolder")->setText(typed);
-                dialog->findChild<QPushButton*>(button)->click();
+        // Through the program's call: the typed folder on OK, nothing on Cancel.
+        const QString game = dirs.path("game");
+        for (const auto& [button, chosen] : {std::pair{"CommandOK", QDir::toNativeSeparators(game)},
+                                             std::pair{"CommandCancel", QString()}}) {
+            QTimer::singleShot(0, [game, button = button] {
+                QWidget* modal = QApplication::activeModalWidget();
+                QVERIFY(modal);
+                modal->findChild<QLineEdit*>("TextFolder")->setText(game + "/");
+                modal->findChild<QPushButton*>(button)->click();
             });
-        };
-        answer(game + "/", "CommandOK");
-        QCOMPARE(BrowseForGameFolder(nullptr, "prompt"), QDir::toNativeSeparators(game));
-        answer(game, "CommandCancel");
-        QCOMPARE(BrowseForGameFolder(nullptr, "prompt"), QString());
+            QCOMPARE(BrowseForGameFolder(nullptr, "prompt"), chosen);
+        }
     }
 
     void errorsAndQuestionsUseTheProgramsTitleAndButtons() {
         SystemDialogs dialogs;
         QWidget owner;
         owner.show();
-        BoxSeen seen;
+        QVariantList seen;
+        const auto ownerSeen = QVariant::fromValue<QObject*>(&owner);
 
         answerNextBox(seen, QMessageBox::Ok);
         dialogs.showError(&owner, "An error has occured!");
-        QCOMPARE(seen.title, QString("Tarsun Editor"));
-        QCOMPARE(seen.text, QString("An error has occured!"));
-        QCOMPARE(seen.icon, QMessageBox::Critical);
-        QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(seen.parent, &owner);
-
+        QCOMPARE(seen, QVariantList({"Tarsun Editor", "An error has occured!", int(QMessageBox::Critical),
+                                     int(QMessageBox::Ok), ownerSeen}));
         answerNextBox(seen, QMessageBox::Yes);
         QVERIFY(dialogs.askYesNo(&owner, "Do you want to exit?"));
-        QCOMPARE(seen.title, QString("Tarsun Editor"));
-        QCOMPARE(seen.icon, QMessageBox::Question);
-        QCOMPARE(seen.buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(seen, QVariantList({"Tarsun Editor", "Do you want to exit?", int(QMessageBox::Question),
+                                     (QMessageBox::Yes | QMessageBox::No).toInt(), ownerSeen}));
 
         answerNextBox(seen, QMessageBox::No);
         QVERIFY(!dialogs.askYesNo(nullptr, "Edit x?"));

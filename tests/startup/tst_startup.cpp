@@ -8,12 +8,10 @@
 #include "ScriptedDialogs.h"
 #include "StartUp.h"
 
-#include <QApplication>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QCheckBox>
 #include <QListView>
 #include <QPushButton>
+#include <QSettings>
 #include <QToolButton>
 #include <QtTest>
 
@@ -48,8 +46,7 @@ struct Run : QObject {
     }
     QStringList listed() {
         QStringList names;
-        for (int i = 0; i < startUp.chooser().list().count(); ++i)
-            names << startUp.chooser().list().item(i)->text();
+        for (auto* item : startUp.chooser().list().findItems("*", Qt::MatchWildcard)) names << item->text();
         return names;
     }
     // A double-click on the mod, or with `key` the mod selected and that key pressed.
@@ -76,50 +73,42 @@ template <typename T = QWidget> T* control(const QString& name) {
 class TestStartUp : public QObject {
     Q_OBJECT
 private slots:
-    void cancelAsksToExit_data() {
-        QTest::addColumn<bool>("leave");
-        QTest::newRow("No asks again with the same prompt") << false;
-        QTest::newRow("Yes ends with no window ever shown") << true;
-    }
-
-    void cancelAsksToExit() {
-        QFETCH(bool, leave);
-        FolderFixture dirs;
+    void cancelThenYesEndsWithNoWindowShown() {
         Run run;
-        QStringList visibleAtQuestion{"not asked"};
-        run.dialogs.onShow = [&](const Shown& s) {
-            if (s.kind == Shown::Question)
-                visibleAtQuestion = visibleWindows();
-        };
-        run.dialogs.folders = leave ? std::deque<QString>{""} : std::deque<QString>{"", dirs.sampleGame()};
-        run.dialogs.answers = {leave};
+        run.dialogs.onShow = [](const Shown&) { QCOMPARE(visibleWindows(), QStringList()); };
+        run.dialogs.folders = {""};
+        run.dialogs.answers = {true};
         run.startUp.Form_Load();
         QCOMPARE(run.dialogs.shown[0].kind, Shown::Folder);
         QCOMPARE(GameFolderPrompt, QString("Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\"));
-        QCOMPARE(run.dialogs.texts(), leave ? QStringList({GameFolderPrompt, Exit})
-                                            : QStringList({GameFolderPrompt, Exit, GameFolderPrompt}));
-        QCOMPARE(run.state.Answer, leave ? AnswerYes : AnswerNo);
-        QCOMPARE(run.dialogs.ended, leave);
-        QCOMPARE(visibleAtQuestion, QStringList());
+        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit}));
+        QCOMPARE(run.state.Answer, AnswerYes);
+        QVERIFY(run.dialogs.ended);
         QCOMPARE(run.mainWindowShows, 0);
-        QCOMPARE(run.startUp.chooser().isVisible(), !leave);
+        QVERIFY(!run.startUp.chooser().isVisible());
     }
 
-    void badFoldersGiveTheErrorAndTheDialogAgain() {
+    void cancelThenNoAndBadFoldersGiveTheDialogAgain() {
         FolderFixture dirs;
         Run run;
         // What stood on the screen at each error: windows, entries, whether ModsFolder was set.
         std::vector<QStringList> atError;
+        QStringList atQuestion{"not asked"};
         run.dialogs.onShow = [&](const Shown& s) {
+            if (s.kind == Shown::Question) atQuestion = visibleWindows();
             if (s.kind == Shown::Error)
                 atError.push_back(visibleWindows() << QString::number(run.startUp.chooser().list().count())
                                                    << QString::number(run.state.ModsFolder.empty()));
         };
-        run.dialogs.folders = {dirs.path("missing"), dirs.folder("noMods"), dirs.sampleGame()};
+        run.dialogs.folders = {"", dirs.path("missing"), dirs.folder("noMods"), dirs.sampleGame()};
+        run.dialogs.answers = {false};
         run.startUp.Form_Load();
 
-        QCOMPARE(run.dialogs.texts(),
-                 QStringList({GameFolderPrompt, Error, GameFolderPrompt, Error, GameFolderPrompt}));
+        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit, GameFolderPrompt, Error, GameFolderPrompt,
+                                                   Error, GameFolderPrompt}));
+        QCOMPARE(run.state.Answer, AnswerNo);
+        QVERIFY(!run.dialogs.ended);
+        QCOMPARE(atQuestion, QStringList());
         // The missing folder: nothing showing yet. No mods folder: the empty chooser.
         QCOMPARE(atError[0], QStringList({"0", "1"}));
         QCOMPARE(atError[1], QStringList({"FormSelect", "0", "1"}));
@@ -170,6 +159,13 @@ private slots:
             first.startUp.Form_Load();
             // A folder without mods is not kept.
             QCOMPARE(first.dialogs.startFolders, QStringList({QDir::homePath(), QDir::homePath()}));
+            // Closing the chooser asks to exit; No keeps it.
+            first.dialogs.answers = {false, true};
+            first.startUp.chooser().close();
+            QVERIFY(first.startUp.chooser().isVisible() && !first.dialogs.ended);
+            first.startUp.chooser().close();
+            QCOMPARE(first.dialogs.texts().mid(3), QStringList({Exit, Exit}));
+            QVERIFY(first.dialogs.ended);
         }
         Run next(settingsFile);
         next.dialogs.folders = {""};
@@ -211,8 +207,7 @@ private slots:
         run.dialogs.answers = {true};
         run.doubleClick("TarsunSample", Qt::Key(key));
         QCOMPARE(toText(run.state.ModFolder), dirs.path("game") + "/mods/TarsunSample");
-        QVERIFY(run.state.botCount() > 0);
-        QCOMPARE(run.state.ScoreNames[0].empty(), false);
+        QVERIFY(run.state.botCount() > 0 && !run.state.ScoreNames[0].empty());
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
         QCOMPARE(run.mainWindowShows, 1);
         QVERIFY(!run.dialogs.ended);
@@ -233,20 +228,6 @@ private slots:
         QCOMPARE(toText(run.state.ModFolder), dirs.path("game") + "/mods/empty mod");
     }
 
-    void closingTheChooserAsksToExit() {
-        FolderFixture dirs;
-        Run run;
-        run.dialogs.folders = {dirs.sampleGame()};
-        run.startUp.Form_Load();
-        run.dialogs.answers = {false, true};
-        run.startUp.chooser().close();
-        QVERIFY(run.startUp.chooser().isVisible());
-        QVERIFY(!run.dialogs.ended);
-        run.startUp.chooser().close();
-        QCOMPARE(run.dialogs.texts().mid(1), QStringList({Exit, Exit}));
-        QVERIFY(run.dialogs.ended);
-    }
-
     // The game folder, the mod choice, one scoring value raised by a step in the value
     // editor, the score list saved, and the exit.
     void fromTheFolderDialogToTheSavedScoringFile() {
@@ -259,8 +240,7 @@ private slots:
         ScriptedDialogs dialogs;
         dialogs.folders = {game};
         dialogs.answers = {true, true, true};  // Edit TarsunSample?, Save?, Do you want to exit?
-        QTemporaryDir scratch;
-        QSettings settings(scratch.filePath("tarsun.ini"), QSettings::IniFormat);
+        QSettings settings(dirs.path("tarsun.ini"), QSettings::IniFormat);
         EditorProgram program(state, dialogs, settings);
 
         // 1-2: the folder dialog, then the chooser alone with the mods.
@@ -271,7 +251,6 @@ private slots:
 
         // 3-4: choose and confirm; the mod loads and the main window takes over.
         doubleClickAt(mods.viewport(), mods.visualItemRect(mods.item(1)).center());
-        QCOMPARE(dialogs.texts().last(), QString("Edit TarsunSample?"));
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 
         // 5: the first scoring constant, one step up in the value editor, accepted.
@@ -282,16 +261,13 @@ private slots:
         QTest::mouseClick(control<QToolButton>("ArrowDown"), Qt::LeftButton);
         QTest::mouseClick(control<QPushButton>("CommandAccept"), Qt::LeftButton);
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
-        QCOMPARE(state.ScoreValues[0], 3);
 
         // 6: only the score list ticked, Save, confirmed.
         QTest::mouseClick(control("PictureSave"), Qt::LeftButton);
         QCOMPARE(visibleWindows(), QStringList({"FormSave"}));
-        for (const char* box : {"CheckFF", "CheckBots", "CheckBotNames"})
-            control<QCheckBox>(box)->setChecked(false);
-        control<QCheckBox>("CheckScore")->setChecked(true);
+        for (const QString box : {"CheckFF", "CheckScore", "CheckBots", "CheckBotNames"})
+            control<QCheckBox>(box)->setChecked(box == "CheckScore");
         QTest::mouseClick(control<QPushButton>("CommandSave"), Qt::LeftButton);
-        QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 
         // The scoring file differs from the sample only in the first constant's value.
         QByteArray expected = readAll(sample + scoring);
@@ -304,8 +280,7 @@ private slots:
 
         // 7: the exit button and Yes end the program.
         QTest::mouseClick(control("PictureExit"), Qt::LeftButton);
-        QCOMPARE(dialogs.texts().mid(1),
-                 QStringList({"Edit TarsunSample?", "Save?", "Do you want to exit?"}));
+        QCOMPARE(dialogs.texts().mid(1), QStringList({"Edit TarsunSample?", "Save?", "Do you want to exit?"}));
         QVERIFY(dialogs.ended);
     }
 };

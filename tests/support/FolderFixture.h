@@ -1,14 +1,12 @@
 #pragma once
 
-// Real folders made in a fresh temporary place per test, and what the window and
-// start-up tests look at on the screen.
+// Real folders in a fresh temporary place per test, and what the window and start-up
+// tests look at on the screen.
 
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -24,24 +22,17 @@ namespace tarsun::testing {
 class FolderFixture {
 public:
     QString path(const QString& relative) const { return root_.filePath(relative); }
-
-    QString folder(const QString& relative) const {
-        QDir().mkpath(path(relative));
-        return path(relative);
-    }
+    QString folder(const QString& relative) const { return QDir().mkpath(path(relative)), path(relative); }
     QString file(const QString& relative, const QByteArray& bytes = {}) const {
         QFile out(path(relative));
-        if (out.open(QIODevice::WriteOnly))
-            out.write(bytes);
+        if (out.open(QIODevice::WriteOnly)) out.write(bytes);
         return path(relative);
     }
-    // A game folder holding a copy of the sample mods, so nothing touches the originals.
+    // A copy of the sample game, so nothing touches the originals.
     QString sampleGame() const {
-        const QString source = QStringLiteral(TARSUN_EXAMPLES_DIR "/Kestrelfall");
-        QDirIterator files(source, QDir::Files, QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            const QString from = files.next();
-            const QString to = path("game/" + QDir(source).relativeFilePath(from));
+        const QDir source(QStringLiteral(TARSUN_EXAMPLES_DIR "/Kestrelfall"));
+        for (QDirIterator it(source.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            const QString from = it.next(), to = path("game/" + source.relativeFilePath(from));
             QDir().mkpath(QFileInfo(to).path());
             QFile::copy(from, to);
         }
@@ -57,50 +48,42 @@ inline QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
-// The program's windows on the screen now, by object name: the program names every
-// window it shows.
+// The program names every window it shows.
 inline QStringList visibleWindows() {
     QStringList names;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && !w->objectName().isEmpty())
-            names << w->objectName();
+        if (w->isVisible() && !w->objectName().isEmpty()) names << w->objectName();
     return names;
 }
 
-// A click on a row, then a double-click, as the user gives them.
+// A click then a double-click, as the user gives them.
 inline void doubleClickAt(QWidget* viewport, QPoint at) {
     QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
     QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
 }
 
-// While alive, this thread obeys file permissions even when run as root (CI is), so a
-// folder with mode 000 really cannot be listed. active() is false where that cannot be had.
+// While alive, this thread obeys file permissions even as root (CI is), so a mode-000
+// folder really cannot be listed. active() is false where that cannot be had.
 class ObeyPermissions {
 public:
-    ObeyPermissions() {
 #ifdef __linux__
-        header_.version = _LINUX_CAPABILITY_VERSION_3;
-        if (syscall(SYS_capget, &header_, saved_) != 0)
-            return;
+    ObeyPermissions() {
+        if (syscall(SYS_capget, &header_, saved_) != 0) return;
         __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-        const unsigned mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
-        reduced[0].effective &= ~mask;
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
         active_ = syscall(SYS_capset, &header_, reduced) == 0;
-#endif
     }
     ~ObeyPermissions() {
-#ifdef __linux__
-        if (active_)
-            syscall(SYS_capset, &header_, saved_);
-#endif
+        if (active_) syscall(SYS_capset, &header_, saved_);
     }
+#endif
     bool active() const { return active_; }
 
 private:
     bool active_ = false;
 #ifdef __linux__
-    __user_cap_header_struct header_{};
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct saved_[2]{};
 #endif
 };

@@ -1,12 +1,11 @@
 #pragma once
 
-// Dialogs whose answers a test scripts in advance; it records every message so the test
-// can check what the user saw, and records the end of the program instead of ending.
-// A question or folder dialog that nobody scripted fails the running test.
+// Dialogs answered from a script. Every message is recorded for the test to check, the
+// end of the program is recorded instead of done, and a question or folder dialog that
+// nobody scripted fails the running test.
 
 #include "Dialogs.h"
 
-#include <QString>
 #include <QStringList>
 #include <QTest>
 
@@ -23,44 +22,29 @@ public:
         QString text;
     };
 
-    std::deque<bool> answers;   // next answers to askYesNo, true for Yes
-    std::deque<QString> folders;  // next results of browseForFolder ("" for cancel)
+    std::deque<bool> answers;     // to askYesNo, true for Yes
+    std::deque<QString> folders;  // from browseForFolder, "" for cancel
     std::vector<Shown> shown;
-    QStringList startFolders;  // where each folder dialog was asked to open
+    QStringList startFolders;  // where each folder dialog opened
     bool ended = false;
-    // Called when a dialog opens, before it returns: a test can inspect the windows
-    // exactly as they stand while the user looks at the message.
+    // Runs as a dialog opens, so a test sees the windows as the user does then.
     std::function<void(const Shown&)> onShow;
 
     ~ScriptedDialogs() override {
-        // A scripted answer left over: a question the test expected never came.
+        // A leftover answer: a question the test expected never came.
         if (!QTest::currentTestFailed() && !(answers.empty() && folders.empty()))
             QTest::qFail("scripted answers left unused", __FILE__, __LINE__);
     }
 
-    void showError(QWidget*, const QString& text) override { record({Shown::Error, text}); }
+    void showError(QWidget*, const QString& text) override { record(Shown::Error, text); }
     bool askYesNo(QWidget*, const QString& text) override {
-        record({Shown::Question, text});
-        if (answers.empty()) {
-            QTest::qFail(("unscripted question: " + text).toUtf8(), __FILE__, __LINE__);
-            // No leaves the program as it stands; past 30 dialogs a loop that asks again
-            // and again is ended with Yes instead of hanging the test.
-            return shown.size() > 30;
-        }
-        bool yes = answers.front();
-        answers.pop_front();
-        return yes;
+        // Unscripted: No leaves things as they stand; past 30 dialogs, Yes ends a loop
+        // that would otherwise ask forever.
+        return next(answers, Shown::Question, text, shown.size() > 30);
     }
     QString browseForFolder(QWidget*, const QString& prompt, const QString& startFolder) override {
         startFolders << startFolder;
-        record({Shown::Folder, prompt});
-        if (folders.empty()) {
-            QTest::qFail(("unscripted folder dialog: " + prompt).toUtf8(), __FILE__, __LINE__);
-            return {};  // a cancel
-        }
-        QString folder = folders.front();
-        folders.pop_front();
-        return folder;
+        return next(folders, Shown::Folder, prompt, QString());
     }
     void endProgram() override { ended = true; }
 
@@ -71,9 +55,19 @@ public:
     }
 
 private:
-    void record(const Shown& s) {
-        shown.push_back(s);
-        if (onShow) onShow(s);
+    void record(Shown::Kind kind, const QString& text) {
+        shown.push_back({kind, text});
+        if (onShow) onShow(shown.back());
+    }
+    template <typename T> T next(std::deque<T>& script, Shown::Kind kind, const QString& text, T unscripted) {
+        record(kind, text);
+        if (script.empty()) {
+            QTest::qFail(("unscripted dialog: " + text).toUtf8(), __FILE__, __LINE__);
+            return unscripted;
+        }
+        T answer = script.front();
+        script.pop_front();
+        return answer;
     }
 };
 
