@@ -14,7 +14,8 @@ const char* const minimalScoring = "from qmr import *\r\nSCORE_KILL = 2\r\n";
 
 std::vector<std::string> names(const EditorState& state) {
     std::vector<std::string> out;
-    for (std::size_t i = 0; i < state.botCount(); ++i) out.push_back(state.botName(i));
+    for (std::size_t i = 0; i < state.botCount(); ++i)
+        out.push_back(state.botName(i));
     return out;
 }
 
@@ -41,7 +42,8 @@ TEST(Loader, AnyMissingFileLoadsNothing) {
         TempMod mod;
         mod.writeAll("aiSettings.addBotName A\r\n", "", "", minimalScoring);
         std::filesystem::remove(mod.path(missing));
-        if (missing == ModFile::BotNames) std::filesystem::create_directory(mod.path(missing));  // a folder is no file
+        if (missing == ModFile::BotNames)
+            std::filesystem::create_directory(mod.path(missing)); // a folder is no file
 
         EditorState state(CodePage::windows1252());
         state.ModFolder = mod.folder();
@@ -77,10 +79,11 @@ TEST(Loader, FindsFilesInAnyLetterCaseAndSavesToThem) {
 
 TEST(Loader, OnlyDeclaringLinesAreBotNames) {
     TempMod mod;
-    mod.writeAll("rem bots\r\naiSettings.addBotName Alpha\r\n\r\naiSettings.addBotName \r\n"
-                 "aiSettings.addBotName\tTabbed\r\naiSettings.addBotNameX\r\naiSettings.addBotName  Two blanks \r\n"
-                 "aiSettings.addBotName Last",
-                 "", "", minimalScoring);
+    mod.writeAll(
+        "rem bots\r\naiSettings.addBotName Alpha\r\n\r\naiSettings.addBotName \r\n"
+        "aiSettings.addBotName\tTabbed\r\naiSettings.addBotNameX\r\naiSettings.addBotName  Two blanks \r\n"
+        "aiSettings.addBotName Last",
+        "", "", minimalScoring);
     EditorState state = mod.load();
     EXPECT_EQ(names(state), (std::vector<std::string>{"Alpha", "", " Two blanks ", "Last"}));
 }
@@ -88,11 +91,11 @@ TEST(Loader, OnlyDeclaringLinesAreBotNames) {
 TEST(Loader, SettingsShowTheLastLinesValueWithinRange) {
     TempMod mod;
     mod.writeAll("",
-                 "sv.soldierFriendlyFire 35\nsv.soldierFriendlyFire 60\n"  // the last line counts
-                 "sv.soldierFriendlyFireScale 2\n"                          // another command
-                 "SV.vehicleFriendlyFire 10\n"                              // other letter case
-                 "sv.soldierSplashFriendlyFire 150\n"                       // clamped to 100
-                 "sv.vehicleSplashFriendlyFire\tabc\n",                     // no number: fallback
+                 "sv.soldierFriendlyFire 35\nsv.soldierFriendlyFire 60\n" // the last line counts
+                 "sv.soldierFriendlyFireScale 2\n"                        // another command
+                 "SV.vehicleFriendlyFire 10\n"                            // other letter case
+                 "sv.soldierSplashFriendlyFire 150\n"                     // clamped to 100
+                 "sv.vehicleSplashFriendlyFire\tabc\n",                   // no number: fallback
                  "aiSettings.setMaxNBots 0\naiSettings.setBotSkill 0.355\n", minimalScoring);
     EditorState state = mod.load();
     EXPECT_EQ(state.setting(Setting::SoldierFF), 60);
@@ -107,7 +110,8 @@ TEST(Loader, SettingsShowTheLastLinesValueWithinRange) {
     EXPECT_EQ(state.settingNote(Setting::SoldierFF), "");
     EXPECT_NE(state.settingNote(Setting::VehicleFF).find("no line"), std::string::npos);
     EXPECT_NE(state.settingNote(Setting::SoldierSplashFF).find("\"150\""), std::string::npos);
-    EXPECT_NE(state.settingNote(Setting::VehicleSplashFF).find("\"abc\", which is not a number"), std::string::npos);
+    EXPECT_NE(state.settingNote(Setting::VehicleSplashFF).find("\"abc\", which is not a number"),
+              std::string::npos);
     EXPECT_NE(state.settingNote(Setting::BotSkill).find("\"0.355\", shown rounded"), std::string::npos);
     EXPECT_EQ(state.setSetting(Setting::MaxBots, 999), 256);
 }
@@ -115,13 +119,13 @@ TEST(Loader, SettingsShowTheLastLinesValueWithinRange) {
 TEST(Loader, ScoringConstantsAreTheModulesAssignmentsAfterTheHeader) {
     TempMod mod;
     mod.writeAll("", "", "",
-                 "SCORE_KILL = 9\n"            // before the header: not a constant
+                 "SCORE_KILL = 9\n" // before the header: not a constant
                  "# header\nfrom qmr import *\n"
                  "SCORE_SUICIDE=&H10 # hex\n"
                  "\n# comment\n"
                  "SCORE_KILL\t =\t1.5\n"
-                 "SCORE_KILL = 7\n"            // Python keeps the last assignment
-                 "  SCORE_REVIVE = 3\n"        // indented: Python code, not a constant
+                 "SCORE_KILL = 7\n"     // Python keeps the last assignment
+                 "  SCORE_REVIVE = 3\n" // indented: Python code, not a constant
                  "SCORE_TEAMKILL = 1e999\n"
                  "SCORE_HEAL = lots\n"
                  "SCORE_KILLER = 4\n"
@@ -129,7 +133,8 @@ TEST(Loader, ScoringConstantsAreTheModulesAssignmentsAfterTheHeader) {
     EditorState state = mod.load();
     EXPECT_EQ(state.TextScoreA, "SCORE_KILL = 9\n# header\nfrom qmr import *\n");
     std::vector<std::size_t> indexes;
-    for (const auto& e : state.ListScores) indexes.push_back(e.Index);
+    for (const auto& e : state.ListScores)
+        indexes.push_back(e.Index);
     EXPECT_EQ(indexes, (std::vector<std::size_t>{0, 1, 2, 4}));
     EXPECT_EQ(state.ListScores[0].Text, "SCORE_KILL = 7");
     EXPECT_EQ(state.ScoreValues[0], 7);
@@ -147,7 +152,7 @@ TEST(Loader, ScoringFileWithoutHeaderEndHasNoConstants) {
     EXPECT_EQ(state.TextScoreA, "SCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n");
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -171,4 +176,4 @@ TEST(Loader, ADeviceInPlaceOfAFileLoadsNothing) {
 #endif
 }
 
-}  // namespace
+} // namespace

@@ -12,7 +12,8 @@ namespace {
 
 std::vector<std::string> allFiles(const TempMod& mod) {
     std::vector<std::string> out;
-    for (ModFile f : AllModFiles) out.push_back(mod.read(f));
+    for (ModFile f : AllModFiles)
+        out.push_back(mod.read(f));
     return out;
 }
 
@@ -25,10 +26,11 @@ std::size_t filesIn(const fs::path& folder) {
 
 TEST(Writer, AnEditChangesOnlyItsValueAndKeepsLineEnds) {
     TempMod mod;
-    mod.writeAll("aiSettings.addBotName Alpha\raiSettings.addBotName Bravo\naiSettings.addBotName Charlie",
-                 "rem x\nsv.soldierFriendlyFire 35 # was\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 40\r",
-                 "aiSettings.setBotSkill 0.5\naiSettings.setMaxNBots 16",
-                 "from qmr import *\r\nSCORE_KILL   =  2   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
+    mod.writeAll(
+        "aiSettings.addBotName Alpha\raiSettings.addBotName Bravo\naiSettings.addBotName Charlie",
+        "rem x\nsv.soldierFriendlyFire 35 # was\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 40\r",
+        "aiSettings.setBotSkill 0.5\naiSettings.setMaxNBots 16",
+        "from qmr import *\r\nSCORE_KILL   =  2   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
     EditorState state = mod.load();
     ASSERT_EQ(state.setBotName(1, "B\xC3\xA4r"), NameProblem::None);
     state.setSetting(Setting::SoldierFF, 7);
@@ -39,11 +41,13 @@ TEST(Writer, AnEditChangesOnlyItsValueAndKeepsLineEnds) {
 
     EXPECT_EQ(mod.read(ModFile::BotNames),
               "aiSettings.addBotName Alpha\raiSettings.addBotName B\xE4r\naiSettings.addBotName Charlie");
-    EXPECT_EQ(mod.read(ModFile::ServerSettings),
-              "rem x\nsv.soldierFriendlyFire 7 # was\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 7\r");
+    EXPECT_EQ(
+        mod.read(ModFile::ServerSettings),
+        "rem x\nsv.soldierFriendlyFire 7 # was\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 7\r");
     EXPECT_EQ(mod.read(ModFile::AIDefaults), "aiSettings.setBotSkill 0.07\naiSettings.setMaxNBots 16");
     // The unedited 1.5 stays as written.
-    EXPECT_EQ(mod.read(ModFile::Scoring), "from qmr import *\r\nSCORE_KILL   =  -12   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
+    EXPECT_EQ(mod.read(ModFile::Scoring),
+              "from qmr import *\r\nSCORE_KILL   =  -12   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
 }
 
 TEST(Writer, AMissingSettingLineIsAppended) {
@@ -70,7 +74,7 @@ TEST(Writer, OnlyTickedGroupsAreWritten) {
     auto after = allFiles(mod);
     EXPECT_NE(after[0], before[0]);
     EXPECT_EQ(std::vector(after.begin() + 1, after.end()), std::vector(before.begin() + 1, before.end()));
-    EXPECT_EQ(state.botName(0), "Changed");  // the unticked edits are kept for a later save
+    EXPECT_EQ(state.botName(0), "Changed"); // the unticked edits are kept for a later save
     EXPECT_EQ(state.setting(Setting::SoldierFF), 1);
 }
 
@@ -102,7 +106,7 @@ TEST(Writer, AFileThatCannotBeReplacedIsReportedAndKeptWhole) {
     EXPECT_EQ(result.failures[0].reason, "the file is read-only");
     EXPECT_EQ(mod.read(ModFile::ServerSettings), serverBefore);
     EXPECT_NE(mod.read(ModFile::Scoring).find("SCORE_KILL = 5   # points"), std::string::npos);
-    EXPECT_EQ(filesIn(mod.folder()), 4u);  // no temporary file left behind
+    EXPECT_EQ(filesIn(mod.folder()), 4u); // no temporary file left behind
 
     // Once the file can be written, the kept edit goes out with the next save.
     makeWritable(mod.path(ModFile::ServerSettings));
@@ -117,7 +121,9 @@ TEST(Writer, AFailedReplacementKeepsTheEditForTheNextSave) {
     mod.copyFrom(sampleMod("TarsunSample"));
     EditorState state = mod.load();
     state.setBotName(2, "Retry");
-    auto failing = [](const ReplaceRequest&) { return ReplaceResult{ReplaceResult::Failed, "no space left on the disk", {}, {}}; };
+    auto failing = [](const ReplaceRequest&) {
+        return ReplaceResult{ReplaceResult::Failed, "no space left on the disk", {}, {}};
+    };
     SaveResult result = SaveModSettings(state, {}, failing);
     ASSERT_EQ(result.failures.size(), 1u);
     EXPECT_EQ(result.failures[0].reason, "no space left on the disk");
@@ -138,7 +144,8 @@ TEST(Writer, AModDeeperThanTheOldPathLimitLoadsAndSaves) {
 #endif
     for (ModFile f : AllModFiles) {
         fs::path p = made;
-        for (auto part : modFileComponents(f)) p /= std::string(part);
+        for (auto part : modFileComponents(f))
+            p /= std::string(part);
         writeBytes(p, f == ModFile::ServerSettings ? "sv.soldierFriendlyFire 75\r\n" : "");
     }
     EditorState state(CodePage::windows1252());
@@ -150,4 +157,4 @@ TEST(Writer, AModDeeperThanTheOldPathLimitLoadsAndSaves) {
     EXPECT_EQ(readBytes(made / "Settings" / "ServerSettings.CON"), "sv.soldierFriendlyFire 5\r\n");
 }
 
-}  // namespace
+} // namespace
