@@ -37,29 +37,18 @@ inline void writeBytes(const std::filesystem::path& path, std::string_view bytes
 // must keep: POSIX permission bits (0440, then 0640), or the read-only attribute on Windows,
 // which has no such bits.
 #ifdef _WIN32
-inline void setReadOnlyAttribute(const std::filesystem::path& path, bool on) {
+inline void setReadOnly(const std::filesystem::path& path, bool on) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "error " << GetLastError();
     attributes = on ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes)) << "error " << GetLastError();
 }
-inline void makeReadOnly(const std::filesystem::path& path) {
-    setReadOnlyAttribute(path, true);
-}
-inline void makeWritable(const std::filesystem::path& path) {
-    setReadOnlyAttribute(path, false);
-}
 inline unsigned accessOf(const std::filesystem::path& path) {
     return GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY;
 }
 #else
-inline void makeReadOnly(const std::filesystem::path& path) {
-    std::filesystem::permissions(path,
-                                 std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-}
-inline void makeWritable(const std::filesystem::path& path) {
-    std::filesystem::permissions(path, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add);
+inline void setReadOnly(const std::filesystem::path& path, bool on) {
+    std::filesystem::permissions(path, std::filesystem::perms(on ? 0440 : 0640));
 }
 inline unsigned accessOf(const std::filesystem::path& path) {
     return static_cast<unsigned>(std::filesystem::status(path).permissions() & std::filesystem::perms::all);
