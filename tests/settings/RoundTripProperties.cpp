@@ -65,11 +65,15 @@ struct BotLine {
     std::string text; // the name for a bot line, else the whole line
 };
 
+// Other lines include some that only look like a bot's: the command must be followed by a blank.
 rc::Gen<BotLine> botLine() {
-    return rc::gen::oneOf(rc::gen::build<BotLine>(rc::gen::set(&BotLine::isBot, rc::gen::just(true)),
-                                                  rc::gen::set(&BotLine::text, lineBytes())),
-                          rc::gen::build<BotLine>(rc::gen::set(&BotLine::isBot, rc::gen::just(false)),
-                                                  rc::gen::set(&BotLine::text, otherLine())));
+    auto bot = rc::gen::map(lineBytes(), [](std::string s) { return BotLine{true, s}; });
+    auto lookalike =
+        rc::gen::element<std::string>("", "rem bots", "aiSettings.addBotNameX", "aiSettings.addBotName\tX");
+    auto other = rc::gen::map(rc::gen::oneOf(otherLine(), lookalike), [](std::string s) {
+        return BotLine{false, s};
+    });
+    return rc::gen::oneOf(bot, other);
 }
 
 std::string botText(const BotLine& l) {
