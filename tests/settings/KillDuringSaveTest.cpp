@@ -51,10 +51,7 @@ TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
     auto saveInChild = [&] {
         pid_t pid = fork();
         if (pid == 0) {
-            EditorState state(CodePage::windows1252());
-            state.ModFolder = mod.folder();
-            if (!LoadModSettings(state).loaded())
-                _exit(2);
+            EditorState state = mod.load();
             state.setBotName(2000, "Renamed");
             _exit(SaveModSettings(state, {false, false, false, true}).done() ? 0 : 3);
         }

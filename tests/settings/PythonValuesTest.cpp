@@ -12,6 +12,7 @@
 #endif
 
 #include <limits>
+#include <optional>
 
 using namespace tarsun;
 using namespace tarsun::testing;
@@ -20,70 +21,24 @@ namespace {
 
 constexpr std::int64_t Max = std::numeric_limits<std::int64_t>::max();
 
-struct ValueCase {
-    const char* value; // what stands after "SCORE_KILL = "
-    std::int64_t shown;
-    bool literal; // Python reads it as one number, so it shows as Python reads it
+struct ScoringCase {
+    const char* name;
+    std::string file;                           // after the header
+    std::int64_t shown;                         // SCORE_KILL before the edit
+    std::string saved;                          // after SCORE_KILL was set to 7
+    std::optional<bool> literal = std::nullopt; // one number to Python, so it shows as Python reads it
 };
 
-class ScoringValue : public ::testing::TestWithParam<ValueCase> {};
-
-TEST_P(ScoringValue, ShowsWhatPythonReadsAndAnEditReplacesTheWholeValue) {
-    const ValueCase& c = GetParam();
-    TempMod mod;
-    mod.writeAll("", "", "",
-                 std::string("from qmr import *\r\nSCORE_KILL = ") + c.value +
-                     "   # kills\r\nSCORE_TEAMKILL = -4\r\n");
-    EditorState state = mod.load();
-    ASSERT_EQ(state.ListScores.size(), 2u);
-    EXPECT_EQ(state.ScoreValues[0], c.shown);
-    EXPECT_EQ(state.ListScores[0].Literal, c.literal);
-    EXPECT_EQ(state.ListScores[0].Text, std::string("SCORE_KILL = ") + c.value + "   # kills");
-    auto before = pythonConstants(mod.path(ModFile::Scoring));
-
-    state.setScoreValue(0, 7);
-    ASSERT_TRUE(SaveModSettings(state, {}).done());
-    EXPECT_EQ(mod.read(ModFile::Scoring),
-              "from qmr import *\r\nSCORE_KILL = 7   # kills\r\nSCORE_TEAMKILL = -4\r\n");
-    TARSUN_NEEDS_PYTHON();
-    if (c.literal) {
-        ASSERT_TRUE(before);
-        EXPECT_EQ((*before)["SCORE_KILL"].shown, std::to_string(c.shown));
-    }
-    auto after = pythonConstants(mod.path(ModFile::Scoring));
-    ASSERT_TRUE(after) << "Python cannot run the saved file";
-    EXPECT_EQ((*after)["SCORE_KILL"].repr, "7");
-    EXPECT_EQ((*after)["SCORE_TEAMKILL"].repr, "-4");
+// SCORE_KILL's value on a line of its own, with a comment.
+ScoringCase value(const char* text, std::int64_t shown, bool literal) {
+    const std::string teamkill = "   # kills\r\nSCORE_TEAMKILL = 3\r\n";
+    return {"", std::string("SCORE_KILL = ") + text + teamkill, shown, "SCORE_KILL = 7" + teamkill, literal};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Literals, ScoringValue,
-    ::testing::Values(ValueCase{"0x10", 16, true}, ValueCase{"0o17", 15, true}, ValueCase{"0b101", 5, true},
-                      ValueCase{"0X_1F", 31, true}, ValueCase{"1_000", 1000, true},
-                      ValueCase{"1e3", 1000, true}, ValueCase{"3.", 3, true}, ValueCase{".5", 0, true},
-                      ValueCase{"2.5", 2, true}, ValueCase{"3.5", 4, true}, ValueCase{"- 4", -4, true},
-                      ValueCase{"-0x10", -16, true}, ValueCase{"1_0.2_5e1", 102, true},
-                      ValueCase{"0xFFFF_FFFF_FFFF_FFFF_FF", Max, true}, ValueCase{"1e999", Max, true}));
+class Scoring : public ::testing::TestWithParam<ScoringCase> {};
 
-// Not one literal: the leading number shows, and the list line shows the real text.
-INSTANTIATE_TEST_SUITE_P(Expressions, ScoringValue,
-                         ::testing::Values(ValueCase{"2 * 3", 2, false}, ValueCase{"10 / 4", 10, false},
-                                           ValueCase{"1e1e1", 10, false}, ValueCase{"5.5.5", 6, false},
-                                           ValueCase{"010", 10, false}, ValueCase{"1j", 1, false},
-                                           ValueCase{"&H10", 16, false}, ValueCase{"lots", 0, false},
-                                           ValueCase{"1__0", 1, false}));
-
-struct StatementCase {
-    const char* name;
-    const char* file;   // after the header
-    std::int64_t shown; // SCORE_KILL before the edit
-    const char* saved;  // after SCORE_KILL was set to 7
-};
-
-class ScoringStatement : public ::testing::TestWithParam<StatementCase> {};
-
-TEST_P(ScoringStatement, AnEditKeepsThePythonFileWhole) {
-    const StatementCase& c = GetParam();
+TEST_P(Scoring, ShowsWhatPythonReadsAndAnEditKeepsThePythonFileWhole) {
+    const ScoringCase& c = GetParam();
     TempMod mod;
     const std::string header = "\"\"\"Scores.\nSCORE_KILL = 99\n\"\"\"\nfrom qmr import *\n";
     mod.writeAll("", "", "", header + c.file);
@@ -91,35 +46,63 @@ TEST_P(ScoringStatement, AnEditKeepsThePythonFileWhole) {
     ASSERT_FALSE(state.ListScores.empty());
     ASSERT_EQ(state.ListScores[0].Index, 0u);
     EXPECT_EQ(state.ScoreValues[0], c.shown);
+    if (c.literal) {
+        EXPECT_EQ(state.ListScores[0].Literal, *c.literal);
+        EXPECT_EQ(state.ListScores[0].Text, c.file.substr(0, c.file.find('\r'))); // the real text
+    }
+    auto before = pythonConstants(mod.path(ModFile::Scoring));
+
     state.setScoreValue(0, 7);
     ASSERT_TRUE(SaveModSettings(state, {}).done());
     EXPECT_EQ(mod.read(ModFile::Scoring), header + c.saved);
     TARSUN_NEEDS_PYTHON();
+    if (c.literal.value_or(false)) {
+        ASSERT_TRUE(before);
+        EXPECT_EQ((*before)["SCORE_KILL"].shown, std::to_string(c.shown));
+    }
     auto after = pythonConstants(mod.path(ModFile::Scoring));
     ASSERT_TRUE(after) << "Python cannot run the saved file";
     EXPECT_EQ((*after)["SCORE_KILL"].repr, "7");
-    if (after->count("SCORE_TEAMKILL"))
+    if (after->count("SCORE_TEAMKILL")) {
         EXPECT_EQ((*after)["SCORE_TEAMKILL"].repr, "3");
+    }
 }
 
+INSTANTIATE_TEST_SUITE_P(Literals, Scoring,
+                         ::testing::Values(value("0x10", 16, true), value("0o17", 15, true),
+                                           value("0b101", 5, true), value("0X_1F", 31, true),
+                                           value("1_000", 1000, true), value("1e3", 1000, true),
+                                           value("3.", 3, true), value(".5", 0, true), value("2.5", 2, true),
+                                           value("3.5", 4, true), value("- 4", -4, true),
+                                           value("-0x10", -16, true), value("1_0.2_5e1", 102, true),
+                                           value("0xFFFF_FFFF_FFFF_FFFF_FF", Max, true),
+                                           value("1e999", Max, true)));
+
+// Not one literal: the leading number shows, and the list line shows the real text.
+INSTANTIATE_TEST_SUITE_P(Expressions, Scoring,
+                         ::testing::Values(value("2 * 3", 2, false), value("10 / 4", 10, false),
+                                           value("1e1e1", 10, false), value("5.5.5", 6, false),
+                                           value("010", 10, false), value("1j", 1, false),
+                                           value("&H10", 16, false), value("lots", 0, false),
+                                           value("1__0", 1, false)));
+
 INSTANTIATE_TEST_SUITE_P(
-    Statements, ScoringStatement,
+    Statements, Scoring,
     ::testing::Values(
-        StatementCase{"SecondStatementOnTheLine", "SCORE_KILL = 2; SCORE_TEAMKILL = 3\n", 2,
-                      "SCORE_KILL = 7; SCORE_TEAMKILL = 3\n"},
-        StatementCase{"ValueOverTwoLines",
-                      "SCORE_KILL = (1 +  # one\n    2)   # and two\nSCORE_TEAMKILL = 3\n", 0,
-                      "SCORE_KILL = 7   # and two\nSCORE_TEAMKILL = 3\n"},
-        StatementCase{"BackslashContinuation", "SCORE_KILL = 1 + \\\n 2\nSCORE_TEAMKILL = 3\n", 1,
-                      "SCORE_KILL = 7\nSCORE_TEAMKILL = 3\n"},
-        StatementCase{"TheLastAssignmentHolds",
-                      "SCORE_KILL = 2\ndef f():\n    SCORE_KILL = 5\nSCORE_KILL = 4 # last\n", 4,
-                      "SCORE_KILL = 2\ndef f():\n    SCORE_KILL = 5\nSCORE_KILL = 7 # last\n"},
-        StatementCase{"AStringThatHoldsAHash", "SCORE_TEAMKILL = 3\nSCORE_KILL = len('#;')\n", 0,
-                      "SCORE_TEAMKILL = 3\nSCORE_KILL = 7\n"},
-        StatementCase{"NoValueYet", "SCORE_KILL =\nSCORE_TEAMKILL = 3\n", 0,
-                      "SCORE_KILL =7\nSCORE_TEAMKILL = 3\n"},
-        StatementCase{"TabsAndNoBlanks", "SCORE_KILL\t=\t0x1F\t# hex\n", 31, "SCORE_KILL\t=\t7\t# hex\n"}),
+        ScoringCase{"SecondStatementOnTheLine", "SCORE_KILL = 2; SCORE_TEAMKILL = 3\n", 2,
+                    "SCORE_KILL = 7; SCORE_TEAMKILL = 3\n"},
+        ScoringCase{"ValueOverTwoLines", "SCORE_KILL = (1 +  # one\n    2)   # and two\nSCORE_TEAMKILL = 3\n",
+                    0, "SCORE_KILL = 7   # and two\nSCORE_TEAMKILL = 3\n"},
+        ScoringCase{"BackslashContinuation", "SCORE_KILL = 1 + \\\n 2\nSCORE_TEAMKILL = 3\n", 1,
+                    "SCORE_KILL = 7\nSCORE_TEAMKILL = 3\n"},
+        ScoringCase{"TheLastAssignmentHolds",
+                    "SCORE_KILL = 2\ndef f():\n    SCORE_KILL = 5\nSCORE_KILL = 4 # last\n", 4,
+                    "SCORE_KILL = 2\ndef f():\n    SCORE_KILL = 5\nSCORE_KILL = 7 # last\n"},
+        ScoringCase{"AStringThatHoldsAHash", "SCORE_TEAMKILL = 3\nSCORE_KILL = len('#;')\n", 0,
+                    "SCORE_TEAMKILL = 3\nSCORE_KILL = 7\n"},
+        ScoringCase{"NoValueYet", "SCORE_KILL =\nSCORE_TEAMKILL = 3\n", 0,
+                    "SCORE_KILL =7\nSCORE_TEAMKILL = 3\n"},
+        ScoringCase{"TabsAndNoBlanks", "SCORE_KILL\t=\t0x1F\t# hex\n", 31, "SCORE_KILL\t=\t7\t# hex\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 #ifndef _WIN32
