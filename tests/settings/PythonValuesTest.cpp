@@ -35,6 +35,11 @@ ScoringCase value(const char* text, std::int64_t shown, bool literal) {
     return {"", std::string("SCORE_KILL = ") + text + teamkill, shown, "SCORE_KILL = 7" + teamkill, literal};
 }
 
+// Failures name the file's text, not its bytes.
+void PrintTo(const ScoringCase& c, std::ostream* out) {
+    *out << ::testing::PrintToString(c.file);
+}
+
 class Scoring : public ::testing::TestWithParam<ScoringCase> {};
 
 TEST_P(Scoring, ShowsWhatPythonReadsAndAnEditKeepsThePythonFileWhole) {
