@@ -40,7 +40,8 @@ double elapsedMs(const timespec& from) {
 TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
     TempMod mod;
     std::string old;
-    for (int i = 0; i < 4000; ++i) old += "aiSettings.addBotName Bot" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 4000; ++i)
+        old += "aiSettings.addBotName Bot" + std::to_string(i) + "\r\n";
     std::string renamed = old;
     renamed.replace(old.find("Bot2000\r"), 7, "Renamed");
     mod.writeAll(old, "", "", "");
@@ -50,9 +51,7 @@ TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
     auto saveInChild = [&] {
         pid_t pid = fork();
         if (pid == 0) {
-            EditorState state(CodePage::windows1252());
-            state.ModFolder = mod.folder();
-            if (!LoadModSettings(state).loaded()) _exit(2);
+            EditorState state = mod.load();
             state.setBotName(2000, "Renamed");
             _exit(SaveModSettings(state, {false, false, false, true}).done() ? 0 : 3);
         }
@@ -93,7 +92,9 @@ TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
 }
 
 #else
-TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) { GTEST_SKIP() << "kills a forked process: POSIX only"; }
+TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
+    GTEST_SKIP() << "kills a forked process: POSIX only";
+}
 #endif
 
-}  // namespace
+} // namespace

@@ -18,7 +18,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-#undef ReplaceFile  // windows.h's name for ReplaceFileA; a test suite is called so
+#undef ReplaceFile // windows.h's name for ReplaceFileA; a test suite is called so
 #endif
 
 namespace tarsun::testing {
@@ -37,23 +37,18 @@ inline void writeBytes(const std::filesystem::path& path, std::string_view bytes
 // must keep: POSIX permission bits (0440, then 0640), or the read-only attribute on Windows,
 // which has no such bits.
 #ifdef _WIN32
-inline void setReadOnlyAttribute(const std::filesystem::path& path, bool on) {
+inline void setReadOnly(const std::filesystem::path& path, bool on) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "error " << GetLastError();
     attributes = on ? attributes | FILE_ATTRIBUTE_READONLY : attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes)) << "error " << GetLastError();
 }
-inline void makeReadOnly(const std::filesystem::path& path) { setReadOnlyAttribute(path, true); }
-inline void makeWritable(const std::filesystem::path& path) { setReadOnlyAttribute(path, false); }
 inline unsigned accessOf(const std::filesystem::path& path) {
     return GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY;
 }
 #else
-inline void makeReadOnly(const std::filesystem::path& path) {
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-}
-inline void makeWritable(const std::filesystem::path& path) {
-    std::filesystem::permissions(path, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+inline void setReadOnly(const std::filesystem::path& path, bool on) {
+    std::filesystem::permissions(path, std::filesystem::perms(on ? 0440 : 0640));
 }
 inline unsigned accessOf(const std::filesystem::path& path) {
     return static_cast<unsigned>(std::filesystem::status(path).permissions() & std::filesystem::perms::all);
@@ -64,7 +59,8 @@ class TempMod {
 public:
     TempMod() {
         std::random_device rd;
-        root_ = std::filesystem::temp_directory_path() / ("tarsun-test-" + std::to_string(rd()) + std::to_string(rd()));
+        root_ = std::filesystem::temp_directory_path() /
+                ("tarsun-test-" + std::to_string(rd()) + std::to_string(rd()));
         std::filesystem::create_directories(root_);
     }
     ~TempMod() {
@@ -79,14 +75,16 @@ public:
 
     std::filesystem::path path(ModFile file) const {
         std::filesystem::path p = root_;
-        for (auto part : modFileComponents(file)) p /= std::string(part);
+        for (auto part : modFileComponents(file))
+            p /= std::string(part);
         return p;
     }
     void write(ModFile file, std::string_view bytes) const { writeBytes(path(file), bytes); }
     std::string read(ModFile file) const { return readBytes(path(file)); }
 
     // All four files at once, in the loader's order.
-    void writeAll(std::string_view bots, std::string_view server, std::string_view ai, std::string_view scoring) const {
+    void writeAll(std::string_view bots, std::string_view server, std::string_view ai,
+                  std::string_view scoring) const {
         write(ModFile::BotNames, bots);
         write(ModFile::ServerSettings, server);
         write(ModFile::AIDefaults, ai);
@@ -95,8 +93,9 @@ public:
 
     // Copies a mod of the sample game folder.
     void copyFrom(const std::filesystem::path& mod) const {
-        std::filesystem::copy(mod, root_, std::filesystem::copy_options::recursive |
-                                              std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy(mod, root_,
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::overwrite_existing);
     }
 
     // A state with this mod loaded in Windows-1252; fails the test when it does not load.
@@ -117,4 +116,4 @@ inline std::filesystem::path sampleMod(const std::string& name) {
     return std::filesystem::path(TARSUN_EXAMPLES_DIR) / "Kestrelfall" / "mods" / name;
 }
 
-}  // namespace tarsun::testing
+} // namespace tarsun::testing

@@ -12,7 +12,8 @@ namespace {
 
 std::vector<std::string> allFiles(const TempMod& mod) {
     std::vector<std::string> out;
-    for (ModFile f : AllModFiles) out.push_back(mod.read(f));
+    for (ModFile f : AllModFiles)
+        out.push_back(mod.read(f));
     return out;
 }
 
@@ -23,16 +24,21 @@ std::size_t filesIn(const fs::path& folder) {
     return n;
 }
 
+// Missing setting lines (vehicle splash, max bots) are appended after the last line, with a
+// line end of their own where that line has none.
 TEST(Writer, AnEditChangesOnlyItsValueAndKeepsLineEnds) {
     TempMod mod;
-    mod.writeAll("aiSettings.addBotName Alpha\raiSettings.addBotName Bravo\naiSettings.addBotName Charlie",
-                 "rem x\nsv.soldierFriendlyFire 35 # was\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 40\r",
-                 "aiSettings.setBotSkill 0.5\naiSettings.setMaxNBots 16",
-                 "from qmr import *\r\nSCORE_KILL   =  2   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
+    mod.writeAll(
+        "aiSettings.addBotName Alpha\raiSettings.addBotName Bravo\naiSettings.addBotName Charlie",
+        "rem x\nsv.soldierFriendlyFire 35 # was\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 40\r",
+        "aiSettings.setBotSkill 0.5",
+        "from qmr import *\r\nSCORE_KILL   =  2   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
     EditorState state = mod.load();
     ASSERT_EQ(state.setBotName(1, "B\xC3\xA4r"), NameProblem::None);
     state.setSetting(Setting::SoldierFF, 7);
+    state.setSetting(Setting::VehicleSplashFF, 20);
     state.setSetting(Setting::BotSkill, 7);
+    state.setSetting(Setting::MaxBots, 32);
     state.setScoreValue(0, -12);
     EXPECT_EQ(state.ListScores[0].Text, "SCORE_KILL   =  -12   # keep me");
     ASSERT_TRUE(SaveModSettings(state, {}).done());
@@ -40,24 +46,15 @@ TEST(Writer, AnEditChangesOnlyItsValueAndKeepsLineEnds) {
     EXPECT_EQ(mod.read(ModFile::BotNames),
               "aiSettings.addBotName Alpha\raiSettings.addBotName B\xE4r\naiSettings.addBotName Charlie");
     EXPECT_EQ(mod.read(ModFile::ServerSettings),
-              "rem x\nsv.soldierFriendlyFire 7 # was\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 7\r");
-    EXPECT_EQ(mod.read(ModFile::AIDefaults), "aiSettings.setBotSkill 0.07\naiSettings.setMaxNBots 16");
+              "rem x\nsv.soldierFriendlyFire 7 # was\r\nsv.vehicleFriendlyFire "
+              "50\r\nsv.soldierFriendlyFire 7\rsv.vehicleSplashFriendlyFire 20\r\n");
+    EXPECT_EQ(mod.read(ModFile::AIDefaults), "aiSettings.setBotSkill 0.07\r\naiSettings.setMaxNBots 32\r\n");
     // The unedited 1.5 stays as written.
-    EXPECT_EQ(mod.read(ModFile::Scoring), "from qmr import *\r\nSCORE_KILL   =  -12   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
+    EXPECT_EQ(mod.read(ModFile::Scoring),
+              "from qmr import *\r\nSCORE_KILL   =  -12   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
 }
 
-TEST(Writer, AMissingSettingLineIsAppended) {
-    TempMod mod;
-    mod.writeAll("", "sv.serverName x", "", "");
-    EditorState state = mod.load();
-    state.setSetting(Setting::VehicleFF, 20);
-    state.setSetting(Setting::MaxBots, 32);
-    ASSERT_TRUE(SaveModSettings(state, {}).done());
-    EXPECT_EQ(mod.read(ModFile::ServerSettings), "sv.serverName x\r\nsv.vehicleFriendlyFire 20\r\n");
-    EXPECT_EQ(mod.read(ModFile::AIDefaults), "aiSettings.setMaxNBots 32\r\n");
-}
-
-TEST(Writer, OnlyTickedGroupsAreWritten) {
+TEST(Writer, OnlyTickedGroupsAreWrittenAndAMissingFileStopsTheWholeSave) {
     TempMod mod;
     mod.copyFrom(sampleMod("TarsunSample"));
     auto before = allFiles(mod);
@@ -70,61 +67,46 @@ TEST(Writer, OnlyTickedGroupsAreWritten) {
     auto after = allFiles(mod);
     EXPECT_NE(after[0], before[0]);
     EXPECT_EQ(std::vector(after.begin() + 1, after.end()), std::vector(before.begin() + 1, before.end()));
-    EXPECT_EQ(state.botName(0), "Changed");  // the unticked edits are kept for a later save
+    EXPECT_EQ(state.botName(0), "Changed"); // the unticked edits are kept for a later save
     EXPECT_EQ(state.setting(Setting::SoldierFF), 1);
-}
 
-TEST(Writer, AMissingFileStopsTheWholeSave) {
-    TempMod mod;
-    mod.copyFrom(sampleMod("TarsunSample"));
-    EditorState state = mod.load();
-    state.setScoreValue(0, 5);
+    // A missing file stops the save, even where its group is not ticked.
     fs::remove(mod.path(ModFile::BotNames));
-    auto before = mod.read(ModFile::Scoring);
     SaveResult result = SaveModSettings(state, {false, true, false, false});
     EXPECT_TRUE(result.missingFile);
     EXPECT_FALSE(result.done());
-    EXPECT_EQ(mod.read(ModFile::Scoring), before);
+    EXPECT_EQ(mod.read(ModFile::Scoring), before[3]);
 }
 
-TEST(Writer, AFileThatCannotBeReplacedIsReportedAndKeptWhole) {
-    TempMod mod;
-    mod.copyFrom(sampleMod("TarsunSample"));
-    EditorState state = mod.load();
-    state.setSetting(Setting::SoldierFF, 1);
-    state.setScoreValue(0, 5);
-    auto serverBefore = mod.read(ModFile::ServerSettings);
-    makeReadOnly(mod.path(ModFile::ServerSettings));
-
-    SaveResult result = SaveModSettings(state, {});
-    ASSERT_EQ(result.failures.size(), 1u);
-    EXPECT_EQ(result.failures[0].file, ModFile::ServerSettings);
-    EXPECT_EQ(result.failures[0].reason, "the file is read-only");
-    EXPECT_EQ(mod.read(ModFile::ServerSettings), serverBefore);
-    EXPECT_NE(mod.read(ModFile::Scoring).find("SCORE_KILL = 5   # points"), std::string::npos);
-    EXPECT_EQ(filesIn(mod.folder()), 4u);  // no temporary file left behind
-
-    // Once the file can be written, the kept edit goes out with the next save.
-    makeWritable(mod.path(ModFile::ServerSettings));
-    unsigned access = accessOf(mod.path(ModFile::ServerSettings));
-    ASSERT_TRUE(SaveModSettings(state, {}).done());
-    EXPECT_NE(mod.read(ModFile::ServerSettings).find("sv.soldierFriendlyFire 1\r\n"), std::string::npos);
-    EXPECT_EQ(accessOf(mod.path(ModFile::ServerSettings)), access);
-}
-
-TEST(Writer, AFailedReplacementKeepsTheEditForTheNextSave) {
+TEST(Writer, FilesThatCannotBeReplacedAreReportedAndKeptWholeAndTheirEditsKept) {
     TempMod mod;
     mod.copyFrom(sampleMod("TarsunSample"));
     EditorState state = mod.load();
     state.setBotName(2, "Retry");
-    auto failing = [](const ReplaceRequest&) { return ReplaceResult{ReplaceResult::Failed, "no space left on the disk", {}, {}}; };
-    SaveResult result = SaveModSettings(state, {}, failing);
-    ASSERT_EQ(result.failures.size(), 1u);
-    EXPECT_EQ(result.failures[0].reason, "no space left on the disk");
-    EXPECT_EQ(state.botName(2), "Retry");
-    EXPECT_EQ(state.editedBotNames().size(), 1u);
+    state.setSetting(Setting::SoldierFF, 1);
+    state.setScoreValue(0, 5);
+    const auto before = allFiles(mod);
+    for (ModFile f : {ModFile::BotNames, ModFile::ServerSettings})
+        setReadOnly(mod.path(f), true);
+
+    SaveResult result = SaveModSettings(state, {});
+    ASSERT_EQ(result.failures.size(), 2u);
+    EXPECT_EQ(result.failures[0].file, ModFile::BotNames);
+    EXPECT_EQ(result.failures[1].file, ModFile::ServerSettings);
+    EXPECT_EQ(result.failures[1].reason, "the file is read-only");
+    EXPECT_EQ(allFiles(mod)[0], before[0]);
+    EXPECT_EQ(allFiles(mod)[1], before[1]);
+    EXPECT_NE(mod.read(ModFile::Scoring).find("SCORE_KILL = 5   # points"), std::string::npos);
+    EXPECT_EQ(filesIn(mod.folder()), 4u); // no temporary file left behind
+
+    // Once the files can be written, the kept edits go out with the next save.
+    for (ModFile f : {ModFile::BotNames, ModFile::ServerSettings})
+        setReadOnly(mod.path(f), false);
+    unsigned access = accessOf(mod.path(ModFile::ServerSettings));
     ASSERT_TRUE(SaveModSettings(state, {}).done());
     EXPECT_NE(mod.read(ModFile::BotNames).find("aiSettings.addBotName Retry\r\n"), std::string::npos);
+    EXPECT_NE(mod.read(ModFile::ServerSettings).find("sv.soldierFriendlyFire 1\r\n"), std::string::npos);
+    EXPECT_EQ(accessOf(mod.path(ModFile::ServerSettings)), access);
 }
 
 TEST(Writer, AModDeeperThanTheOldPathLimitLoadsAndSaves) {
@@ -138,7 +120,8 @@ TEST(Writer, AModDeeperThanTheOldPathLimitLoadsAndSaves) {
 #endif
     for (ModFile f : AllModFiles) {
         fs::path p = made;
-        for (auto part : modFileComponents(f)) p /= std::string(part);
+        for (auto part : modFileComponents(f))
+            p /= std::string(part);
         writeBytes(p, f == ModFile::ServerSettings ? "sv.soldierFriendlyFire 75\r\n" : "");
     }
     EditorState state(CodePage::windows1252());
@@ -150,4 +133,4 @@ TEST(Writer, AModDeeperThanTheOldPathLimitLoadsAndSaves) {
     EXPECT_EQ(readBytes(made / "Settings" / "ServerSettings.CON"), "sv.soldierFriendlyFire 5\r\n");
 }
 
-}  // namespace
+} // namespace
