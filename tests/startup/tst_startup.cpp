@@ -36,7 +36,8 @@ struct Run : QObject {
     StartUp startUp{state, dialogs, settings, mainWindow, [this] { mainWindow.show(); }};
 
     explicit Run(const QString& settingsFile = {})
-        : settings(settingsFile.isEmpty() ? scratch.filePath("tarsun.ini") : settingsFile, QSettings::IniFormat) {
+        : settings(settingsFile.isEmpty() ? scratch.filePath("tarsun.ini") : settingsFile,
+                   QSettings::IniFormat) {
         mainWindow.setObjectName("FormMain");
         mainWindow.installEventFilter(this);
     }
@@ -46,7 +47,8 @@ struct Run : QObject {
     }
     QStringList listed() {
         QStringList names;
-        for (auto* item : startUp.chooser().list().findItems("*", Qt::MatchWildcard)) names << item->text();
+        for (auto* item : startUp.chooser().list().findItems("*", Qt::MatchWildcard))
+            names << item->text();
         return names;
     }
     // A double-click on the mod, or with `key` the mod selected and that key pressed.
@@ -54,7 +56,8 @@ struct Run : QObject {
         ModList& list = startUp.chooser().list();
         list.setCurrentItem(list.findItems(name, Qt::MatchExactly).value(0));
         if (key == Qt::Key_unknown)
-            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.currentItem()).center());
+            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {},
+                               list.visualItemRect(list.currentItem()).center());
         else
             QTest::keyClick(&list, key);
     }
@@ -68,7 +71,7 @@ template <typename T = QWidget> T* control(const QString& name) {
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 class TestStartUp : public QObject {
     Q_OBJECT
@@ -80,7 +83,8 @@ private slots:
         run.dialogs.answers = {true};
         run.startUp.Form_Load();
         QCOMPARE(run.dialogs.shown[0].kind, Shown::Folder);
-        QCOMPARE(GameFolderPrompt, QString("Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\"));
+        QCOMPARE(GameFolderPrompt,
+                 QString("Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\"));
         QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit}));
         QCOMPARE(run.state.Answer, AnswerYes);
         QVERIFY(run.dialogs.ended);
@@ -95,7 +99,8 @@ private slots:
         std::vector<QStringList> atError;
         QStringList atQuestion{"not asked"};
         run.dialogs.onShow = [&](const Shown& s) {
-            if (s.kind == Shown::Question) atQuestion = visibleWindows();
+            if (s.kind == Shown::Question)
+                atQuestion = visibleWindows();
             if (s.kind == Shown::Error)
                 atError.push_back(visibleWindows() << QString::number(run.startUp.chooser().list().count())
                                                    << QString::number(run.state.ModsFolder.empty()));
@@ -104,8 +109,8 @@ private slots:
         run.dialogs.answers = {false};
         run.startUp.Form_Load();
 
-        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit, GameFolderPrompt, Error, GameFolderPrompt,
-                                                   Error, GameFolderPrompt}));
+        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit, GameFolderPrompt, Error,
+                                                   GameFolderPrompt, Error, GameFolderPrompt}));
         QCOMPARE(run.state.Answer, AnswerNo);
         QVERIFY(!run.dialogs.ended);
         QCOMPARE(atQuestion, QStringList());
@@ -132,7 +137,8 @@ private slots:
                 QSKIP("cannot give up the permission override here");
             run.startUp.Form_Load();
         }
-        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(locked,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Error, GameFolderPrompt, Exit}));
         QVERIFY(run.state.ModsFolder.empty());
         QCOMPARE(run.listed(), QStringList());
@@ -175,7 +181,7 @@ private slots:
     }
 
     void doubleClickNeedsASelectionAndAYes_data() {
-        QTest::addColumn<int>("key");  // how a mod is opened
+        QTest::addColumn<int>("key"); // how a mod is opened
         QTest::newRow("double-click") << int(Qt::Key_unknown);
         QTest::newRow("Return") << int(Qt::Key_Return);
         QTest::newRow("Enter") << int(Qt::Key_Enter);
@@ -239,7 +245,7 @@ private slots:
         EditorState state;
         ScriptedDialogs dialogs;
         dialogs.folders = {game};
-        dialogs.answers = {true, true, true};  // Edit TarsunSample?, Save?, Do you want to exit?
+        dialogs.answers = {true, true, true}; // Edit TarsunSample?, Save?, Do you want to exit?
         QSettings settings(dirs.path("tarsun.ini"), QSettings::IniFormat);
         EditorProgram program(state, dialogs, settings);
 
@@ -280,7 +286,8 @@ private slots:
 
         // 7: the exit button and Yes end the program.
         QTest::mouseClick(control("PictureExit"), Qt::LeftButton);
-        QCOMPARE(dialogs.texts().mid(1), QStringList({"Edit TarsunSample?", "Save?", "Do you want to exit?"}));
+        QCOMPARE(dialogs.texts().mid(1),
+                 QStringList({"Edit TarsunSample?", "Save?", "Do you want to exit?"}));
         QVERIFY(dialogs.ended);
     }
 };

@@ -25,7 +25,8 @@ public:
     QString folder(const QString& relative) const { return QDir().mkpath(path(relative)), path(relative); }
     QString file(const QString& relative, const QByteArray& bytes = {}) const {
         QFile out(path(relative));
-        if (out.open(QIODevice::WriteOnly)) out.write(bytes);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(bytes);
         return path(relative);
     }
     // A copy of the sample game, so nothing touches the originals.
@@ -52,7 +53,8 @@ inline QByteArray readAll(const QString& path) {
 inline QStringList visibleWindows() {
     QStringList names;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && !w->objectName().isEmpty()) names << w->objectName();
+        if (w->isVisible() && !w->objectName().isEmpty())
+            names << w->objectName();
     return names;
 }
 
@@ -69,16 +71,20 @@ class ObeyPermissions {
 public:
 #ifdef __linux__
     ObeyPermissions() {
-        if (syscall(SYS_capget, &header_, saved_) != 0) return;
+        if (syscall(SYS_capget, &header_, saved_) != 0)
+            return;
         __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
         reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
         active_ = syscall(SYS_capset, &header_, reduced) == 0;
     }
     ~ObeyPermissions() {
-        if (active_) syscall(SYS_capset, &header_, saved_);
+        if (active_)
+            syscall(SYS_capset, &header_, saved_);
     }
 #endif
-    bool active() const { return active_; }
+    bool active() const {
+        return active_;
+    }
 
 private:
     bool active_ = false;
@@ -88,4 +94,4 @@ private:
 #endif
 };
 
-}  // namespace tarsun::testing
+} // namespace tarsun::testing

@@ -31,7 +31,8 @@ public:
     // load failed: tests start with QVERIFY(mod.main).
     explicit LoadedMod(const std::function<void(LoadedMod&)>& change = {})
         : folder(dirs.sampleGame() + "/mods/TarsunSample/") {
-        if (change) change(*this);
+        if (change)
+            change(*this);
         state.ModFolder = toPath(folder);
         state.InitScoreNames();
         QVERIFY(LoadModSettings(state).loaded());
@@ -51,7 +52,8 @@ public:
     }
     template <typename T = QWidget> T* find(const char* name) const {
         auto* found = main->findChild<T*>(QString::fromLatin1(name));
-        if (!found) qFatal("no control %s", name);
+        if (!found)
+            qFatal("no control %s", name);
         return found;
     }
 
@@ -62,7 +64,9 @@ public:
     std::unique_ptr<FormMain> main;
 };
 
-inline QString rowText(QListView* list, int row) { return list->model()->index(row, 0).data().toString(); }
+inline QString rowText(QListView* list, int row) {
+    return list->model()->index(row, 0).data().toString();
+}
 
 // "ArrowUp" or "ArrowDown" of a spinner.
 inline void clickArrow(QWidget* spinner, const char* arrow) {
@@ -72,4 +76,4 @@ inline void click(QWidget* window, const char* button) {
     QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
 }
 
-}  // namespace tarsun::testing
+} // namespace tarsun::testing

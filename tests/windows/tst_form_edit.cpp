@@ -19,28 +19,36 @@ FormEdit* open(LoadedMod& mod, const char* list, int row, Qt::Key key = Qt::Key_
     auto* view = mod.find<QListView>(list);
     const QModelIndex index = view->model()->index(row, 0);
     view->scrollTo(index);
-    if (key == Qt::Key_unknown) doubleClickAt(view->viewport(), view->visualRect(index).center());
-    else { view->setCurrentIndex(index); QTest::keyClick(view, key); }
+    if (key == Qt::Key_unknown)
+        doubleClickAt(view->viewport(), view->visualRect(index).center());
+    else {
+        view->setCurrentIndex(index);
+        QTest::keyClick(view, key);
+    }
     return mod.main->formEdit();
 }
 
-QString caption(FormEdit* edit, const char* label) { return edit->findChild<QLabel*>(label)->text(); }
+QString caption(FormEdit* edit, const char* label) {
+    return edit->findChild<QLabel*>(label)->text();
+}
 
 // The three score controls come and go together.
 QString scoreControls(FormEdit* edit) {
     int shown = 0;
     for (const char* name : {"VScrollNum", "LabelLScore", "LabelScore"})
         shown += edit->findChild<QWidget*>(name)->isVisible() ? 1 : 0;
-    return shown == 3 ? QStringLiteral("shown") : shown == 0 ? QStringLiteral("hidden") : QStringLiteral("mixed");
+    return shown == 3   ? QStringLiteral("shown")
+           : shown == 0 ? QStringLiteral("hidden")
+                        : QStringLiteral("mixed");
 }
 
-}  // namespace
+} // namespace
 
 class FormEditTest : public QObject {
     Q_OBJECT
 private slots:
     void eachOpeningShowsOnlyItsOwnMode_data() {
-        QTest::addColumn<int>("key");  // how a row is opened
+        QTest::addColumn<int>("key"); // how a row is opened
         QTest::newRow("double-click") << int(Qt::Key_unknown);
         QTest::newRow("Return") << int(Qt::Key_Return);
         QTest::newRow("Enter") << int(Qt::Key_Enter);
@@ -62,7 +70,7 @@ private slots:
         QCOMPARE(visibleWindows(), QStringList{"FormMain"});
 
         // The score opening clears and hides the text field and fills every score control.
-        QCOMPARE(open(mod, "ListScores", 1, Qt::Key(key)), edit);  // the same window, kept between openings
+        QCOMPARE(open(mod, "ListScores", 1, Qt::Key(key)), edit); // the same window, kept between openings
         QCOMPARE(caption(edit, "LabelLEditing"), QStringLiteral("Editing Score: "));
         QVERIFY(!text->isVisible());
         QVERIFY(text->text().isEmpty());
@@ -80,7 +88,7 @@ private slots:
     }
 
     void scoreStepsWithinItsSpan_data() {
-        QTest::addColumn<qint64>("value");  // SCORE_KILL in the file
+        QTest::addColumn<qint64>("value"); // SCORE_KILL in the file
         QTest::addColumn<qint64>("lowest");
         QTest::addColumn<qint64>("highest");
         QTest::newRow("usual span") << qint64(2) << qint64(-200) << qint64(200);
@@ -102,7 +110,9 @@ private slots:
         QVERIFY(mod.main);
         auto* scores = mod.find<QListView>("ListScores");
         const QString second = rowText(scores, 1);
-        const auto line = [](qint64 v) { return QStringLiteral("SCORE_KILL = %1   # points for a kill").arg(v); };
+        const auto line = [](qint64 v) {
+            return QStringLiteral("SCORE_KILL = %1   # points for a kill").arg(v);
+        };
         FormEdit* edit = open(mod, "ListScores", 0);
         QVERIFY(edit);
         auto* scroll = edit->findChild<ArrowSpinner*>("VScrollNum");
@@ -117,9 +127,11 @@ private slots:
         QCOMPARE(rowText(scores, 0), line(value));
 
         open(mod, "ListScores", 0);
-        QCOMPARE(caption(edit, "LabelScore"), QString::number(value));  // the stored value, not the abandoned one
-        for (const char* arrow : {"ArrowUp", "ArrowDown", "ArrowDown"}) clickArrow(scroll, arrow);
-        const qint64 stepped = std::min(std::max(value - 1, lowest) + 2, highest);  // clamped at each end
+        QCOMPARE(caption(edit, "LabelScore"),
+                 QString::number(value)); // the stored value, not the abandoned one
+        for (const char* arrow : {"ArrowUp", "ArrowDown", "ArrowDown"})
+            clickArrow(scroll, arrow);
+        const qint64 stepped = std::min(std::max(value - 1, lowest) + 2, highest); // clamped at each end
         QCOMPARE(caption(edit, "LabelScore"), QString::number(stepped));
         click(edit, "CommandAccept");
         QCOMPARE(visibleWindows(), QStringList{"FormMain"});
@@ -127,7 +139,7 @@ private slots:
         // The list shows the line as the file will hold it: only the value replaced.
         QCOMPARE(rowText(scores, 0), line(stepped));
 
-        open(mod, "ListScores", 1);  // the next constant gets the usual span back
+        open(mod, "ListScores", 1); // the next constant gets the usual span back
         QCOMPARE(scroll->minimum(), -200);
         QCOMPARE(scroll->maximum(), 200);
         // Neither button is a default: Enter and Escape press nothing. The window
@@ -146,7 +158,8 @@ private slots:
         LoadedMod mod;
         QVERIFY(mod.main);
         auto* bots = mod.find<QListView>("ListBotNames");
-        QSignalSpy repainted(bots->model(), &QAbstractItemModel::dataChanged);  // else the list shows the old name
+        QSignalSpy repainted(bots->model(),
+                             &QAbstractItemModel::dataChanged); // else the list shows the old name
         // Taken as it stands, blanks and all, and an empty name too.
         for (const auto& [row, typed] : {std::pair{2, " Talon "}, std::pair{3, ""}}) {
             FormEdit* edit = open(mod, "ListBotNames", row);
@@ -185,7 +198,8 @@ private slots:
         QApplication::clipboard()->setText(QStringLiteral("Ok"));
         QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(text->text(), QStringLiteral("ZoOk"));
-        for (const QString& pasted : {QStringLiteral("ab\ncd"), QStringLiteral("ab\tcd"), QStringLiteral("ab\rcd")}) {
+        for (const QString& pasted :
+             {QStringLiteral("ab\ncd"), QStringLiteral("ab\tcd"), QStringLiteral("ab\rcd")}) {
             QApplication::clipboard()->setText(pasted);
             QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier);
             QCOMPARE(text->text(), QStringLiteral("ZoOk"));

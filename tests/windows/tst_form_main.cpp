@@ -16,9 +16,11 @@ private slots:
         // The sample's six values all differ, so a caption wired to the wrong setting shows.
         LoadedMod mod;
         QVERIFY(mod.main);
-        const std::pair<const char*, int> captions[] = {{"LabelSFD", 75},      {"LabelVFD", 50},    {"LabelSSD", 60},
-                                                        {"LabelVSD", 40},      {"LabelBotSkill", 70}, {"LabelMaxBots", 24}};
-        for (const auto& [name, value] : captions) QCOMPARE(mod.find<QLabel>(name)->text(), QString::number(value));
+        const std::pair<const char*, int> captions[] = {{"LabelSFD", 75},      {"LabelVFD", 50},
+                                                        {"LabelSSD", 60},      {"LabelVSD", 40},
+                                                        {"LabelBotSkill", 70}, {"LabelMaxBots", 24}};
+        for (const auto& [name, value] : captions)
+            QCOMPARE(mod.find<QLabel>(name)->text(), QString::number(value));
         QCOMPARE(mod.find<ArrowSpinner>("VScrollSSD")->value(), 60);
         QCOMPARE(mod.find<QSlider>("SliderMaxBots")->value(), 24);
 
@@ -73,8 +75,10 @@ private slots:
             return value == label->text().toInt() ? value : -1000;
         };
         const auto step = [&](int by) {
-            if (spinner) clickArrow(widget, by < 0 ? "ArrowUp" : "ArrowDown");  // the upper arrow lowers
-            else QTest::keyClick(widget, by < 0 ? Qt::Key_Left : Qt::Key_Right);
+            if (spinner)
+                clickArrow(widget, by < 0 ? "ArrowUp" : "ArrowDown"); // the upper arrow lowers
+            else
+                QTest::keyClick(widget, by < 0 ? Qt::Key_Left : Qt::Key_Right);
             return held();
         };
         QTest::keyClick(widget, Qt::Key_Home);
@@ -84,7 +88,7 @@ private slots:
         QCOMPARE(step(+1), highest);
         QCOMPARE(step(-1), highest - 1);
         if (!spinner) {
-            QTest::keyClick(widget, Qt::Key_PageDown);  // a slider pages by five
+            QTest::keyClick(widget, Qt::Key_PageDown); // a slider pages by five
             QCOMPARE(held(), highest - 6);
         }
     }
@@ -95,7 +99,7 @@ private slots:
         auto* exitButton = mod.find<PictureButton>("PictureExit");
         const qint64 released = exitButton->pictureKey();
         const QByteArray scoring = mod.read(ScoringFile);
-        mod.find<ArrowSpinner>("VScrollSFD")->setValue(3);  // an unsaved edit
+        mod.find<ArrowSpinner>("VScrollSFD")->setValue(3); // an unsaved edit
 
         // Right and middle buttons change neither picture button.
         for (const char* name : {"PictureExit", "PictureMini"}) {
@@ -119,7 +123,7 @@ private slots:
         QCOMPARE(mini->pictureKey(), miniReleased);
         mod.main->showModeless();
         QVERIFY(!mod.main->isMinimized() && mod.main->isVisible());
-        QCOMPARE(mod.find<QLabel>("LabelSFD")->text(), QStringLiteral("3"));  // restored as it was
+        QCOMPARE(mod.find<QLabel>("LabelSFD")->text(), QStringLiteral("3")); // restored as it was
 
         // Pressed, moved off and released far away: the button still owns the release.
         QTest::mousePress(exitButton, Qt::LeftButton);
@@ -143,8 +147,8 @@ private slots:
         QTest::mouseClick(exitButton, Qt::LeftButton);
         QCOMPARE(mod.state.Answer, AnswerYes);
         QVERIFY(mod.dialogs.ended);
-        QCOMPARE(mod.dialogs.shown.size(), std::size_t{3});  // no further window or message
-        QCOMPARE(mod.read(ScoringFile), scoring);            // and nothing saved
+        QCOMPARE(mod.dialogs.shown.size(), std::size_t{3}); // no further window or message
+        QCOMPARE(mod.read(ScoringFile), scoring);           // and nothing saved
     }
 
     void dragKeepsTheGrabbedPointUnderThePointer() {
