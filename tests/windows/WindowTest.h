@@ -11,19 +11,12 @@
 #include "ScriptedDialogs.h"
 
 #include <QListView>
-#include <QPushButton>
-#include <QToolButton>
 
 #include <functional>
 #include <map>
 #include <memory>
 
 namespace tarsun::testing {
-
-inline const QString BotNamesFile = QStringLiteral("AI/BotNames.AI");
-inline const QString ServerSettingsFile = QStringLiteral("Settings/ServerSettings.CON");
-inline const QString AIDefaultsFile = QStringLiteral("AI/AIDefault.AI");
-inline const QString ScoringFile = QStringLiteral("python/game/scoringCommon.py");
 
 class LoadedMod {
 public:
@@ -64,16 +57,14 @@ public:
     std::unique_ptr<FormMain> main;
 };
 
-inline QString rowText(QListView* list, int row) {
-    return list->model()->index(row, 0).data().toString();
-}
-
-// "ArrowUp" or "ArrowDown" of a spinner.
-inline void clickArrow(QWidget* spinner, const char* arrow) {
-    QTest::mouseClick(spinner->findChild<QToolButton*>(arrow), Qt::LeftButton);
-}
-inline void click(QWidget* window, const char* button) {
-    QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
+// Neither button of a small window is a default, so Enter and Escape press nothing; the
+// window system's close acts as Cancel.
+inline void closesOnlyAsCancel(QWidget* window) {
+    QTest::keyClick(window, Qt::Key_Return);
+    QTest::keyClick(window, Qt::Key_Escape);
+    QCOMPARE(visibleWindows(), QStringList{window->objectName()});
+    window->close();
+    QCOMPARE(visibleWindows(), QStringList{"FormMain"});
 }
 
 } // namespace tarsun::testing

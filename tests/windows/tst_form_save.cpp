@@ -58,13 +58,7 @@ private slots:
         QCOMPARE(mod.state.Answer, AnswerNo);
         QCOMPARE(visibleWindows(), QStringList{"FormSave"});
         QVERIFY(!save->groups().ScoreList);
-
-        // Enter and Escape press nothing; the window system's close acts as Cancel.
-        QTest::keyClick(save, Qt::Key_Return);
-        QTest::keyClick(save, Qt::Key_Escape);
-        QCOMPARE(visibleWindows(), QStringList{"FormSave"});
-        save->close();
-        QCOMPARE(visibleWindows(), QStringList{"FormMain"});
+        closesOnlyAsCancel(save);
         QCOMPARE(mod.snapshot(), before);
     }
 
@@ -123,9 +117,7 @@ private slots:
 
         // The file back, one that cannot be replaced: reported in one message, by path and
         // reason; the other groups are written, the failed one keeps its file and its edit.
-        QFile back(mod.path(AIDefaultsFile));
-        QVERIFY(back.open(QIODevice::WriteOnly) && back.write(aiDefaults) == aiDefaults.size());
-        back.close();
+        QVERIFY(writeAll(mod.path(AIDefaultsFile), aiDefaults));
         save->setFileReplacer([](const ReplaceRequest& request) {
             if (request.path.filename() == "scoringCommon.py")
                 return ReplaceResult{ReplaceResult::Failed, "no space left on the device", {}, {}};
