@@ -31,7 +31,7 @@ void answerNextBox(QVariantList& seen, QMessageBox::StandardButton press) {
     });
 }
 
-}  // namespace
+} // namespace
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -43,7 +43,8 @@ private slots:
         QVERIFY(FolderExists(toPath(folder)) && FolderExists(toPath(folder + "/")));
         QVERIFY(!FolderExists({}));
         // A NUL would let the system call test only the part before it.
-        for (const QString& other : {file, file + "/", dirs.path("missing"), folder + QChar(0) + "x", QString(5000, 'a')})
+        for (const QString& other :
+             {file, file + "/", dirs.path("missing"), folder + QChar(0) + "x", QString(5000, 'a')})
             QVERIFY2(!FolderExists(toPath(other)), qPrintable(other));
     }
 
@@ -88,7 +89,7 @@ private slots:
         text->setText(dirs.folder("game") + "/");
         QVERIFY(ok->isEnabled());
         QCOMPARE(dialog.chosenFolder(), QDir::toNativeSeparators(dirs.path("game")));
-        text->setText(QDir::rootPath());  // only a root keeps its separator
+        text->setText(QDir::rootPath()); // only a root keeps its separator
         QCOMPARE(dialog.chosenFolder(), QDir::toNativeSeparators(QDir::rootPath()));
 
         dialog.findChild<QPushButton*>("CommandHome")->click();

@@ -1,15 +1,17 @@
 #pragma once
 
-// Real folders in a fresh temporary place per test, and what the window and start-up
-// tests look at on the screen.
+// Real folders in a fresh temporary place per test, the sample mod's files, and what the
+// window and start-up tests look at and press on the screen.
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWidget>
+#include <QToolButton>
 
 #ifdef __linux__
 #include <linux/capability.h>
@@ -19,13 +21,27 @@
 
 namespace tarsun::testing {
 
+inline const QString BotNamesFile = QStringLiteral("AI/BotNames.AI");
+inline const QString ServerSettingsFile = QStringLiteral("Settings/ServerSettings.CON");
+inline const QString AIDefaultsFile = QStringLiteral("AI/AIDefault.AI");
+inline const QString ScoringFile = QStringLiteral("python/game/scoringCommon.py");
+
+inline bool writeAll(const QString& path, const QByteArray& bytes) {
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+}
+
+inline QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
 class FolderFixture {
 public:
     QString path(const QString& relative) const { return root_.filePath(relative); }
     QString folder(const QString& relative) const { return QDir().mkpath(path(relative)), path(relative); }
     QString file(const QString& relative, const QByteArray& bytes = {}) const {
-        QFile out(path(relative));
-        if (out.open(QIODevice::WriteOnly)) out.write(bytes);
+        writeAll(path(relative), bytes);
         return path(relative);
     }
     // A copy of the sample game, so nothing touches the originals.
@@ -43,24 +59,35 @@ private:
     QTemporaryDir root_;
 };
 
-inline QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
 // The program names every window it shows.
 inline QStringList visibleWindows() {
     QStringList names;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && !w->objectName().isEmpty()) names << w->objectName();
+        if (w->isVisible() && !w->objectName().isEmpty())
+            names << w->objectName();
     return names;
 }
 
-// A click then a double-click, as the user gives them.
-inline void doubleClickAt(QWidget* viewport, QPoint at) {
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+inline QString rowText(QAbstractItemView* list, int row) {
+    return list->model()->index(row, 0).data().toString();
+}
+
+// A click then a double-click on the row, as the user gives them.
+inline void doubleClickRow(QAbstractItemView* list, int row) {
+    const QModelIndex index = list->model()->index(row, 0);
+    list->scrollTo(index);
+    const QPoint at = list->visualRect(index).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+// "ArrowUp" or "ArrowDown" of a spinner.
+inline void clickArrow(QWidget* spinner, const char* arrow) {
+    QTest::mouseClick(spinner->findChild<QToolButton*>(arrow), Qt::LeftButton);
+}
+inline void click(QWidget* window, const char* button) {
+    QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
 }
 
 // While alive, this thread obeys file permissions even as root (CI is), so a mode-000
@@ -69,16 +96,20 @@ class ObeyPermissions {
 public:
 #ifdef __linux__
     ObeyPermissions() {
-        if (syscall(SYS_capget, &header_, saved_) != 0) return;
+        if (syscall(SYS_capget, &header_, saved_) != 0)
+            return;
         __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
         reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
         active_ = syscall(SYS_capset, &header_, reduced) == 0;
     }
     ~ObeyPermissions() {
-        if (active_) syscall(SYS_capset, &header_, saved_);
+        if (active_)
+            syscall(SYS_capset, &header_, saved_);
     }
 #endif
-    bool active() const { return active_; }
+    bool active() const {
+        return active_;
+    }
 
 private:
     bool active_ = false;
@@ -88,4 +119,4 @@ private:
 #endif
 };
 
-}  // namespace tarsun::testing
+} // namespace tarsun::testing

@@ -11,8 +11,6 @@
 #include "ScriptedDialogs.h"
 
 #include <QListView>
-#include <QPushButton>
-#include <QToolButton>
 
 #include <functional>
 #include <map>
@@ -20,18 +18,14 @@
 
 namespace tarsun::testing {
 
-inline const QString BotNamesFile = QStringLiteral("AI/BotNames.AI");
-inline const QString ServerSettingsFile = QStringLiteral("Settings/ServerSettings.CON");
-inline const QString AIDefaultsFile = QStringLiteral("AI/AIDefault.AI");
-inline const QString ScoringFile = QStringLiteral("python/game/scoringCommon.py");
-
 class LoadedMod {
 public:
     // `change` may alter the copy's files before the load. `main` stays empty if the
     // load failed: tests start with QVERIFY(mod.main).
     explicit LoadedMod(const std::function<void(LoadedMod&)>& change = {})
         : folder(dirs.sampleGame() + "/mods/TarsunSample/") {
-        if (change) change(*this);
+        if (change)
+            change(*this);
         state.ModFolder = toPath(folder);
         state.InitScoreNames();
         QVERIFY(LoadModSettings(state).loaded());
@@ -51,7 +45,8 @@ public:
     }
     template <typename T = QWidget> T* find(const char* name) const {
         auto* found = main->findChild<T*>(QString::fromLatin1(name));
-        if (!found) qFatal("no control %s", name);
+        if (!found)
+            qFatal("no control %s", name);
         return found;
     }
 
@@ -62,14 +57,14 @@ public:
     std::unique_ptr<FormMain> main;
 };
 
-inline QString rowText(QListView* list, int row) { return list->model()->index(row, 0).data().toString(); }
-
-// "ArrowUp" or "ArrowDown" of a spinner.
-inline void clickArrow(QWidget* spinner, const char* arrow) {
-    QTest::mouseClick(spinner->findChild<QToolButton*>(arrow), Qt::LeftButton);
+// Neither button of a small window is a default, so Enter and Escape press nothing; the
+// window system's close acts as Cancel.
+inline void closesOnlyAsCancel(QWidget* window) {
+    QTest::keyClick(window, Qt::Key_Return);
+    QTest::keyClick(window, Qt::Key_Escape);
+    QCOMPARE(visibleWindows(), QStringList{window->objectName()});
+    window->close();
+    QCOMPARE(visibleWindows(), QStringList{"FormMain"});
 }
-inline void click(QWidget* window, const char* button) {
-    QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
-}
 
-}  // namespace tarsun::testing
+} // namespace tarsun::testing

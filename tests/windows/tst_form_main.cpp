@@ -12,16 +12,9 @@ using namespace tarsun::testing;
 class FormMainTest : public QObject {
     Q_OBJECT
 private slots:
-    void showsTheLoadedValuesAndTabsInLayoutOrder() {
-        // The sample's six values all differ, so a caption wired to the wrong setting shows.
+    void showsTheLoadedListsAndTabsInLayoutOrder() {
         LoadedMod mod;
         QVERIFY(mod.main);
-        const std::pair<const char*, int> captions[] = {{"LabelSFD", 75},      {"LabelVFD", 50},    {"LabelSSD", 60},
-                                                        {"LabelVSD", 40},      {"LabelBotSkill", 70}, {"LabelMaxBots", 24}};
-        for (const auto& [name, value] : captions) QCOMPARE(mod.find<QLabel>(name)->text(), QString::number(value));
-        QCOMPARE(mod.find<ArrowSpinner>("VScrollSSD")->value(), 60);
-        QCOMPARE(mod.find<QSlider>("SliderMaxBots")->value(), 24);
-
         auto* scores = mod.find<QListView>("ListScores");
         auto* bots = mod.find<QListView>("ListBotNames");
         QCOMPARE(scores->model()->rowCount(), static_cast<int>(mod.state.ListScores.size()));
@@ -43,40 +36,47 @@ private slots:
         QCOMPARE(visited, order);
     }
 
-    void controlsStepWithinRange_data() {
-        // A control and the caption that shows its setting, by the row's name.
+    void controlsShowTheLoadedValueAndStepWithinRange_data() {
+        // A control and the caption that shows its setting, by the row's name. The sample's
+        // six values all differ, so a caption wired to the wrong setting shows.
         QTest::addColumn<QString>("control");
         QTest::addColumn<int>("setting");
+        QTest::addColumn<int>("loaded");
         QTest::addColumn<int>("lowest");
         QTest::addColumn<int>("highest");
-        QTest::newRow("SFD") << "VScrollSFD" << int(Setting::SoldierFF) << 0 << 100;
-        QTest::newRow("VFD") << "VScrollVFD" << int(Setting::VehicleFF) << 0 << 100;
-        QTest::newRow("SSD") << "VScrollSSD" << int(Setting::SoldierSplashFF) << 0 << 100;
-        QTest::newRow("VSD") << "VScrollVSD" << int(Setting::VehicleSplashFF) << 0 << 100;
-        QTest::newRow("BotSkill") << "SliderBotSkill" << int(Setting::BotSkill) << 0 << 100;
-        QTest::newRow("MaxBots") << "SliderMaxBots" << int(Setting::MaxBots) << 1 << 256;
+        QTest::newRow("SFD") << "VScrollSFD" << int(Setting::SoldierFF) << 75 << 0 << 100;
+        QTest::newRow("VFD") << "VScrollVFD" << int(Setting::VehicleFF) << 50 << 0 << 100;
+        QTest::newRow("SSD") << "VScrollSSD" << int(Setting::SoldierSplashFF) << 60 << 0 << 100;
+        QTest::newRow("VSD") << "VScrollVSD" << int(Setting::VehicleSplashFF) << 40 << 0 << 100;
+        QTest::newRow("BotSkill") << "SliderBotSkill" << int(Setting::BotSkill) << 70 << 0 << 100;
+        QTest::newRow("MaxBots") << "SliderMaxBots" << int(Setting::MaxBots) << 24 << 1 << 256;
     }
 
-    void controlsStepWithinRange() {
+    void controlsShowTheLoadedValueAndStepWithinRange() {
         QFETCH(QString, control);
         QFETCH(int, setting);
+        QFETCH(int, loaded);
         QFETCH(int, lowest);
         QFETCH(int, highest);
         LoadedMod mod;
         QVERIFY(mod.main);
         QWidget* widget = mod.find(control.toLatin1());
         auto* label = mod.find<QLabel>(QByteArray("Label") + QTest::currentDataTag());
-        const bool spinner = qobject_cast<ArrowSpinner*>(widget);
+        auto* spinner = qobject_cast<ArrowSpinner*>(widget);
         // The value, if caption and state agree on it.
         const auto held = [&] {
             const int value = mod.state.setting(static_cast<Setting>(setting));
             return value == label->text().toInt() ? value : -1000;
         };
         const auto step = [&](int by) {
-            if (spinner) clickArrow(widget, by < 0 ? "ArrowUp" : "ArrowDown");  // the upper arrow lowers
-            else QTest::keyClick(widget, by < 0 ? Qt::Key_Left : Qt::Key_Right);
+            if (spinner)
+                clickArrow(widget, by < 0 ? "ArrowUp" : "ArrowDown"); // the upper arrow lowers
+            else
+                QTest::keyClick(widget, by < 0 ? Qt::Key_Left : Qt::Key_Right);
             return held();
         };
+        QCOMPARE(held(), loaded);
+        QCOMPARE(spinner ? spinner->value() : qobject_cast<QSlider*>(widget)->value(), loaded);
         QTest::keyClick(widget, Qt::Key_Home);
         QCOMPARE(step(-1), lowest);
         QCOMPARE(step(+1), lowest + 1);
@@ -84,7 +84,7 @@ private slots:
         QCOMPARE(step(+1), highest);
         QCOMPARE(step(-1), highest - 1);
         if (!spinner) {
-            QTest::keyClick(widget, Qt::Key_PageDown);  // a slider pages by five
+            QTest::keyClick(widget, Qt::Key_PageDown); // a slider pages by five
             QCOMPARE(held(), highest - 6);
         }
     }
@@ -92,10 +92,8 @@ private slots:
     void exitAndMinimiseAnswerTheLeftButtonOnly() {
         LoadedMod mod;
         QVERIFY(mod.main);
-        auto* exitButton = mod.find<PictureButton>("PictureExit");
-        const qint64 released = exitButton->pictureKey();
-        const QByteArray scoring = mod.read(ScoringFile);
-        mod.find<ArrowSpinner>("VScrollSFD")->setValue(3);  // an unsaved edit
+        const auto files = mod.snapshot();
+        mod.find<ArrowSpinner>("VScrollSFD")->setValue(3); // an unsaved edit
 
         // Right and middle buttons change neither picture button.
         for (const char* name : {"PictureExit", "PictureMini"}) {
@@ -109,26 +107,27 @@ private slots:
         }
         QVERIFY(!mod.main->isMinimized());
 
-        // The left button minimises; the restore brings the window back as it was.
+        // The left button shows the button pressed until the release, which it owns
+        // wherever the pointer has gone.
+        const auto leftClick = [](PictureButton* button, QPoint releasedAt) {
+            const qint64 released = button->pictureKey();
+            QTest::mousePress(button, Qt::LeftButton);
+            QVERIFY(button->pictureKey() != released);
+            QTest::mouseMove(button, releasedAt);
+            QTest::mouseRelease(button, Qt::LeftButton, {}, releasedAt);
+            QCOMPARE(button->pictureKey(), released);
+        };
+        // The minimise button; the restore brings the window back as it was.
         auto* mini = mod.find<PictureButton>("PictureMini");
-        const qint64 miniReleased = mini->pictureKey();
-        QTest::mousePress(mini, Qt::LeftButton);
-        QVERIFY(mini->pictureKey() != miniReleased);
-        QTest::mouseRelease(mini, Qt::LeftButton);
+        leftClick(mini, mini->rect().center());
         QVERIFY(mod.main->isMinimized());
-        QCOMPARE(mini->pictureKey(), miniReleased);
         mod.main->showModeless();
         QVERIFY(!mod.main->isMinimized() && mod.main->isVisible());
-        QCOMPARE(mod.find<QLabel>("LabelSFD")->text(), QStringLiteral("3"));  // restored as it was
+        QCOMPARE(mod.find<QLabel>("LabelSFD")->text(), QStringLiteral("3"));
 
-        // Pressed, moved off and released far away: the button still owns the release.
-        QTest::mousePress(exitButton, Qt::LeftButton);
-        QVERIFY(exitButton->pictureKey() != released);
-        const QPoint away(-200, 150);
-        QTest::mouseMove(exitButton, away);
+        auto* exitButton = mod.find<PictureButton>("PictureExit");
         mod.dialogs.answers = {false};
-        QTest::mouseRelease(exitButton, Qt::LeftButton, {}, away);
-        QCOMPARE(exitButton->pictureKey(), released);
+        leftClick(exitButton, QPoint(-200, 150));
         QCOMPARE(mod.dialogs.texts(), QStringList{"Do you want to exit?"});
         QCOMPARE(mod.state.Answer, AnswerNo);
 
@@ -143,8 +142,8 @@ private slots:
         QTest::mouseClick(exitButton, Qt::LeftButton);
         QCOMPARE(mod.state.Answer, AnswerYes);
         QVERIFY(mod.dialogs.ended);
-        QCOMPARE(mod.dialogs.shown.size(), std::size_t{3});  // no further window or message
-        QCOMPARE(mod.read(ScoringFile), scoring);            // and nothing saved
+        QCOMPARE(mod.dialogs.shown.size(), std::size_t{3}); // no further window or message
+        QCOMPARE(mod.snapshot(), files);                    // and nothing saved
     }
 
     void dragKeepsTheGrabbedPointUnderThePointer() {

@@ -12,20 +12,23 @@ using namespace tarsun::testing;
 namespace {
 
 // Each box with the file its group is written to.
-const std::pair<const char*, QString> Checks[] = {
-    {"CheckFF", ServerSettingsFile}, {"CheckScore", ScoringFile}, {"CheckBots", AIDefaultsFile}, {"CheckBotNames", BotNamesFile}};
+const std::pair<const char*, QString> Checks[] = {{"CheckFF", ServerSettingsFile},
+                                                  {"CheckScore", ScoringFile},
+                                                  {"CheckBots", AIDefaultsFile},
+                                                  {"CheckBotNames", BotNamesFile}};
 
 // One edit in each group, then the save window.
 FormSave* editEveryGroupAndOpenSave(LoadedMod& mod) {
     clickArrow(mod.find("VScrollSFD"), "ArrowDown");
     QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_End);
-    if (mod.state.setBotName(2, "Talon") != NameProblem::None) return nullptr;
+    if (mod.state.setBotName(2, "Talon") != NameProblem::None)
+        return nullptr;
     mod.state.setScoreValue(0, 9);
     QTest::mouseClick(mod.find("PictureSave"), Qt::LeftButton);
     return mod.main->formSave();
 }
 
-}  // namespace
+} // namespace
 
 class FormSaveTest : public QObject {
     Q_OBJECT
@@ -37,7 +40,8 @@ private slots:
         FormSave* save = editEveryGroupAndOpenSave(mod);
         QVERIFY(save);
         QCOMPARE(visibleWindows(), QStringList{"FormSave"});
-        for (const auto& [name, file] : Checks) QVERIFY(save->findChild<QCheckBox*>(name)->isChecked());
+        for (const auto& [name, file] : Checks)
+            QVERIFY(save->findChild<QCheckBox*>(name)->isChecked());
 
         QTest::mouseClick(save->findChild<QCheckBox*>("CheckScore"), Qt::LeftButton);
         click(save, "CommandCancel");
@@ -54,13 +58,7 @@ private slots:
         QCOMPARE(mod.state.Answer, AnswerNo);
         QCOMPARE(visibleWindows(), QStringList{"FormSave"});
         QVERIFY(!save->groups().ScoreList);
-
-        // Enter and Escape press nothing; the window system's close acts as Cancel.
-        QTest::keyClick(save, Qt::Key_Return);
-        QTest::keyClick(save, Qt::Key_Escape);
-        QCOMPARE(visibleWindows(), QStringList{"FormSave"});
-        save->close();
-        QCOMPARE(visibleWindows(), QStringList{"FormMain"});
+        closesOnlyAsCancel(save);
         QCOMPARE(mod.snapshot(), before);
     }
 
@@ -81,13 +79,14 @@ private slots:
         QVERIFY(save);
         for (const auto& [name, file] : Checks) {
             auto* box = save->findChild<QCheckBox*>(name);
-            if (box->isChecked() != ticked.contains(name)) QTest::mouseClick(box, Qt::LeftButton);
+            if (box->isChecked() != ticked.contains(name))
+                QTest::mouseClick(box, Qt::LeftButton);
         }
         mod.dialogs.answers = {true};
         click(save, "CommandSave");
 
         QCOMPARE(mod.state.Answer, AnswerYes);
-        QCOMPARE(mod.dialogs.texts(), QStringList{"Save?"});  // success is silent
+        QCOMPARE(mod.dialogs.texts(), QStringList{"Save?"}); // success is silent
         QCOMPARE(visibleWindows(), QStringList{"FormMain"});
         for (const auto& [name, file] : Checks)
             QVERIFY2((mod.read(file) != before.at(file)) == ticked.contains(name), name);
@@ -118,9 +117,7 @@ private slots:
 
         // The file back, one that cannot be replaced: reported in one message, by path and
         // reason; the other groups are written, the failed one keeps its file and its edit.
-        QFile back(mod.path(AIDefaultsFile));
-        QVERIFY(back.open(QIODevice::WriteOnly) && back.write(aiDefaults) == aiDefaults.size());
-        back.close();
+        QVERIFY(writeAll(mod.path(AIDefaultsFile), aiDefaults));
         save->setFileReplacer([](const ReplaceRequest& request) {
             if (request.path.filename() == "scoringCommon.py")
                 return ReplaceResult{ReplaceResult::Failed, "no space left on the device", {}, {}};
@@ -132,7 +129,8 @@ private slots:
         QCOMPARE(mod.dialogs.shown.size(), std::size_t{4});
         const auto [kind, message] = mod.dialogs.shown[3];
         QCOMPARE(kind, ScriptedDialogs::Shown::Error);
-        QVERIFY2(message.contains("python/game/scoringCommon.py") && message.contains("no space left on the device"),
+        QVERIFY2(message.contains("python/game/scoringCommon.py") &&
+                     message.contains("no space left on the device"),
                  qPrintable(message));
         QVERIFY(!message.contains("BotNames.AI"));
         QVERIFY(mod.read(BotNamesFile) != before.at(BotNamesFile));
