@@ -13,8 +13,7 @@
 #include <unistd.h>
 #endif
 #if defined(__SANITIZE_ADDRESS__)
-extern "C" std::size_t
-__sanitizer_get_current_allocated_bytes(); // AddressSanitizer's count of live heap bytes
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();  // AddressSanitizer's count of live heap bytes
 #endif
 
 using namespace tarsun;
@@ -52,8 +51,7 @@ TEST(ChangedFiles, EditsAreCarriedOverToWhatAnotherProgramWrote) {
     // Another program changes lines the user did not edit, adds one and shortens the bot list.
     m.mod.write(ModFile::ServerSettings, server("y", 75, "sv.new 1"));
     m.mod.write(ModFile::BotNames, "aiSettings.addBotName Alpha\naiSettings.addBotName Bravo\n");
-    m.mod.write(ModFile::Scoring,
-                "from qmr import *\r\nSCORE_KILL = 3\r\nSCORE_TEAMKILL = -4\r\nSCORE_HEAL = 1\r\n");
+    m.mod.write(ModFile::Scoring, "from qmr import *\r\nSCORE_KILL = 3\r\nSCORE_TEAMKILL = -4\r\nSCORE_HEAL = 1\r\n");
     ASSERT_TRUE(SaveModSettings(m.state, {}).done());
 
     EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("y", 50, "sv.new 1"));
@@ -90,7 +88,7 @@ TEST(ChangedFiles, AFileWhoseEditedLinesAnotherProgramChangedIsLeftAsItWroteIt) 
     EXPECT_EQ(m.mod.read(ModFile::BotNames), bots);
     EXPECT_EQ(m.mod.read(ModFile::Scoring), scoring);
     EXPECT_EQ(m.mod.read(ModFile::AIDefaults),
-              "aiSettings.setBotSkill 0.4 ; extra\r\n"); // unchanged elsewhere: saved
+              "aiSettings.setBotSkill 0.4 ; extra\r\n");  // unchanged elsewhere: saved
     // Nothing the user did is lost.
     EXPECT_EQ(m.state.setting(Setting::SoldierFF), 50);
     EXPECT_EQ(m.state.botName(0), "Zulu");
@@ -106,13 +104,11 @@ TEST(ChangedFiles, AChangeBetweenTheCheckAndTheSwapIsKeptAndTheTemporaryFileIsHi
     auto replacer = [&](const ReplaceRequest& request) {
         ReplaceHooks hooks;
         hooks.beforeSwap = [&] {
-            if (request.path.filename() != "ServerSettings.CON")
-                return;
+            if (request.path.filename() != "ServerSettings.CON") return;
             int temporaries = 0;
             for (const auto& entry : fs::directory_iterator(folder)) {
                 const std::string name = entry.path().filename().string();
-                if (!isTemporaryNameFor(name, "ServerSettings.CON"))
-                    continue;
+                if (!isTemporaryNameFor(name, "ServerSettings.CON")) continue;
                 ++temporaries;
 #ifdef _WIN32
                 EXPECT_TRUE(GetFileAttributesW(entry.path().c_str()) & FILE_ATTRIBUTE_HIDDEN) << name;
@@ -121,7 +117,7 @@ TEST(ChangedFiles, AChangeBetweenTheCheckAndTheSwapIsKeptAndTheTemporaryFileIsHi
 #endif
             }
             EXPECT_EQ(temporaries, 1);
-            if (++swaps == 1) // in place and the same size: only the bytes tell
+            if (++swaps == 1)  // in place and the same size: only the bytes tell
                 writeBytes(request.path, server("z", 75));
         };
         return replaceModFile(request, hooks);
@@ -137,7 +133,7 @@ TEST(ChangedFiles, AStampThatNoLongerMatchesMakesTheBytesCount) {
     mod.write(ModFile::ServerSettings, "sv.maxPlayers 16\r\n");
     auto doc = readModDocument(mod.path(ModFile::ServerSettings));
     ASSERT_TRUE(doc);
-    doc->Stamp.racy = false; // as if read long after its last change
+    doc->Stamp.racy = false;  // as if read long after its last change
     mod.write(ModFile::ServerSettings, "sv.maxPlayers 32\r\n");
     const std::string_view base = doc->Text, next = "sv.maxPlayers 64\r\n";
     ReplaceRequest request{doc->Path, doc->Stamp, FileContent(&base, 1), FileContent(&next, 1), {}};
@@ -152,7 +148,7 @@ TEST(ChangedFiles, TheOnlyCopyIsKeptWhenTheFileCannotBePutInPlace) {
     auto replacer = [&](const ReplaceRequest& request) {
         ReplaceHooks hooks;
         hooks.swap = [](const fs::path& target, const fs::path&, const fs::path&) {
-            fs::remove(target); // as ReplaceFileW leaves it on ERROR_UNABLE_TO_MOVE_REPLACEMENT
+            fs::remove(target);  // as ReplaceFileW leaves it on ERROR_UNABLE_TO_MOVE_REPLACEMENT
             return 1176;
         };
         hooks.move = [](const fs::path&, const fs::path&) { return 5; };
@@ -164,9 +160,8 @@ TEST(ChangedFiles, TheOnlyCopyIsKeptWhenTheFileCannotBePutInPlace) {
     const auto at = reason.find("the saved file is kept as ");
     ASSERT_NE(at, std::string::npos) << reason;
     const fs::path kept = reason.substr(at + 26);
-    EXPECT_EQ(
-        readBytes(kept),
-        "aiSettings.addBotName Zulu\r\naiSettings.addBotName Bravo\r\naiSettings.addBotName Charlie\r\n");
+    EXPECT_EQ(readBytes(kept),
+              "aiSettings.addBotName Zulu\r\naiSettings.addBotName Bravo\r\naiSettings.addBotName Charlie\r\n");
     EXPECT_FALSE(fs::exists(m.mod.path(ModFile::BotNames)));
 }
 
@@ -201,8 +196,7 @@ TEST(ChangedFiles, ALinkIsFollowedOnlyAsItWasWhenLoaded) {
 template <typename F> int asNobody(F f) {
     pid_t pid = fork();
     if (pid == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(90);
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(90);
         _exit(f());
     }
     int status = 0;
@@ -211,8 +205,7 @@ template <typename F> int asNobody(F f) {
 }
 
 TEST(ChangedFiles, WhoMayWriteAFileIsTheSystemsAnswer) {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root, to own files as another user";
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to own files as another user";
     TempMod mod;
     mod.writeAll("", "sv.soldierFriendlyFire 75\n", "aiSettings.setMaxNBots 8\n", "");
     fs::permissions(mod.folder(), fs::perms::all);
@@ -229,8 +222,7 @@ TEST(ChangedFiles, WhoMayWriteAFileIsTheSystemsAnswer) {
         state.setSetting(Setting::SoldierFF, 50);
         state.setSetting(Setting::MaxBots, 9);
         SaveResult result = SaveModSettings(state, {});
-        const bool refused = result.failures.size() == 1 &&
-                             result.failures[0].file == ModFile::ServerSettings &&
+        const bool refused = result.failures.size() == 1 && result.failures[0].file == ModFile::ServerSettings &&
                              result.failures[0].reason == "you may not write to this file";
         return refused ? 0 : 1;
     });
@@ -242,8 +234,7 @@ TEST(ChangedFiles, WhoMayWriteAFileIsTheSystemsAnswer) {
 
 pid_t endedProcess() {
     pid_t pid = fork();
-    if (pid == 0)
-        _exit(0);
+    if (pid == 0) _exit(0);
     waitpid(pid, nullptr, 0);
     return pid;
 }
@@ -255,20 +246,15 @@ TEST(ChangedFiles, LeftoversOfAnInterruptedSaveAreRemovedAndNothingElse) {
     const std::string dead = std::to_string(endedProcess());
     const std::vector<std::string> leftovers{".BotNames.AI.tarsun-" + dead + "-a1B2c3",
                                              ".AIDefault.AI.tarsun-" + std::to_string(getpid()) + "-zzzzzz"};
-    const std::vector<std::string> others{".BotNames.AI.tarsun-" + dead + "-toolong",
-                                          ".BotNames.AI.tarsun-notes", ".Other.AI.tarsun-" + dead + "-a1B2c3",
-                                          "BotNames.AI.bak",
+    const std::vector<std::string> others{".BotNames.AI.tarsun-" + dead + "-toolong", ".BotNames.AI.tarsun-notes",
+                                          ".Other.AI.tarsun-" + dead + "-a1B2c3", "BotNames.AI.bak",
                                           ".BotNames.AI.tarsun-" + std::to_string(getppid()) + "-a1B2c3"};
-    for (const auto& name : leftovers)
-        writeBytes(ai / name, "half");
-    for (const auto& name : others)
-        writeBytes(ai / name, "keep");
+    for (const auto& name : leftovers) writeBytes(ai / name, "half");
+    for (const auto& name : others) writeBytes(ai / name, "keep");
     fs::create_symlink(ai / others[0], ai / (".AIDefault.AI.tarsun-" + dead + "-linkme"));
     mod.load();
-    for (const auto& name : leftovers)
-        EXPECT_FALSE(fs::exists(ai / name)) << name;
-    for (const auto& name : others)
-        EXPECT_EQ(readBytes(ai / name), "keep") << name;
+    for (const auto& name : leftovers) EXPECT_FALSE(fs::exists(ai / name)) << name;
+    for (const auto& name : others) EXPECT_EQ(readBytes(ai / name), "keep") << name;
     EXPECT_TRUE(fs::is_symlink(ai / (".AIDefault.AI.tarsun-" + dead + "-linkme")));
 }
 
@@ -300,4 +286,4 @@ TEST(ChangedFiles, MemoryFollowsTheContentKept) {
 }
 #endif
 
-} // namespace
+}  // namespace

@@ -40,8 +40,7 @@ double elapsedMs(const timespec& from) {
 TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
     TempMod mod;
     std::string old;
-    for (int i = 0; i < 4000; ++i)
-        old += "aiSettings.addBotName Bot" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 4000; ++i) old += "aiSettings.addBotName Bot" + std::to_string(i) + "\r\n";
     std::string renamed = old;
     renamed.replace(old.find("Bot2000\r"), 7, "Renamed");
     mod.writeAll(old, "", "", "");
@@ -97,4 +96,4 @@ TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
 }
 #endif
 
-} // namespace
+}  // namespace

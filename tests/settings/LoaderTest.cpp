@@ -32,8 +32,7 @@ TEST(Loader, AnyMissingFileLoadsNothing) {
         TempMod mod;
         mod.writeAll("aiSettings.addBotName A\r\n", "", "", minimalScoring);
         std::filesystem::remove(mod.path(missing));
-        if (missing == ModFile::BotNames)
-            std::filesystem::create_directory(mod.path(missing)); // a folder is no file
+        if (missing == ModFile::BotNames) std::filesystem::create_directory(mod.path(missing));  // a folder is no file
 
         EditorState state(CodePage::windows1252());
         state.ModFolder = mod.folder();
@@ -71,11 +70,11 @@ TEST(Loader, FindsFilesInAnyLetterCaseAndSavesToThem) {
 TEST(Loader, SettingsShowTheLastLinesValueWithinRange) {
     TempMod mod;
     mod.writeAll("",
-                 "sv.soldierFriendlyFire 35\nsv.soldierFriendlyFire 60\n" // the last line counts
-                 "sv.soldierFriendlyFireScale 2\n"                        // another command
-                 "SV.vehicleFriendlyFire 10\n"                            // other letter case
-                 "sv.soldierSplashFriendlyFire 150\n"                     // clamped to 100
-                 "sv.vehicleSplashFriendlyFire\tabc\n",                   // no number: fallback
+                 "sv.soldierFriendlyFire 35\nsv.soldierFriendlyFire 60\n"  // the last line counts
+                 "sv.soldierFriendlyFireScale 2\n"                         // another command
+                 "SV.vehicleFriendlyFire 10\n"                             // other letter case
+                 "sv.soldierSplashFriendlyFire 150\n"                      // clamped to 100
+                 "sv.vehicleSplashFriendlyFire\tabc\n",                    // no number: fallback
                  "aiSettings.setMaxNBots 0\naiSettings.setBotSkill 0.355\n", minimalScoring);
     EditorState state = mod.load();
     EXPECT_EQ(state.setting(Setting::SoldierFF), 60);
@@ -90,8 +89,7 @@ TEST(Loader, SettingsShowTheLastLinesValueWithinRange) {
     EXPECT_EQ(state.settingNote(Setting::SoldierFF), "");
     EXPECT_NE(state.settingNote(Setting::VehicleFF).find("no line"), std::string::npos);
     EXPECT_NE(state.settingNote(Setting::SoldierSplashFF).find("\"150\""), std::string::npos);
-    EXPECT_NE(state.settingNote(Setting::VehicleSplashFF).find("\"abc\", which is not a number"),
-              std::string::npos);
+    EXPECT_NE(state.settingNote(Setting::VehicleSplashFF).find("\"abc\", which is not a number"), std::string::npos);
     EXPECT_NE(state.settingNote(Setting::BotSkill).find("\"0.355\", shown rounded"), std::string::npos);
     EXPECT_EQ(state.setSetting(Setting::MaxBots, 999), 256);
 }
@@ -99,13 +97,13 @@ TEST(Loader, SettingsShowTheLastLinesValueWithinRange) {
 TEST(Loader, ScoringConstantsAreTheModulesAssignmentsAfterTheHeaderEnd) {
     TempMod mod;
     mod.writeAll("", "", "",
-                 "SCORE_KILL = 9\n" // before the header: not a constant
+                 "SCORE_KILL = 9\n"  // before the header: not a constant
                  "# header\nfrom qmr import *\n"
                  "SCORE_SUICIDE=&H10 # hex\n"
                  "\n# comment\n"
                  "SCORE_KILL\t =\t1.5\n"
-                 "SCORE_KILL = 7\n"     // Python keeps the last assignment
-                 "  SCORE_REVIVE = 3\n" // indented: Python code, not a constant
+                 "SCORE_KILL = 7\n"      // Python keeps the last assignment
+                 "  SCORE_REVIVE = 3\n"  // indented: Python code, not a constant
                  "SCORE_TEAMKILL = 1e999\n"
                  "SCORE_HEAL = lots\n"
                  "SCORE_KILLER = 4\n"
@@ -113,8 +111,7 @@ TEST(Loader, ScoringConstantsAreTheModulesAssignmentsAfterTheHeaderEnd) {
     EditorState state = mod.load();
     EXPECT_EQ(state.TextScoreA, "SCORE_KILL = 9\n# header\nfrom qmr import *\n");
     std::vector<std::size_t> indexes;
-    for (const auto& e : state.ListScores)
-        indexes.push_back(e.Index);
+    for (const auto& e : state.ListScores) indexes.push_back(e.Index);
     EXPECT_EQ(indexes, (std::vector<std::size_t>{0, 1, 2, 4}));
     EXPECT_EQ(state.ListScores[0].Text, "SCORE_KILL = 7");
     EXPECT_EQ(state.ScoreValues[0], 7);
@@ -150,4 +147,4 @@ TEST(Loader, ADeviceInPlaceOfAFileLoadsNothing) {
 #endif
 }
 
-} // namespace
+}  // namespace

@@ -16,8 +16,8 @@
 namespace tarsun::testing {
 
 struct PythonValue {
-    std::string repr;  // as Python prints it: 7, 2.5, inf
-    std::string shown; // what the editor should show: Python's round(), within 64 bits
+    std::string repr;   // as Python prints it: 7, 2.5, inf
+    std::string shown;  // what the editor should show: Python's round(), within 64 bits
 };
 
 // The module-level number constants of the file; nullopt when Python cannot run it.
@@ -36,23 +36,18 @@ for k, v in ns.items():
         s = round(v) if not (isinstance(v, float) and math.isinf(v)) else (1 if v > 0 else -1) * 2**64
         print(k, repr(v), max(min(s, 2**63 - 1), -2**63))
 )";
-    const std::string command =
-        std::string(TARSUN_PYTHON3) + " '" + script.string() + "' '" + file.string() + "'";
+    const std::string command = std::string(TARSUN_PYTHON3) + " '" + script.string() + "' '" + file.string() + "'";
     FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return std::nullopt;
+    if (!pipe) return std::nullopt;
     std::string out;
     char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        out.append(buffer, n);
-    if (pclose(pipe) != 0)
-        return std::nullopt;
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+    if (pclose(pipe) != 0) return std::nullopt;
     std::map<std::string, PythonValue> values;
     std::istringstream lines(out);
     std::string name;
     PythonValue v;
-    while (lines >> name >> v.repr >> v.shown)
-        values[name] = v;
+    while (lines >> name >> v.repr >> v.shown) values[name] = v;
     return values;
 #else
     (void)file;
@@ -66,4 +61,4 @@ for k, v in ns.items():
 #define TARSUN_NEEDS_PYTHON() GTEST_SKIP() << "python3 is needed to judge the scoring files"
 #endif
 
-} // namespace tarsun::testing
+}  // namespace tarsun::testing

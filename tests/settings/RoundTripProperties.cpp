@@ -28,8 +28,7 @@ using File = std::vector<Line>;
 
 std::string join(const File& file) {
     std::string out;
-    for (const Line& l : file)
-        out += l.text + l.end;
+    for (const Line& l : file) out += l.text + l.end;
     return out;
 }
 
@@ -62,7 +61,7 @@ rc::Gen<std::string> printableName() {
 
 struct BotLine {
     bool isBot;
-    std::string text; // the name for a bot line, else the whole line
+    std::string text;  // the name for a bot line, else the whole line
 };
 
 // Other lines include some that only look like a bot's: the command must be followed by a blank.
@@ -70,9 +69,7 @@ rc::Gen<BotLine> botLine() {
     auto bot = rc::gen::map(lineBytes(), [](std::string s) { return BotLine{true, s}; });
     auto lookalike =
         rc::gen::element<std::string>("", "rem bots", "aiSettings.addBotNameX", "aiSettings.addBotName\tX");
-    auto other = rc::gen::map(rc::gen::oneOf(otherLine(), lookalike), [](std::string s) {
-        return BotLine{false, s};
-    });
+    auto other = rc::gen::map(rc::gen::oneOf(otherLine(), lookalike), [](std::string s) { return BotLine{false, s}; });
     return rc::gen::oneOf(bot, other);
 }
 
@@ -83,24 +80,20 @@ std::string botText(const BotLine& l) {
 // --- settings files ------------------------------------------------------------------
 
 struct SettingLine {
-    std::optional<Setting> setting; // set: a line of that setting
-    std::string head;               // the command and the blanks after it
-    std::string rest;               // what follows the value's word
+    std::optional<Setting> setting;  // set: a line of that setting
+    std::string head;                // the command and the blanks after it
+    std::string rest;                // what follows the value's word
     std::string text;
 };
 
 rc::Gen<SettingLine> settingLine() {
-    auto value =
-        rc::gen::oneOf(rc::gen::map(rc::gen::inRange(-20, 300), [](int v) { return std::to_string(v); }),
-                       rc::gen::element<std::string>("0.35", "0.5", "1", "abc", "", "1e999"));
-    auto setting =
-        rc::gen::map(rc::gen::inRange(0, 6), [](int i) { return AllSettings[static_cast<std::size_t>(i)]; });
+    auto value = rc::gen::oneOf(rc::gen::map(rc::gen::inRange(-20, 300), [](int v) { return std::to_string(v); }),
+                                rc::gen::element<std::string>("0.35", "0.5", "1", "abc", "", "1e999"));
+    auto setting = rc::gen::map(rc::gen::inRange(0, 6), [](int i) { return AllSettings[static_cast<std::size_t>(i)]; });
     auto real = rc::gen::apply(
         [](Setting s, std::string sep, std::string v, std::string rest) {
-            if (sep.empty() || v.empty())
-                rest.clear();
-            if (sep.empty())
-                v.clear();
+            if (sep.empty() || v.empty()) rest.clear();
+            if (sep.empty()) v.clear();
             std::string head = std::string(settingInfo(s).command) + sep;
             return SettingLine{s, head, rest, head + v + rest};
         },
@@ -112,9 +105,7 @@ rc::Gen<SettingLine> settingLine() {
             return SettingLine{std::nullopt, "", "", std::string(settingInfo(s).command) + tail};
         },
         setting, rc::gen::element<std::string>("Scale 2", "X", "=5"));
-    auto other = rc::gen::map(otherLine(), [](std::string s) {
-        return SettingLine{std::nullopt, "", "", s};
-    });
+    auto other = rc::gen::map(otherLine(), [](std::string s) { return SettingLine{std::nullopt, "", "", s}; });
     return rc::gen::oneOf(real, nearMiss, other);
 }
 
@@ -122,9 +113,9 @@ rc::Gen<SettingLine> settingLine() {
 
 struct ScoreLine {
     std::optional<std::size_t> constant;
-    std::string head;  // name and "=" with their spacing
-    std::string value; // the value's text
-    std::string tail;  // spacing and comment after the value
+    std::string head;   // name and "=" with their spacing
+    std::string value;  // the value's text
+    std::string tail;   // spacing and comment after the value
     std::string text() const { return head + value + tail; }
 };
 
@@ -134,13 +125,12 @@ rc::Gen<ScoreLine> scoreLine() {
            std::string tail) {
             EditorState names;
             names.InitScoreNames();
-            return ScoreLine{index, names.ScoreNames[index] + before + "=" + after,
-                             std::to_string(value) + decimals, tail};
+            return ScoreLine{index, names.ScoreNames[index] + before + "=" + after, std::to_string(value) + decimals,
+                             tail};
         },
         rc::gen::inRange<std::size_t>(0, ScoreCount), rc::gen::element<std::string>(" ", "", "\t", "  "),
         rc::gen::element<std::string>(" ", "", "\t "), rc::gen::inRange(-300, 300),
-        rc::gen::element<std::string>("", "", ".5", ".25"),
-        rc::gen::element<std::string>("", "   # points", " #"));
+        rc::gen::element<std::string>("", "", ".5", ".25"), rc::gen::element<std::string>("", "   # points", " #"));
     auto other = rc::gen::map(otherLine(), [](std::string s) { return ScoreLine{std::nullopt, s, "", ""}; });
     return rc::gen::oneOf(constant, other);
 }
@@ -150,25 +140,20 @@ rc::Gen<ScoreLine> scoreLine() {
 template <typename T, typename F>
 File toFile(const std::vector<std::pair<T, std::string>>& lines, bool finalEnd, F text) {
     File file;
-    for (const auto& [line, end] : lines)
-        file.push_back({text(line), end});
-    if (!finalEnd && !file.empty())
-        file.back().end.clear();
+    for (const auto& [line, end] : lines) file.push_back({text(line), end});
+    if (!finalEnd && !file.empty()) file.back().end.clear();
     return file;
 }
 
 RC_GTEST_PROP(RoundTrip, SavingWithoutEditsKeepsAnyBytes, ()) {
     TempMod mod;
     std::vector<std::string> contents;
-    for (int i = 0; i < 4; ++i)
-        contents.push_back(*rc::gen::arbitrary<std::string>());
-    contents[3] =
-        *rc::gen::element<std::string>("", "from qmr i\n", "x\r\nfrom qmr import *\r") + contents[3];
+    for (int i = 0; i < 4; ++i) contents.push_back(*rc::gen::arbitrary<std::string>());
+    contents[3] = *rc::gen::element<std::string>("", "from qmr i\n", "x\r\nfrom qmr import *\r") + contents[3];
     mod.writeAll(contents[0], contents[1], contents[2], contents[3]);
     EditorState state = mod.load();
     RC_ASSERT(SaveModSettings(state, {}).done());
-    for (ModFile f : AllModFiles)
-        RC_ASSERT(mod.read(f) == contents[static_cast<std::size_t>(f)]);
+    for (ModFile f : AllModFiles) RC_ASSERT(mod.read(f) == contents[static_cast<std::size_t>(f)]);
 }
 
 RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
@@ -184,13 +169,10 @@ RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
     File serverFile = toFile(server, finalEnd, settingText);
     File aiFile = toFile(ai, finalEnd, settingText);
     File scoreFile;
-    for (const auto& h : header)
-        scoreFile.push_back({h, "\r\n"});
+    for (const auto& h : header) scoreFile.push_back({h, "\r\n"});
     scoreFile.push_back({"from qmr import *", "\r\n"});
-    for (const auto& [l, end] : scores)
-        scoreFile.push_back({l.text(), end});
-    if (!finalEnd)
-        scoreFile.back().end.clear();
+    for (const auto& [l, end] : scores) scoreFile.push_back({l.text(), end});
+    if (!finalEnd) scoreFile.back().end.clear();
 
     TempMod mod;
     mod.writeAll(join(botFile), join(serverFile), join(aiFile), join(scoreFile));
@@ -201,8 +183,7 @@ RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
     std::vector<std::string> expectedNames;
     std::size_t bot = 0;
     for (std::size_t i = 0; i < bots.size(); ++i) {
-        if (!bots[i].first.isBot)
-            continue;
+        if (!bots[i].first.isBot) continue;
         std::string name = state.botName(bot);
         if (*rc::gen::arbitrary<bool>()) {
             name = *printableName();
@@ -219,11 +200,9 @@ RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
     File expectedServer = serverFile, expectedAi = aiFile;
     for (Setting s : AllSettings) {
         const SettingInfo& info = settingInfo(s);
-        int v = *rc::gen::oneOf(rc::gen::just(state.setting(s)),
-                                rc::gen::inRange(info.minimum, info.maximum + 1));
+        int v = *rc::gen::oneOf(rc::gen::just(state.setting(s)), rc::gen::inRange(info.minimum, info.maximum + 1));
         values[static_cast<std::size_t>(s)] = v;
-        if (v == state.setting(s))
-            continue;
+        if (v == state.setting(s)) continue;
         state.setSetting(s, v);
         bool inServer = info.file == ModFile::ServerSettings;
         File& expected = inServer ? expectedServer : expectedAi;
@@ -232,15 +211,13 @@ RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
         bool found = false;
         for (std::size_t i = 0; i < source.size(); ++i) {
             const SettingLine& l = source[i].first;
-            if (l.setting != s)
-                continue;
+            if (l.setting != s) continue;
             const bool bare = l.head.size() == info.command.size();
             expected[i].text = l.head + (bare ? " " : "") + settingValueText(s, v) + l.rest;
             found = true;
         }
         if (!found) {
-            if (!expected.empty() && expected.back().end.empty())
-                expected.back().end = "\r\n";
+            if (!expected.empty() && expected.back().end.empty()) expected.back().end = "\r\n";
             expected.push_back({std::string(info.command) + " " + settingValueText(s, v), "\r\n"});
         }
     }
@@ -251,8 +228,7 @@ RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
     std::map<std::size_t, std::size_t> lineOf;
     for (std::size_t i = 0; i < scores.size(); ++i) {
         const ScoreLine& l = scores[i].first;
-        if (l.constant)
-            lineOf[*l.constant] = i;
+        if (l.constant) lineOf[*l.constant] = i;
     }
     RC_ASSERT(state.ListScores.size() == lineOf.size());
     for (std::size_t e = 0; e < state.ListScores.size(); ++e) {
@@ -278,13 +254,10 @@ RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
 
     EditorState fresh = mod.load();
     std::vector<std::string> names;
-    for (std::size_t i = 0; i < fresh.botCount(); ++i)
-        names.push_back(fresh.botName(i));
+    for (std::size_t i = 0; i < fresh.botCount(); ++i) names.push_back(fresh.botName(i));
     RC_ASSERT(names == expectedNames);
-    for (Setting s : AllSettings)
-        RC_ASSERT(fresh.setting(s) == values[static_cast<std::size_t>(s)]);
-    for (const auto& [index, value] : expectedValues)
-        RC_ASSERT(fresh.ScoreValues[index] == value);
+    for (Setting s : AllSettings) RC_ASSERT(fresh.setting(s) == values[static_cast<std::size_t>(s)]);
+    for (const auto& [index, value] : expectedValues) RC_ASSERT(fresh.ScoreValues[index] == value);
 
     // What the state kept after the save is what a fresh load finds: the next save starts from it.
     auto same = [](LineRef a, LineRef b) { return a.begin == b.begin && a.length == b.length; };
@@ -301,9 +274,9 @@ RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
     for (Setting s : AllSettings) {
         const auto& kept = state.SettingLines[static_cast<std::size_t>(s)];
         const auto& found = fresh.SettingLines[static_cast<std::size_t>(s)];
-        RC_ASSERT(std::equal(
-            kept.begin(), kept.end(), found.begin(), found.end(),
-            [&](const auto& a, const auto& b) { return same(a.Line, b.Line) && same(a.Value, b.Value); }));
+        RC_ASSERT(std::equal(kept.begin(), kept.end(), found.begin(), found.end(), [&](const auto& a, const auto& b) {
+            return same(a.Line, b.Line) && same(a.Value, b.Value);
+        }));
         RC_ASSERT(state.savedSetting(s) == fresh.savedSetting(s));
     }
     RC_ASSERT(state.ListScores.size() == fresh.ListScores.size());
@@ -313,4 +286,4 @@ RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
     }
 }
 
-} // namespace
+}  // namespace

@@ -18,7 +18,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-#undef ReplaceFile // windows.h's name for ReplaceFileA; a test suite is called so
+#undef ReplaceFile  // windows.h's name for ReplaceFileA; a test suite is called so
 #endif
 
 namespace tarsun::testing {
@@ -59,8 +59,7 @@ class TempMod {
 public:
     TempMod() {
         std::random_device rd;
-        root_ = std::filesystem::temp_directory_path() /
-                ("tarsun-test-" + std::to_string(rd()) + std::to_string(rd()));
+        root_ = std::filesystem::temp_directory_path() / ("tarsun-test-" + std::to_string(rd()) + std::to_string(rd()));
         std::filesystem::create_directories(root_);
     }
     ~TempMod() {
@@ -75,16 +74,14 @@ public:
 
     std::filesystem::path path(ModFile file) const {
         std::filesystem::path p = root_;
-        for (auto part : modFileComponents(file))
-            p /= std::string(part);
+        for (auto part : modFileComponents(file)) p /= std::string(part);
         return p;
     }
     void write(ModFile file, std::string_view bytes) const { writeBytes(path(file), bytes); }
     std::string read(ModFile file) const { return readBytes(path(file)); }
 
     // All four files at once, in the loader's order.
-    void writeAll(std::string_view bots, std::string_view server, std::string_view ai,
-                  std::string_view scoring) const {
+    void writeAll(std::string_view bots, std::string_view server, std::string_view ai, std::string_view scoring) const {
         write(ModFile::BotNames, bots);
         write(ModFile::ServerSettings, server);
         write(ModFile::AIDefaults, ai);
@@ -93,9 +90,8 @@ public:
 
     // Copies a mod of the sample game folder.
     void copyFrom(const std::filesystem::path& mod) const {
-        std::filesystem::copy(mod, root_,
-                              std::filesystem::copy_options::recursive |
-                                  std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy(
+            mod, root_, std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
     }
 
     // A state with this mod loaded in Windows-1252; fails the test when it does not load.
@@ -116,4 +112,4 @@ inline std::filesystem::path sampleMod(const std::string& name) {
     return std::filesystem::path(TARSUN_EXAMPLES_DIR) / "Kestrelfall" / "mods" / name;
 }
 
-} // namespace tarsun::testing
+}  // namespace tarsun::testing

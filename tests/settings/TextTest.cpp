@@ -13,8 +13,8 @@ namespace {
 struct NumberCase {
     const char* text;
     std::int64_t rounded;
-    const char* numberText; // the characters the number covers; empty: none found
-    int shift = 0;          // decimal places the point moves right
+    const char* numberText;  // the characters the number covers; empty: none found
+    int shift = 0;           // decimal places the point moves right
 };
 
 class NumberTest : public ::testing::TestWithParam<NumberCase> {};
@@ -24,8 +24,7 @@ TEST_P(NumberTest, ReadsTheLeadingNumber) {
     std::string_view text = c.text;
     ParsedNumber n = parseNumber(text, c.shift);
     ASSERT_EQ(n.found, *c.numberText != '\0') << c.text;
-    if (!n.found)
-        return;
+    if (!n.found) return;
     EXPECT_EQ(roundToInteger(n.value), c.rounded) << c.text;
     EXPECT_EQ(text.substr(n.start, n.end - n.start), c.numberText) << c.text;
 }
@@ -35,11 +34,10 @@ constexpr std::int64_t Max = std::numeric_limits<std::int64_t>::max();
 INSTANTIATE_TEST_SUITE_P(
     Values, NumberTest,
     ::testing::Values(NumberCase{" 2", 2, "2"}, NumberCase{" -4", -4, "-4"}, NumberCase{" 1.5", 2, "1.5"},
-                      NumberCase{" 2.5", 2, "2.5"}, NumberCase{" 3.5", 4, "3.5"},
-                      NumberCase{"-2.5", -2, "-2.5"}, NumberCase{" 2   # comment", 2, "2"},
-                      NumberCase{"\t- 4 points", -4, "- 4"}, NumberCase{"1 000", 1000, "1 000"},
-                      NumberCase{"1.5e2x", 150, "1.5e2"}, NumberCase{"2e", 2, "2"}, NumberCase{"5.", 5, "5."},
-                      NumberCase{".5", 0, ".5"}, NumberCase{"&H10", 16, "&H10"},
+                      NumberCase{" 2.5", 2, "2.5"}, NumberCase{" 3.5", 4, "3.5"}, NumberCase{"-2.5", -2, "-2.5"},
+                      NumberCase{" 2   # comment", 2, "2"}, NumberCase{"\t- 4 points", -4, "- 4"},
+                      NumberCase{"1 000", 1000, "1 000"}, NumberCase{"1.5e2x", 150, "1.5e2"}, NumberCase{"2e", 2, "2"},
+                      NumberCase{"5.", 5, "5."}, NumberCase{".5", 0, ".5"}, NumberCase{"&H10", 16, "&H10"},
                       NumberCase{"&o17", 15, "&o17"}, NumberCase{"&HFFFFFFFF", 4294967295, "&HFFFFFFFF"},
                       NumberCase{"1e999", Max, "1e999"}, NumberCase{"-1e999", -Max - 1, "-1e999"},
                       NumberCase{"1e-999", 0, "1e-999"}, NumberCase{"", 0, ""}, NumberCase{"abc", 0, ""},
@@ -47,10 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // 0.355 * 100 in binary floating point is 35.4999...; shifted as text it is exactly 35.5.
 INSTANTIATE_TEST_SUITE_P(Shifted, NumberTest,
-                         ::testing::Values(NumberCase{"0.355", 36, "0.355", 2},
-                                           NumberCase{"0.345", 34, "0.345", 2},
-                                           NumberCase{"0.35", 35, "0.35", 2},
-                                           NumberCase{"3.5e-2", 4, "3.5e-2", 2}));
+                         ::testing::Values(NumberCase{"0.355", 36, "0.355", 2}, NumberCase{"0.345", 34, "0.345", 2},
+                                           NumberCase{"0.35", 35, "0.35", 2}, NumberCase{"3.5e-2", 4, "3.5e-2", 2}));
 
 TEST(Lines, EveryLineEndKindSplits) {
     std::vector<std::pair<std::string, std::size_t>> lines;
@@ -73,23 +69,21 @@ TEST(SettingText, BotSkillIsWrittenAsAFraction) {
 TEST(CodePage, EveryByteSurvivesDecodeAndEncode) {
     CodePage cp = CodePage::windows1252();
     std::string all;
-    for (int b = 0; b < 256; ++b)
-        all += static_cast<char>(b);
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     EXPECT_EQ(cp.encode(cp.decode(all)), all);
     EXPECT_EQ(cp.decode("J\xE4ger \x80"), "J\xC3\xA4ger \xE2\x82\xAC");
-    EXPECT_FALSE(cp.encode("\xE4\xB8\xAD")); // a CJK character has no place in Windows-1252
-    EXPECT_FALSE(cp.encode("\xC3"));         // truncated UTF-8
+    EXPECT_FALSE(cp.encode("\xE4\xB8\xAD"));  // a CJK character has no place in Windows-1252
+    EXPECT_FALSE(cp.encode("\xC3"));          // truncated UTF-8
 }
 
 TEST(BotNameCheck, RefusesWhatWouldBreakTheFile) {
     EditorState state(CodePage::windows1252());
     EXPECT_EQ(state.checkBotName("J\xC3\xA4ger \xE2\x82\xAC"), NameProblem::None);
     EXPECT_EQ(state.checkBotName(""), NameProblem::None);
-    for (std::string bad :
-         std::vector<std::string>{"a\nb", "a\rb", "a\tb", std::string("a\0b", 3), "a\xC2\x85"})
+    for (std::string bad : std::vector<std::string>{"a\nb", "a\rb", "a\tb", std::string("a\0b", 3), "a\xC2\x85"})
         EXPECT_EQ(state.checkBotName(bad), NameProblem::ControlCharacter) << bad;
     EXPECT_EQ(state.checkBotName("\xE4\xB8\xAD"), NameProblem::NotEncodable);
     EXPECT_EQ(state.checkBotName("\xFF"), NameProblem::InvalidText);
 }
 
-} // namespace
+}  // namespace

@@ -12,8 +12,7 @@ namespace {
 
 std::vector<std::string> allFiles(const TempMod& mod) {
     std::vector<std::string> out;
-    for (ModFile f : AllModFiles)
-        out.push_back(mod.read(f));
+    for (ModFile f : AllModFiles) out.push_back(mod.read(f));
     return out;
 }
 
@@ -28,11 +27,10 @@ std::size_t filesIn(const fs::path& folder) {
 // line end of their own where that line has none.
 TEST(Writer, AnEditChangesOnlyItsValueAndKeepsLineEnds) {
     TempMod mod;
-    mod.writeAll(
-        "aiSettings.addBotName Alpha\raiSettings.addBotName Bravo\naiSettings.addBotName Charlie",
-        "rem x\nsv.soldierFriendlyFire 35 # was\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 40\r",
-        "aiSettings.setBotSkill 0.5",
-        "from qmr import *\r\nSCORE_KILL   =  2   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
+    mod.writeAll("aiSettings.addBotName Alpha\raiSettings.addBotName Bravo\naiSettings.addBotName Charlie",
+                 "rem x\nsv.soldierFriendlyFire 35 # was\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 40\r",
+                 "aiSettings.setBotSkill 0.5",
+                 "from qmr import *\r\nSCORE_KILL   =  2   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
     EditorState state = mod.load();
     ASSERT_EQ(state.setBotName(1, "B\xC3\xA4r"), NameProblem::None);
     state.setSetting(Setting::SoldierFF, 7);
@@ -45,9 +43,8 @@ TEST(Writer, AnEditChangesOnlyItsValueAndKeepsLineEnds) {
 
     EXPECT_EQ(mod.read(ModFile::BotNames),
               "aiSettings.addBotName Alpha\raiSettings.addBotName B\xE4r\naiSettings.addBotName Charlie");
-    EXPECT_EQ(mod.read(ModFile::ServerSettings),
-              "rem x\nsv.soldierFriendlyFire 7 # was\r\nsv.vehicleFriendlyFire "
-              "50\r\nsv.soldierFriendlyFire 7\rsv.vehicleSplashFriendlyFire 20\r\n");
+    EXPECT_EQ(mod.read(ModFile::ServerSettings), "rem x\nsv.soldierFriendlyFire 7 # was\r\nsv.vehicleFriendlyFire "
+                                                 "50\r\nsv.soldierFriendlyFire 7\rsv.vehicleSplashFriendlyFire 20\r\n");
     EXPECT_EQ(mod.read(ModFile::AIDefaults), "aiSettings.setBotSkill 0.07\r\naiSettings.setMaxNBots 32\r\n");
     // The unedited 1.5 stays as written.
     EXPECT_EQ(mod.read(ModFile::Scoring),
@@ -67,7 +64,7 @@ TEST(Writer, OnlyTickedGroupsAreWrittenAndAMissingFileStopsTheWholeSave) {
     auto after = allFiles(mod);
     EXPECT_NE(after[0], before[0]);
     EXPECT_EQ(std::vector(after.begin() + 1, after.end()), std::vector(before.begin() + 1, before.end()));
-    EXPECT_EQ(state.botName(0), "Changed"); // the unticked edits are kept for a later save
+    EXPECT_EQ(state.botName(0), "Changed");  // the unticked edits are kept for a later save
     EXPECT_EQ(state.setting(Setting::SoldierFF), 1);
 
     // A missing file stops the save, even where its group is not ticked.
@@ -86,8 +83,7 @@ TEST(Writer, FilesThatCannotBeReplacedAreReportedAndKeptWholeAndTheirEditsKept) 
     state.setSetting(Setting::SoldierFF, 1);
     state.setScoreValue(0, 5);
     const auto before = allFiles(mod);
-    for (ModFile f : {ModFile::BotNames, ModFile::ServerSettings})
-        setReadOnly(mod.path(f), true);
+    for (ModFile f : {ModFile::BotNames, ModFile::ServerSettings}) setReadOnly(mod.path(f), true);
 
     SaveResult result = SaveModSettings(state, {});
     ASSERT_EQ(result.failures.size(), 2u);
@@ -97,11 +93,10 @@ TEST(Writer, FilesThatCannotBeReplacedAreReportedAndKeptWholeAndTheirEditsKept) 
     EXPECT_EQ(allFiles(mod)[0], before[0]);
     EXPECT_EQ(allFiles(mod)[1], before[1]);
     EXPECT_NE(mod.read(ModFile::Scoring).find("SCORE_KILL = 5   # points"), std::string::npos);
-    EXPECT_EQ(filesIn(mod.folder()), 4u); // no temporary file left behind
+    EXPECT_EQ(filesIn(mod.folder()), 4u);  // no temporary file left behind
 
     // Once the files can be written, the kept edits go out with the next save.
-    for (ModFile f : {ModFile::BotNames, ModFile::ServerSettings})
-        setReadOnly(mod.path(f), false);
+    for (ModFile f : {ModFile::BotNames, ModFile::ServerSettings}) setReadOnly(mod.path(f), false);
     unsigned access = accessOf(mod.path(ModFile::ServerSettings));
     ASSERT_TRUE(SaveModSettings(state, {}).done());
     EXPECT_NE(mod.read(ModFile::BotNames).find("aiSettings.addBotName Retry\r\n"), std::string::npos);
@@ -120,8 +115,7 @@ TEST(Writer, AModDeeperThanTheOldPathLimitLoadsAndSaves) {
 #endif
     for (ModFile f : AllModFiles) {
         fs::path p = made;
-        for (auto part : modFileComponents(f))
-            p /= std::string(part);
+        for (auto part : modFileComponents(f)) p /= std::string(part);
         writeBytes(p, f == ModFile::ServerSettings ? "sv.soldierFriendlyFire 75\r\n" : "");
     }
     EditorState state(CodePage::windows1252());
@@ -133,4 +127,4 @@ TEST(Writer, AModDeeperThanTheOldPathLimitLoadsAndSaves) {
     EXPECT_EQ(readBytes(made / "Settings" / "ServerSettings.CON"), "sv.soldierFriendlyFire 5\r\n");
 }
 
-} // namespace
+}  // namespace

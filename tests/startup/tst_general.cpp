@@ -31,7 +31,7 @@ void answerNextBox(QVariantList& seen, QMessageBox::StandardButton press) {
     });
 }
 
-} // namespace
+}  // namespace
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -57,8 +57,7 @@ private slots:
         const FolderListing listing = ListSubfolders(toPath(mods));
         QVERIFY(listing.ok);
         QStringList names;
-        for (const auto& name : listing.names)
-            names << toText(name);
+        for (const auto& name : listing.names) names << toText(name);
         QCOMPARE(names, QStringList({"Alpha", "ALPHA2", "beta", "gamma", "my mod"}));
 
         const FolderListing empty = ListSubfolders(toPath(dirs.folder("mods/beta")));
@@ -89,7 +88,7 @@ private slots:
         text->setText(dirs.folder("game") + "/");
         QVERIFY(ok->isEnabled());
         QCOMPARE(dialog.chosenFolder(), QDir::toNativeSeparators(dirs.path("game")));
-        text->setText(QDir::rootPath()); // only a root keeps its separator
+        text->setText(QDir::rootPath());  // only a root keeps its separator
         QCOMPARE(dialog.chosenFolder(), QDir::toNativeSeparators(QDir::rootPath()));
 
         dialog.findChild<QPushButton*>("CommandHome")->click();
@@ -102,8 +101,8 @@ private slots:
 
         // Through the program's call: the typed folder on OK, nothing on Cancel.
         const QString game = dirs.path("game");
-        for (const auto& [button, chosen] : {std::pair{"CommandOK", QDir::toNativeSeparators(game)},
-                                             std::pair{"CommandCancel", QString()}}) {
+        for (const auto& [button, chosen] :
+             {std::pair{"CommandOK", QDir::toNativeSeparators(game)}, std::pair{"CommandCancel", QString()}}) {
             QTimer::singleShot(0, [game, button = button] {
                 QWidget* modal = QApplication::activeModalWidget();
                 QVERIFY(modal);

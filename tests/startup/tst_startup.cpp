@@ -35,14 +35,12 @@ struct Run {
     StartUp startUp{state, dialogs, settings, mainWindow, [this] { mainWindow.show(); }};
 
     explicit Run(const QString& settingsFile = {})
-        : settings(settingsFile.isEmpty() ? scratch.filePath("tarsun.ini") : settingsFile,
-                   QSettings::IniFormat) {
+        : settings(settingsFile.isEmpty() ? scratch.filePath("tarsun.ini") : settingsFile, QSettings::IniFormat) {
         mainWindow.setObjectName("FormMain");
     }
     QStringList listed() {
         QStringList names;
-        for (auto* item : startUp.chooser().list().findItems("*", Qt::MatchWildcard))
-            names << item->text();
+        for (auto* item : startUp.chooser().list().findItems("*", Qt::MatchWildcard)) names << item->text();
         return names;
     }
     // A double-click on the mod, or with `key` the mod selected and that key pressed.
@@ -50,14 +48,13 @@ struct Run {
         ModList& list = startUp.chooser().list();
         list.setCurrentItem(list.findItems(name, Qt::MatchExactly).value(0));
         if (key == Qt::Key_unknown)
-            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {},
-                               list.visualItemRect(list.currentItem()).center());
+            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.currentItem()).center());
         else
             QTest::keyClick(&list, key);
     }
 };
 
-} // namespace
+}  // namespace
 
 class TestStartUp : public QObject {
     Q_OBJECT
@@ -70,20 +67,19 @@ private slots:
         std::vector<QStringList> atError;
         QStringList atQuestion{"not asked"};
         run.dialogs.onShow = [&](const Shown& s) {
-            if (s.kind == Shown::Question && atQuestion == QStringList{"not asked"})
-                atQuestion = visibleWindows();
+            if (s.kind == Shown::Question && atQuestion == QStringList{"not asked"}) atQuestion = visibleWindows();
             if (s.kind == Shown::Error)
                 atError.push_back(visibleWindows() << QString::number(run.startUp.chooser().list().count())
                                                    << QString::number(run.state.ModsFolder.empty()));
         };
         const QString game = dirs.sampleGame();
-        dirs.folder("game/mods/broken mod"); // without the mod's files
+        dirs.folder("game/mods/broken mod");  // without the mod's files
         run.dialogs.folders = {"", dirs.path("missing"), dirs.folder("noMods"), game};
         run.dialogs.answers = {false};
         run.startUp.Form_Load();
 
-        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit, GameFolderPrompt, Error,
-                                                   GameFolderPrompt, Error, GameFolderPrompt}));
+        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit, GameFolderPrompt, Error, GameFolderPrompt,
+                                                   Error, GameFolderPrompt}));
         QCOMPARE(run.state.Answer, AnswerNo);
         QVERIFY(!run.dialogs.ended);
         QCOMPARE(atQuestion, QStringList());
@@ -97,8 +93,7 @@ private slots:
         // A mod without its files: the message, with no window left, then the end.
         run.dialogs.answers = {true};
         run.doubleClick("broken mod");
-        QCOMPARE(run.dialogs.texts().mid(7),
-                 QStringList({"Edit broken mod?", "File not found! No data loaded."}));
+        QCOMPARE(run.dialogs.texts().mid(7), QStringList({"Edit broken mod?", "File not found! No data loaded."}));
         QCOMPARE(run.dialogs.shown.back().kind, Shown::Error);
         QCOMPARE(atError[2], QStringList({"3", "0"}));
         QVERIFY(run.dialogs.ended);
@@ -115,12 +110,10 @@ private slots:
         run.dialogs.answers = {true};
         {
             testing::ObeyPermissions obey;
-            if (!obey.active())
-                QSKIP("cannot give up the permission override here");
+            if (!obey.active()) QSKIP("cannot give up the permission override here");
             run.startUp.Form_Load();
         }
-        QFile::setPermissions(locked,
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Error, GameFolderPrompt, Exit}));
         QVERIFY(run.state.ModsFolder.empty());
         QCOMPARE(run.listed(), QStringList());
@@ -133,8 +126,7 @@ private slots:
         QCOMPARE(StartUp::findModsFolder(dirs.path("game") + "/"), toPath(dirs.path("game") + "//MODS/"));
         QCOMPARE(StartUp::findModsFolder(dirs.path("game")), toPath(dirs.path("game") + "/MODS/"));
         QCOMPARE(StartUp::findModsFolder(dirs.folder("bare")), std::nullopt);
-        if (FolderExists("/mods"))
-            QCOMPARE(StartUp::findModsFolder("/"), toPath("//mods/"));
+        if (FolderExists("/mods")) QCOMPARE(StartUp::findModsFolder("/"), toPath("//mods/"));
     }
 
     void theDialogOpensAtTheLastAcceptedGameFolder() {
@@ -171,7 +163,7 @@ private slots:
     }
 
     void doubleClickNeedsASelectionAndAYes_data() {
-        QTest::addColumn<int>("key"); // how a mod is opened
+        QTest::addColumn<int>("key");  // how a mod is opened
         QTest::newRow("double-click") << int(Qt::Key_unknown);
         QTest::newRow("Return") << int(Qt::Key_Return);
         QTest::newRow("Enter") << int(Qt::Key_Enter);
@@ -217,7 +209,7 @@ private slots:
         EditorState state;
         ScriptedDialogs dialogs;
         dialogs.folders = {dirs.path("game")};
-        dialogs.answers = {true, true, true}; // Edit TarsunSample?, Save?, Do you want to exit?
+        dialogs.answers = {true, true, true};  // Edit TarsunSample?, Save?, Do you want to exit?
         QSettings settings(dirs.path("tarsun.ini"), QSettings::IniFormat);
         EditorProgram program(state, dialogs, settings);
         FormMain& main = program.formMain();
@@ -252,8 +244,7 @@ private slots:
 
         // 7: the exit button and Yes end the program.
         QTest::mouseClick(main.findChild<QWidget*>("PictureExit"), Qt::LeftButton);
-        QCOMPARE(dialogs.texts().mid(1),
-                 QStringList({"Edit TarsunSample?", "Save?", "Do you want to exit?"}));
+        QCOMPARE(dialogs.texts().mid(1), QStringList({"Edit TarsunSample?", "Save?", "Do you want to exit?"}));
         QVERIFY(dialogs.ended);
     }
 };

@@ -63,8 +63,7 @@ private:
 inline QStringList visibleWindows() {
     QStringList names;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && !w->objectName().isEmpty())
-            names << w->objectName();
+        if (w->isVisible() && !w->objectName().isEmpty()) names << w->objectName();
     return names;
 }
 
@@ -96,15 +95,13 @@ class ObeyPermissions {
 public:
 #ifdef __linux__
     ObeyPermissions() {
-        if (syscall(SYS_capget, &header_, saved_) != 0)
-            return;
+        if (syscall(SYS_capget, &header_, saved_) != 0) return;
         __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
         reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
         active_ = syscall(SYS_capset, &header_, reduced) == 0;
     }
     ~ObeyPermissions() {
-        if (active_)
-            syscall(SYS_capset, &header_, saved_);
+        if (active_) syscall(SYS_capset, &header_, saved_);
     }
 #endif
     bool active() const {
@@ -119,4 +116,4 @@ private:
 #endif
 };
 
-} // namespace tarsun::testing
+}  // namespace tarsun::testing

@@ -22,10 +22,10 @@ public:
         QString text;
     };
 
-    std::deque<bool> answers;    // to askYesNo, true for Yes
-    std::deque<QString> folders; // from browseForFolder, "" for cancel
+    std::deque<bool> answers;     // to askYesNo, true for Yes
+    std::deque<QString> folders;  // from browseForFolder, "" for cancel
     std::vector<Shown> shown;
-    QStringList startFolders; // where each folder dialog opened
+    QStringList startFolders;  // where each folder dialog opened
     bool ended = false;
     // Runs as a dialog opens, so a test sees the windows as the user does then.
     std::function<void(const Shown&)> onShow;
@@ -50,16 +50,14 @@ public:
 
     QStringList texts() const {
         QStringList all;
-        for (const auto& s : shown)
-            all << s.text;
+        for (const auto& s : shown) all << s.text;
         return all;
     }
 
 private:
     void record(Shown::Kind kind, const QString& text) {
         shown.push_back({kind, text});
-        if (onShow)
-            onShow(shown.back());
+        if (onShow) onShow(shown.back());
     }
     template <typename T> T next(std::deque<T>& script, Shown::Kind kind, const QString& text, T unscripted) {
         record(kind, text);
@@ -73,4 +71,4 @@ private:
     }
 };
 
-} // namespace tarsun::testing
+}  // namespace tarsun::testing

@@ -24,8 +24,7 @@ public:
     // load failed: tests start with QVERIFY(mod.main).
     explicit LoadedMod(const std::function<void(LoadedMod&)>& change = {})
         : folder(dirs.sampleGame() + "/mods/TarsunSample/") {
-        if (change)
-            change(*this);
+        if (change) change(*this);
         state.ModFolder = toPath(folder);
         state.InitScoreNames();
         QVERIFY(LoadModSettings(state).loaded());
@@ -45,8 +44,7 @@ public:
     }
     template <typename T = QWidget> T* find(const char* name) const {
         auto* found = main->findChild<T*>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("no control %s", name);
+        if (!found) qFatal("no control %s", name);
         return found;
     }
 
@@ -67,4 +65,4 @@ inline void closesOnlyAsCancel(QWidget* window) {
     QCOMPARE(visibleWindows(), QStringList{"FormMain"});
 }
 
-} // namespace tarsun::testing
+}  // namespace tarsun::testing

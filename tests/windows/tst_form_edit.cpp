@@ -34,20 +34,19 @@ QString caption(FormEdit* edit, const char* label) {
 QStringList shownControls(FormEdit* edit) {
     QStringList shown;
     for (const char* name : {"TextBotName", "VScrollNum", "LabelLScore", "LabelScore"})
-        if (edit->findChild<QWidget*>(name)->isVisible())
-            shown << name;
+        if (edit->findChild<QWidget*>(name)->isVisible()) shown << name;
     return shown;
 }
 const QStringList BotNameControls{"TextBotName"};
 const QStringList ScoreControls{"VScrollNum", "LabelLScore", "LabelScore"};
 
-} // namespace
+}  // namespace
 
 class FormEditTest : public QObject {
     Q_OBJECT
 private slots:
     void eachOpeningShowsOnlyItsOwnMode_data() {
-        QTest::addColumn<int>("key"); // how a row is opened
+        QTest::addColumn<int>("key");  // how a row is opened
         QTest::newRow("double-click") << int(Qt::Key_unknown);
         QTest::newRow("Return") << int(Qt::Key_Return);
         QTest::newRow("Enter") << int(Qt::Key_Enter);
@@ -68,7 +67,7 @@ private slots:
         QCOMPARE(visibleWindows(), QStringList{"FormMain"});
 
         // The score opening clears the text field and fills every score control.
-        QCOMPARE(open(mod, "ListScores", 1, Qt::Key(key)), edit); // the same window, kept between openings
+        QCOMPARE(open(mod, "ListScores", 1, Qt::Key(key)), edit);  // the same window, kept between openings
         QCOMPARE(caption(edit, "LabelLEditing"), QStringLiteral("Editing Score: "));
         QCOMPARE(shownControls(edit), ScoreControls);
         QVERIFY(text->text().isEmpty());
@@ -84,7 +83,7 @@ private slots:
     }
 
     void scoreStepsWithinItsSpan_data() {
-        QTest::addColumn<qint64>("value"); // SCORE_KILL in the file
+        QTest::addColumn<qint64>("value");  // SCORE_KILL in the file
         QTest::addColumn<qint64>("lowest");
         QTest::addColumn<qint64>("highest");
         QTest::newRow("usual span") << qint64(2) << qint64(-200) << qint64(200);
@@ -105,9 +104,7 @@ private slots:
         QVERIFY(mod.main);
         auto* scores = mod.find<QListView>("ListScores");
         const QString second = rowText(scores, 1);
-        const auto line = [](qint64 v) {
-            return QStringLiteral("SCORE_KILL = %1   # points for a kill").arg(v);
-        };
+        const auto line = [](qint64 v) { return QStringLiteral("SCORE_KILL = %1   # points for a kill").arg(v); };
         FormEdit* edit = open(mod, "ListScores", 0);
         QVERIFY(edit);
         auto* scroll = edit->findChild<ArrowSpinner*>("VScrollNum");
@@ -123,10 +120,9 @@ private slots:
 
         open(mod, "ListScores", 0);
         QCOMPARE(caption(edit, "LabelScore"),
-                 QString::number(value)); // the stored value, not the abandoned one
-        for (const char* arrow : {"ArrowUp", "ArrowDown", "ArrowDown"})
-            clickArrow(scroll, arrow);
-        const qint64 stepped = std::min(std::max(value - 1, lowest) + 2, highest); // clamped at each end
+                 QString::number(value));  // the stored value, not the abandoned one
+        for (const char* arrow : {"ArrowUp", "ArrowDown", "ArrowDown"}) clickArrow(scroll, arrow);
+        const qint64 stepped = std::min(std::max(value - 1, lowest) + 2, highest);  // clamped at each end
         QCOMPARE(caption(edit, "LabelScore"), QString::number(stepped));
         click(edit, "CommandAccept");
         QCOMPARE(visibleWindows(), QStringList{"FormMain"});
@@ -134,7 +130,7 @@ private slots:
         // The list shows the line as the file will hold it: only the value replaced.
         QCOMPARE(rowText(scores, 0), line(stepped));
 
-        open(mod, "ListScores", 1); // the next constant gets the usual span back
+        open(mod, "ListScores", 1);  // the next constant gets the usual span back
         QCOMPARE(scroll->minimum(), -200);
         QCOMPARE(scroll->maximum(), 200);
         clickArrow(scroll, "ArrowDown");
@@ -148,7 +144,7 @@ private slots:
         QVERIFY(mod.main);
         auto* bots = mod.find<QListView>("ListBotNames");
         QSignalSpy repainted(bots->model(),
-                             &QAbstractItemModel::dataChanged); // else the list shows the old name
+                             &QAbstractItemModel::dataChanged);  // else the list shows the old name
         // Taken as it stands, blanks and all, and an empty name too.
         for (const auto& [row, typed] : {std::pair{2, " Talon "}, std::pair{3, ""}}) {
             FormEdit* edit = open(mod, "ListBotNames", row);

@@ -70,7 +70,7 @@ private slots:
         };
         const auto step = [&](int by) {
             if (spinner)
-                clickArrow(widget, by < 0 ? "ArrowUp" : "ArrowDown"); // the upper arrow lowers
+                clickArrow(widget, by < 0 ? "ArrowUp" : "ArrowDown");  // the upper arrow lowers
             else
                 QTest::keyClick(widget, by < 0 ? Qt::Key_Left : Qt::Key_Right);
             return held();
@@ -84,7 +84,7 @@ private slots:
         QCOMPARE(step(+1), highest);
         QCOMPARE(step(-1), highest - 1);
         if (!spinner) {
-            QTest::keyClick(widget, Qt::Key_PageDown); // a slider pages by five
+            QTest::keyClick(widget, Qt::Key_PageDown);  // a slider pages by five
             QCOMPARE(held(), highest - 6);
         }
     }
@@ -93,7 +93,7 @@ private slots:
         LoadedMod mod;
         QVERIFY(mod.main);
         const auto files = mod.snapshot();
-        mod.find<ArrowSpinner>("VScrollSFD")->setValue(3); // an unsaved edit
+        mod.find<ArrowSpinner>("VScrollSFD")->setValue(3);  // an unsaved edit
 
         // Right and middle buttons change neither picture button.
         for (const char* name : {"PictureExit", "PictureMini"}) {
@@ -142,8 +142,8 @@ private slots:
         QTest::mouseClick(exitButton, Qt::LeftButton);
         QCOMPARE(mod.state.Answer, AnswerYes);
         QVERIFY(mod.dialogs.ended);
-        QCOMPARE(mod.dialogs.shown.size(), std::size_t{3}); // no further window or message
-        QCOMPARE(mod.snapshot(), files);                    // and nothing saved
+        QCOMPARE(mod.dialogs.shown.size(), std::size_t{3});  // no further window or message
+        QCOMPARE(mod.snapshot(), files);                     // and nothing saved
     }
 
     void dragKeepsTheGrabbedPointUnderThePointer() {

@@ -21,14 +21,13 @@ const std::pair<const char*, QString> Checks[] = {{"CheckFF", ServerSettingsFile
 FormSave* editEveryGroupAndOpenSave(LoadedMod& mod) {
     clickArrow(mod.find("VScrollSFD"), "ArrowDown");
     QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_End);
-    if (mod.state.setBotName(2, "Talon") != NameProblem::None)
-        return nullptr;
+    if (mod.state.setBotName(2, "Talon") != NameProblem::None) return nullptr;
     mod.state.setScoreValue(0, 9);
     QTest::mouseClick(mod.find("PictureSave"), Qt::LeftButton);
     return mod.main->formSave();
 }
 
-} // namespace
+}  // namespace
 
 class FormSaveTest : public QObject {
     Q_OBJECT
@@ -40,8 +39,7 @@ private slots:
         FormSave* save = editEveryGroupAndOpenSave(mod);
         QVERIFY(save);
         QCOMPARE(visibleWindows(), QStringList{"FormSave"});
-        for (const auto& [name, file] : Checks)
-            QVERIFY(save->findChild<QCheckBox*>(name)->isChecked());
+        for (const auto& [name, file] : Checks) QVERIFY(save->findChild<QCheckBox*>(name)->isChecked());
 
         QTest::mouseClick(save->findChild<QCheckBox*>("CheckScore"), Qt::LeftButton);
         click(save, "CommandCancel");
@@ -79,14 +77,13 @@ private slots:
         QVERIFY(save);
         for (const auto& [name, file] : Checks) {
             auto* box = save->findChild<QCheckBox*>(name);
-            if (box->isChecked() != ticked.contains(name))
-                QTest::mouseClick(box, Qt::LeftButton);
+            if (box->isChecked() != ticked.contains(name)) QTest::mouseClick(box, Qt::LeftButton);
         }
         mod.dialogs.answers = {true};
         click(save, "CommandSave");
 
         QCOMPARE(mod.state.Answer, AnswerYes);
-        QCOMPARE(mod.dialogs.texts(), QStringList{"Save?"}); // success is silent
+        QCOMPARE(mod.dialogs.texts(), QStringList{"Save?"});  // success is silent
         QCOMPARE(visibleWindows(), QStringList{"FormMain"});
         for (const auto& [name, file] : Checks)
             QVERIFY2((mod.read(file) != before.at(file)) == ticked.contains(name), name);
@@ -129,8 +126,7 @@ private slots:
         QCOMPARE(mod.dialogs.shown.size(), std::size_t{4});
         const auto [kind, message] = mod.dialogs.shown[3];
         QCOMPARE(kind, ScriptedDialogs::Shown::Error);
-        QVERIFY2(message.contains("python/game/scoringCommon.py") &&
-                     message.contains("no space left on the device"),
+        QVERIFY2(message.contains("python/game/scoringCommon.py") && message.contains("no space left on the device"),
                  qPrintable(message));
         QVERIFY(!message.contains("BotNames.AI"));
         QVERIFY(mod.read(BotNamesFile) != before.at(BotNamesFile));
