@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace tarsun;
 using namespace tarsun::testing;
 namespace fs = std::filesystem;
@@ -126,5 +128,40 @@ TEST(Writer, AModDeeperThanTheOldPathLimitLoadsAndSaves) {
     ASSERT_TRUE(saved.done()) << (saved.failures.empty() ? "a file is missing" : saved.failures[0].reason);
     EXPECT_EQ(readBytes(made / "Settings" / "ServerSettings.CON"), "sv.soldierFriendlyFire 5\r\n");
 }
+
+#ifdef _WIN32
+// A game or a virus scanner reading the file: others may read it too, but not replace it.
+TEST(Writer, AFileAnotherProgramHoldsOpenIsReplacedOnceItLetsGo) {
+    TempMod mod;
+    mod.copyFrom(sampleMod("TarsunSample"));
+    EditorState state = mod.load();
+    state.setSetting(Setting::SoldierFF, 5);
+    const std::string before = mod.read(ModFile::ServerSettings);
+    auto hold = [&] {
+        HANDLE h = CreateFileW(mod.path(ModFile::ServerSettings).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE);
+        return h;
+    };
+    HANDLE held = hold();
+    SaveResult refused = SaveModSettings(state, {});
+    CloseHandle(held);
+    ASSERT_EQ(refused.failures.size(), 1u);
+    EXPECT_FALSE(refused.failures[0].reason.empty());
+    EXPECT_EQ(mod.read(ModFile::ServerSettings), before);
+    EXPECT_EQ(filesIn(mod.folder() / "Settings"), 1u);
+
+    // Let go while the save still retries.
+    held = hold();
+    std::thread letGo([held] {
+        Sleep(120);
+        CloseHandle(held);
+    });
+    SaveResult saved = SaveModSettings(state, {});
+    letGo.join();
+    ASSERT_TRUE(saved.done()) << (saved.failures.empty() ? "a file is missing" : saved.failures[0].reason);
+    EXPECT_NE(mod.read(ModFile::ServerSettings).find("sv.soldierFriendlyFire 5\r\n"), std::string::npos);
+}
+#endif
 
 }  // namespace
