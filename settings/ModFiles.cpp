@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <system_error>
 
 #ifdef _WIN32
@@ -230,6 +229,13 @@ std::optional<FileId> idAt(const fs::path& path) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!h.ok() || !GetFileInformationByHandle(h.get(), &info)) return std::nullopt;
     return FileId{info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+// The file the name leads to now, links followed; nullopt when there is none.
+std::optional<fs::path> whereItLeads(const fs::path& path) {
+    Handle h = openShared(path, 0);
+    if (!h.ok()) return std::nullopt;
+    return stampOf(h.get(), 0).resolved;
 }
 
 // Reads from the start to the end; nullopt on a read error.
@@ -485,6 +491,14 @@ std::optional<FileId> idAt(const fs::path& path) {
     return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+// The file the name leads to now, links followed; nullopt when there is none.
+std::optional<fs::path> whereItLeads(const fs::path& path) {
+    std::error_code ec;
+    fs::path now = fs::canonical(path, ec);
+    if (ec) return std::nullopt;
+    return now;
+}
+
 std::optional<std::string> readAllFrom(int fd, std::uint64_t sizeHint) {
     std::string bytes;
     // Room for edits that lengthen the text, patched in place after a save.
@@ -738,26 +752,19 @@ ReplaceResult replaceModFile(const ReplaceRequest& request, const ReplaceHooks& 
 
     // The file the mod's name leads to now must be the one it led to when read.
     // (Where the system could not name the file it opened, the name it was found by.)
-    fs::path target = request.stamp.known && !request.stamp.resolved.empty() ? request.stamp.resolved : request.path;
-#ifndef _WIN32
-    {
-        std::error_code ec;
-        fs::path now = fs::canonical(request.path, ec);
-        if (ec) return failed("the file cannot be found any more");
-        if (request.stamp.known && now != request.stamp.resolved)
-            return changedElsewhere("another program pointed its link to another file");
+    fs::path target = request.path;
+    if (request.stamp.known && !request.stamp.resolved.empty()) {
+        const std::optional<fs::path> now = whereItLeads(request.path);
+        if (!now) return failed("the file cannot be found any more");
+        if (*now != request.stamp.resolved) return changedElsewhere("another program pointed its link to another file");
+        target = *now;
     }
-#endif
 
     for (int attempt = 0; attempt < 4; ++attempt) {
         std::string why;
         std::optional<OldFile> old = openOld(target, why);
         if (!old) return failed(why);
         FileStamp checked = currentStamp(*old, target);
-#ifdef _WIN32
-        if (request.stamp.known && !request.stamp.resolved.empty() && checked.resolved != request.stamp.resolved)
-            return changedElsewhere("another program pointed its link to another file");
-#endif
         // The stamp vouches for the bytes unless the file changed too shortly before it was
         // read; then, or when the stamp differs, the bytes themselves are compared.
         const bool trustStamp = !request.stamp.racy && checked.sameAs(request.stamp);
