@@ -172,6 +172,11 @@ public:
                     if (auto a = assignmentAt(i)) {
                         found.push_back(*a);
                         i = resume_;
+                        // After a ';' the next statement of the line may assign again.
+                        if (i > 0 && t_[i - 1] == ';') {
+                            while (i < t_.size() && (t_[i] == ' ' || t_[i] == '\t')) ++i;
+                            lineStart = true;
+                        }
                         continue;
                     }
                 }

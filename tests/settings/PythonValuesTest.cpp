@@ -93,6 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ScoringCase{"SecondStatementOnTheLine", "SCORE_KILL = 2; SCORE_TEAMKILL = 3\n", 2,
                     "SCORE_KILL = 7; SCORE_TEAMKILL = 3\n"},
+        ScoringCase{"LaterOnTheSameLine", "SCORE_KILL = 2; SCORE_KILL = 5  # last\n", 5,
+                    "SCORE_KILL = 2; SCORE_KILL = 7  # last\n"},
         ScoringCase{"ValueOverTwoLines", "SCORE_KILL = (1 +  # one\n    2)   # and two\nSCORE_TEAMKILL = 3\n", 0,
                     "SCORE_KILL = 7   # and two\nSCORE_TEAMKILL = 3\n"},
         ScoringCase{"BackslashContinuation", "SCORE_KILL = 1 + \\\n 2\nSCORE_TEAMKILL = 3\n", 1,
