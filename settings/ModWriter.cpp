@@ -2,6 +2,7 @@
 
 #include "LineMerge.h"
 
+#include <algorithm>
 #include <new>
 
 namespace tarsun {
