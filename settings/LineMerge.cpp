@@ -113,8 +113,12 @@ std::optional<std::string> rebasePatch(std::string_view base, std::string_view c
         if (to < 0) return std::nullopt;
         for (std::size_t line = first + 1; line <= last && line < a.text.size(); ++line)
             if (mapped(line) != to + static_cast<std::ptrdiff_t>(line - first)) return std::nullopt;
+        // Lines match without their line ends, so an edit over several lines is measured
+        // again where it ends: another program may have changed the line ends between.
         const std::size_t begin = b.start[static_cast<std::size_t>(to)] + (edit.span.begin - a.start[first]);
-        moved.push_back({{begin, edit.span.length}, edit.text});
+        const std::size_t end =
+            b.start[static_cast<std::size_t>(to) + (last - first)] + (edit.span.end() - a.start[last]);
+        moved.push_back({{begin, end - begin}, edit.text});
     }
     TextPatch rebased(std::move(moved), patch.appended());
     std::string out(current);

@@ -68,6 +68,18 @@ TEST(ChangedFiles, EditsAreCarriedOverToWhatAnotherProgramWrote) {
     EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("y", 40, "sv.new 1"));
 }
 
+// Lines are matched without their line ends: an edited value over two lines still ends
+// where it ends once another program has changed the line ends.
+TEST(ChangedFiles, AnEditOverTwoLinesIsCarriedOverToOtherLineEnds) {
+    TempMod mod;
+    mod.writeAll(Bots, server("x", 75), "", "from qmr import *\r\nSCORE_KILL = (1 +\r\n  2)  # two\r\n");
+    EditorState state = mod.load();
+    state.setScoreValue(0, 7);
+    mod.write(ModFile::Scoring, "from qmr import *\nSCORE_KILL = (1 +\n  2)  # two\nSCORE_HEAL = 1\n");
+    ASSERT_TRUE(SaveModSettings(state, {}).done());
+    EXPECT_EQ(mod.read(ModFile::Scoring), "from qmr import *\nSCORE_KILL = 7  # two\nSCORE_HEAL = 1\n");
+}
+
 TEST(ChangedFiles, AFileWhoseEditedLinesAnotherProgramChangedIsLeftAsItWroteIt) {
     EditedMod m;
     const std::string server = "sv.soldierFriendlyFire 60\r\nsv.maxPlayers 16\r\n";
