@@ -1,4 +1,5 @@
 #include "PythonText.h"
+#include "TextLines.h"
 
 #include <charconv>
 #include <cmath>
@@ -72,14 +73,7 @@ std::optional<PythonNumber> integerOf(std::string_view digits, int base, bool ne
 
 }  // namespace
 
-std::int64_t PythonNumber::rounded() const {
-    if (integer) return whole;
-    if (std::isnan(real)) return 0;
-    constexpr double limit = 9223372036854775808.0;  // 2^63
-    if (real >= limit) return std::numeric_limits<std::int64_t>::max();
-    if (real < -limit) return std::numeric_limits<std::int64_t>::min();
-    return static_cast<std::int64_t>(std::nearbyint(real));  // half to even in the default mode
-}
+std::int64_t PythonNumber::rounded() const { return integer ? whole : roundToInteger(real); }
 
 std::optional<PythonNumber> readPythonNumber(std::string_view s) {
     std::size_t i = 0, end = s.size();
@@ -260,7 +254,6 @@ private:
 
         // The value runs until the statement ends: a ';', or a line end outside any
         // string or bracket (a backslash continuation is taken with its line end).
-        bool crossed = false;
         while (i < t_.size()) {
             const char c = t_[i];
             if (quote_ == 0 && depth_ == 0 && (c == ';' || isNewline(c))) break;
@@ -268,11 +261,7 @@ private:
             const bool significant = quote_ != 0 || !(isSpace(c) || isNewline(c) || c == '#' || continuation);
             bool lineEnded = false;
             const std::size_t next = step(i, lineEnded);
-            if (significant) {
-                a.valueEnd = next;
-                a.multiLine = a.multiLine || crossed;
-            }
-            crossed = crossed || lineEnded;
+            if (significant) a.valueEnd = next;
             i = next;
         }
         // A string that ran into the end of the text: close it for what follows.

@@ -33,7 +33,6 @@ struct PythonAssignment {
     std::size_t valueBegin = 0;      // the value's first character
     std::size_t valueEnd = 0;        // just past its last (before a comment, a ';' or the line end)
     std::size_t statementEnd = 0;    // the end of its last line, line end excluded
-    bool multiLine = false;          // the value runs over more than one line
 };
 
 // The assignments that begin at or after `from`, in file order. Lines before `from` are
