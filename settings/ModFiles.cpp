@@ -529,13 +529,11 @@ long long readAt(int fd, std::uint64_t offset, char* buffer, std::size_t n) {
     }
 }
 
-int platformSwap(const fs::path& target, const fs::path& temp, const fs::path& backup) {
+// The backup is the temporary name itself here (backupName).
+int platformSwap(const fs::path& target, const fs::path& temp, const fs::path&) {
     // Swapped rather than renamed over: the old file stays whole under the temporary name,
     // so that a change another program made to it at the last moment can still be put back.
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
-        if (backup != temp && ::rename(temp.c_str(), backup.c_str()) != 0) return errno;
-        return 0;
-    }
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP && errno != EOPNOTSUPP) return errno;
     return ::rename(temp.c_str(), target.c_str()) == 0 ? 0 : errno;
 }
