@@ -102,6 +102,27 @@ brk "a merge whose edit no longer holds is written" settings/ModWriter.cpp \
     'if (rebased && file != ModFile::BotNames && !editsHoldIn(state, file, *rebased)) return std::nullopt;' \
     ';'
 
+brk "bot name written as typed, not in the code page" settings/ModWriter.cpp \
+    'edits.push_back({state.botLine(entry), std::string(BotNamePrefix) + *bytes});' \
+    'edits.push_back({state.botLine(entry), std::string(BotNamePrefix) + name});'
+brk "bot name shown as the file's bytes" settings/EditorState.cpp \
+    'return codePage_.decode(botLines_.at(entry).in(BotFile.Text).substr(BotNamePrefix.size()));' \
+    'return std::string(botLines_.at(entry).in(BotFile.Text).substr(BotNamePrefix.size()));'
+brk "file names matched in their exact letter case" settings/ModFiles.cpp \
+    'return lower(x) == lower(y);' \
+    'return x == y;'
+brk "a device read as a file" settings/ModFiles.cpp \
+    'if (!S_ISREG(before.st_mode)) return fail("it is not an ordinary file");' \
+    'if (false) return fail("it is not an ordinary file");'
+brk "settings not taken back after a save" settings/ModWriter.cpp \
+    '[&](const FileStamp& stamp) { state.settingsWritten(file, patch, stamp); });' \
+    '[&](const FileStamp&) {});'
+brk "a longer command read as the setting" settings/EditorState.cpp \
+    '(line.size() == command.size() || isBlank(line[command.size()])) &&' \
+    'true &&'
+brk "bot skill of 100 written as 1.0" settings/EditorState.cpp \
+    'if (hundredths != 0) {' \
+    'if (true) {'
 # The windows.
 brk "exit question reworded" windows/FormMain.cpp \
     'dialogs_.askYesNo(this, QStringLiteral("Do you want to exit?"))' \
@@ -160,6 +181,9 @@ brk "bot names one character shorter" windows/FormEdit.cpp \
     'constexpr int BotNameLength = 256;' \
     'constexpr int BotNameLength = 255;'
 
+brk "a slider pages by ten" windows/FormMain.cpp \
+    'slider->setPageStep(5);' \
+    'slider->setPageStep(10);'
 # The start-up.
 brk "load error reworded" startup/StartUp.cpp \
     'QStringLiteral("File not found! No data loaded.")' \
@@ -205,6 +229,15 @@ brk "message boxes lose the title" startup/SystemDialogs.cpp \
 brk "ending before the loop is lost" startup/SystemDialogs.cpp \
     'QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);' \
     ';'
+brk "the last game folder not remembered" startup/StartUp.cpp \
+    'settings_.setValue(GameFolderKey, gameFolder);' \
+    ';'
+brk "closing the chooser ends without asking" startup/StartUp.cpp \
+    'const bool leave = dialogs_.askYesNo(&chooser(), ExitQuestion);' \
+    'const bool leave = true;'
+brk "the Home button goes nowhere" startup/FolderBrowseDialog.cpp \
+    '[this] { showFolderInTree(SpecialFolderPath(SpecialFolder::Profile), true); });' \
+    '[] {});'
 # -------------------------------------------------------------------------------------
 
 # Replaces exactly one occurrence, or says why it cannot.
