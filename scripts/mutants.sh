@@ -81,8 +81,8 @@ brk "a change at the last moment not put back" settings/ModFiles.cpp \
     '        if (lateChange) {' \
     '        if (false) {'
 brk "link pointed elsewhere written through" settings/ModFiles.cpp \
-    'if (request.stamp.known && now != request.stamp.resolved)' \
-    'if (false)'
+    'if (*now != request.stamp.resolved) return changedElsewhere(' \
+    'if (false) return changedElsewhere('
 brk "the system's access test skipped" settings/ModFiles.cpp \
     'if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {' \
     'if (false) {'
