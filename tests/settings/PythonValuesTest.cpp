@@ -111,86 +111,61 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- random scoring files, judged by Python ---------------------------------------------
 
-rc::Gen<std::string> digits(int minimum, int maximum) {
-    return rc::gen::mapcat(rc::gen::inRange(minimum, maximum + 1), [](int n) {
-        return rc::gen::container<std::string>(static_cast<std::size_t>(n),
-                                               rc::gen::inRange('0', static_cast<char>('9' + 1)));
-    });
-}
-
-// Digits with an underscore now and then between two of them.
-std::string grouped(std::string d, std::uint64_t seed) {
-    std::string out;
-    for (std::size_t i = 0; i < d.size(); ++i) {
-        if (i > 0 && (seed >> (i % 64)) % 5 == 0) out += '_';
-        out += d[i];
-    }
+// Between `minimum` and `maximum` digits from `alphabet`.
+std::string digits(int minimum, int maximum, const std::string& alphabet = "0123456789") {
+    const auto n = static_cast<std::size_t>(*rc::gen::inRange(minimum, maximum + 1));
+    std::string d = *rc::gen::container<std::string>(n, rc::gen::elementOf(alphabet));
+    std::string out;  // with an underscore now and then between two digits
+    for (std::size_t i = 0; i < d.size(); ++i)
+        out += (i > 0 && *rc::gen::inRange(0, 5) == 0 ? "_" : "") + d.substr(i, 1);
     return out;
 }
 
-rc::Gen<std::string> literal() {
-    auto integer = rc::gen::apply(
-        [](std::string d, std::uint64_t seed) {
-            d.erase(0, std::min(d.find_first_not_of('0'), d.size() - 1));  // Python refuses 007
-            return grouped(d, seed);
-        },
-        digits(1, 12), rc::gen::arbitrary<std::uint64_t>());
-    auto real = rc::gen::apply(
-        [](std::string whole, std::string fraction, int form, int exponent, std::uint64_t seed) {
-            std::string text = grouped(whole, seed);
-            if (form == 0 || whole.empty())
-                text += "." + fraction;
-            else if (form == 1)
-                text += ".";
-            if (form == 2 || exponent % 3 == 0) text += (exponent % 2 ? "e" : "E") + std::to_string(exponent % 40 - 20);
-            return text;
-        },
-        digits(0, 6), digits(1, 4), rc::gen::inRange(0, 3), rc::gen::inRange(0, 400),
-        rc::gen::arbitrary<std::uint64_t>());
-    auto radix = rc::gen::apply(
-        [](std::uint32_t value, int base, bool upper, bool underscore) {
-            const char* prefixes = upper ? "XOB" : "xob";
-            const int radixes[] = {16, 8, 2};
-            std::string text;
-            do {
-                text.insert(text.begin(), "0123456789abcdef"[value % radixes[base]]);
-                value /= radixes[base];
-            } while (value != 0);
-            return std::string("0") + prefixes[base] + (underscore ? "_" : "") + text;
-        },
-        rc::gen::arbitrary<std::uint32_t>(), rc::gen::inRange(0, 3), rc::gen::arbitrary<bool>(),
-        rc::gen::arbitrary<bool>());
-    auto sign = rc::gen::element<std::string>("", "", "-", "+", "- ");
-    return rc::gen::apply([](std::string s, std::string v) { return s + v; }, sign,
-                          rc::gen::oneOf(integer, real, radix, rc::gen::just<std::string>("1e999")));
-}
-
-rc::Gen<std::string> expression() {
-    return rc::gen::element<std::string>("2 * 3", "10 / 4", "(4)", "-(3)", "int('5')", "(1 +\n    2)", "1 + \\\n  2",
-                                         "len('#;')", "0x10 | 1", "7 # not a literal?");
-}
-
-struct Constant {
-    std::size_t index;
-    std::string line;
-};
-
-rc::Gen<Constant> constantLine() {
-    return rc::gen::apply(
-        [](std::size_t index, std::string before, std::string value, std::string tail) {
-            EditorState names;
-            names.InitScoreNames();
-            return Constant{index, names.ScoreNames[index] + before + "=" + (before.empty() ? "" : " ") + value + tail};
-        },
-        rc::gen::inRange<std::size_t>(0, 12), rc::gen::element<std::string>(" ", "", "\t", "  "),
-        rc::gen::weightedOneOf<std::string>({{4, literal()}, {1, expression()}}),
-        rc::gen::element<std::string>("", "", "   # points", " #", "; X = 1"));
+// A Python number literal, signed: an integer (beyond 64 bits too), a real, one of another
+// base, or one too large for a double.
+std::string literal() {
+    std::string text;
+    switch (*rc::gen::inRange(0, 4)) {
+    case 0:
+        text = digits(1, 20);
+        text.erase(0, std::min(text.find_first_not_of("0_"), text.size() - 1));  // Python refuses 007
+        if (text[0] == '_') text.erase(0, 1);
+        break;
+    case 1: {
+        const std::string whole = digits(0, 6);
+        const int form = *rc::gen::inRange(0, 3);  // with a fraction, ending in the point, exponent only
+        text = whole + (form == 0 || whole.empty() ? "." + digits(1, 4) : form == 1 ? "." : "");
+        if (form == 2 || *rc::gen::arbitrary<bool>())
+            text += *rc::gen::element<std::string>("e", "E") + std::to_string(*rc::gen::inRange(-20, 20));
+        break;
+    }
+    case 2: {
+        const std::string prefix = *rc::gen::element<std::string>("x", "X", "o", "O", "b", "B");
+        const char base = static_cast<char>(std::tolower(prefix[0]));
+        const std::string alphabet = base == 'x' ? "0123456789abcdefABCDEF" : base == 'o' ? "01234567" : "01";
+        text = "0" + prefix + (*rc::gen::arbitrary<bool>() ? "_" : "") + digits(1, 24, alphabet);
+        break;
+    }
+    default: text = "1e999";
+    }
+    return *rc::gen::element<std::string>("", "", "-", "+", "- ") + text;
 }
 
 RC_GTEST_PROP(PythonJudges, ShownValuesAndEditsAgreeWithPython, ()) {
-    const auto constants = *rc::gen::nonEmpty(rc::gen::container<std::vector<Constant>>(constantLine()));
+    EditorState names;
+    names.InitScoreNames();
     std::string text = "# scoring\n\"\"\"A docstring.\nSCORE_KILL = 12345\n\"\"\"\nfrom qmr import *\n";
-    for (const Constant& c : constants) text += c.line + *rc::gen::element<std::string>("\n", "\r\n", "\n\n# x\n");
+    for (int n = *rc::gen::inRange(1, 40); n > 0; --n) {
+        const std::string before = *rc::gen::element<std::string>(" ", "", "\t", "  ");
+        const std::string value =
+            *rc::gen::inRange(0, 5)
+                ? literal()
+                : *rc::gen::element<std::string>("2 * 3", "10 / 4", "(4)", "-(3)", "int('5')", "(1 +\n    2)",
+                                                 "1 + \\\n  2", "len('#;')", "0x10 | 1", "7 # not a literal?");
+        text += names.ScoreNames[*rc::gen::inRange<std::size_t>(0, 12)] + before + "=" + (before.empty() ? "" : " ") +
+                value + *rc::gen::element<std::string>("", "", "   # points", " #", "; X = 1") +
+                *rc::gen::element<std::string>("\n", "\r\n", "\n\n# x\n");
+    }
 
     TempMod mod;
     mod.writeAll("", "", "", text);

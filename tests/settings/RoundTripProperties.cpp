@@ -13,27 +13,26 @@
 #include <rapidcheck/gtest.h>
 
 #include <map>
-#include <optional>
+#include <sstream>
 
 using namespace tarsun;
 using namespace tarsun::testing;
 
 namespace {
 
+// A line as known parts: for a bot, setting or constant line its key (the setting's or the
+// constant's index, 0 for a bot) and the value between head and tail; key -1 for any other.
 struct Line {
-    std::string text;
-    std::string end;
+    int key = -1;
+    std::string head, value, tail, end;
+    std::string text() const { return head + value + tail; }
 };
 using File = std::vector<Line>;
 
 std::string join(const File& file) {
     std::string out;
-    for (const Line& l : file) out += l.text + l.end;
+    for (const Line& l : file) out += l.text() + l.end;
     return out;
-}
-
-rc::Gen<std::string> lineEnd() {
-    return rc::gen::element<std::string>("\r\n", "\n", "\r", "\r\n", "\r\n");
 }
 
 // Any bytes but line ends.
@@ -42,107 +41,97 @@ rc::Gen<std::string> lineBytes() {
         rc::gen::suchThat(rc::gen::arbitrary<char>(), [](char c) { return c != '\r' && c != '\n'; }));
 }
 
-// A comment or other command: never a bot, setting or constant line.
-rc::Gen<std::string> otherLine() {
-    return rc::gen::map(lineBytes(), [](std::string s) { return "#" + s; });
+// A comment, or a line that only looks like one of ours.
+rc::Gen<Line> otherLine(std::vector<std::string> lookalikes = {""}) {
+    auto text = rc::gen::oneOf(rc::gen::map(lineBytes(), [](std::string s) { return "#" + s; }),
+                               rc::gen::elementOf(lookalikes));
+    return rc::gen::map(text, [](std::string s) { return Line{-1, s, "", "", ""}; });
 }
 
-// Builds a file from generated lines; the last may lose its line end.
-template <typename T> rc::Gen<std::vector<std::pair<T, std::string>>> linesOf(rc::Gen<T> gen) {
-    return rc::gen::container<std::vector<std::pair<T, std::string>>>(rc::gen::pair(gen, lineEnd()));
+// Lines with their ends; the last may lose its end.
+rc::Gen<File> fileOf(rc::Gen<Line> line, bool finalEnd) {
+    auto ended = rc::gen::apply(
+        [](Line l, std::string end) {
+            l.end = end;
+            return l;
+        },
+        line, rc::gen::element<std::string>("\r\n", "\n", "\r", "\r\n", "\r\n"));
+    return rc::gen::map(rc::gen::container<File>(ended), [finalEnd](File f) {
+        if (!finalEnd && !f.empty()) f.back().end.clear();
+        return f;
+    });
 }
 
-rc::Gen<std::string> printableName() {
-    return rc::gen::container<std::string>(
-        rc::gen::element<char>('A', 'b', 'z', '7', ' ', '_', '-', '.', '\'', '#', '='));
+// The command must be followed by a blank.
+rc::Gen<Line> botLine() {
+    auto bot = rc::gen::map(lineBytes(), [](std::string s) { return Line{0, std::string(BotNamePrefix), s, "", ""}; });
+    return rc::gen::oneOf(bot, otherLine({"", "rem bots", "aiSettings.addBotNameX", "aiSettings.addBotName\tX"}));
 }
 
-// --- bot-name file -------------------------------------------------------------------
-
-struct BotLine {
-    bool isBot;
-    std::string text;  // the name for a bot line, else the whole line
-};
-
-// Other lines include some that only look like a bot's: the command must be followed by a blank.
-rc::Gen<BotLine> botLine() {
-    auto bot = rc::gen::map(lineBytes(), [](std::string s) { return BotLine{true, s}; });
-    auto lookalike =
-        rc::gen::element<std::string>("", "rem bots", "aiSettings.addBotNameX", "aiSettings.addBotName\tX");
-    auto other = rc::gen::map(rc::gen::oneOf(otherLine(), lookalike), [](std::string s) { return BotLine{false, s}; });
-    return rc::gen::oneOf(bot, other);
+// A new name as typed (UTF-8) and as the file holds it (Windows-1252).
+rc::Gen<std::pair<std::string, std::string>> newBotName() {
+    static const std::pair<const char*, const char*> chars[] = {
+        {"A", "A"}, {"z", "z"},           {"7", "7"},
+        {" ", " "}, {"'", "'"},           {"#", "#"},
+        {"=", "="}, {"\xC3\xA4", "\xE4"}, {"\xE2\x82\xAC", "\x80"}};
+    return rc::gen::map(rc::gen::container<std::vector<int>>(rc::gen::inRange(0, 9)), [](std::vector<int> picks) {
+        std::pair<std::string, std::string> name;
+        for (int p : picks) name.first += chars[p].first, name.second += chars[p].second;
+        return name;
+    });
 }
 
-std::string botText(const BotLine& l) {
-    return l.isBot ? std::string(BotNamePrefix) + l.text : l.text;
-}
-
-// --- settings files ------------------------------------------------------------------
-
-struct SettingLine {
-    std::optional<Setting> setting;  // set: a line of that setting
-    std::string head;                // the command and the blanks after it
-    std::string rest;                // what follows the value's word
-    std::string text;
-};
-
-rc::Gen<SettingLine> settingLine() {
+// A setting's line keeps the command's spelling, the blanks and what follows the value's word;
+// other commands that begin alike are not the setting.
+rc::Gen<Line> settingLine() {
+    auto setting = rc::gen::inRange(0, static_cast<int>(SettingCount));
     auto value = rc::gen::oneOf(rc::gen::map(rc::gen::inRange(-20, 300), [](int v) { return std::to_string(v); }),
                                 rc::gen::element<std::string>("0.35", "0.5", "1", "abc", "", "1e999"));
-    auto setting = rc::gen::map(rc::gen::inRange(0, 6), [](int i) { return AllSettings[static_cast<std::size_t>(i)]; });
     auto real = rc::gen::apply(
-        [](Setting s, std::string sep, std::string v, std::string rest) {
+        [](int s, std::string sep, std::string v, std::string rest) {
             if (sep.empty() || v.empty()) rest.clear();
             if (sep.empty()) v.clear();
-            std::string head = std::string(settingInfo(s).command) + sep;
-            return SettingLine{s, head, rest, head + v + rest};
+            return Line{s, std::string(settingInfo(AllSettings[s]).command) + sep, v, rest, ""};
         },
         setting, rc::gen::element<std::string>(" ", "\t", "  ", ""), value,
         rc::gen::element<std::string>("", "", "   # keep me", " ; extra", "\tmore"));
-    // Lines that look alike but are other commands.
     auto nearMiss = rc::gen::apply(
-        [](Setting s, std::string tail) {
-            return SettingLine{std::nullopt, "", "", std::string(settingInfo(s).command) + tail};
+        [](int s, std::string tail) {
+            return Line{-1, std::string(settingInfo(AllSettings[s]).command) + tail, "", "", ""};
         },
         setting, rc::gen::element<std::string>("Scale 2", "X", "=5"));
-    auto other = rc::gen::map(otherLine(), [](std::string s) { return SettingLine{std::nullopt, "", "", s}; });
-    return rc::gen::oneOf(real, nearMiss, other);
+    return rc::gen::oneOf(real, nearMiss, otherLine());
 }
 
-// --- scoring file --------------------------------------------------------------------
-
-struct ScoreLine {
-    std::optional<std::size_t> constant;
-    std::string head;   // name and "=" with their spacing
-    std::string value;  // the value's text
-    std::string tail;   // spacing and comment after the value
-    std::string text() const { return head + value + tail; }
-};
-
-rc::Gen<ScoreLine> scoreLine() {
+rc::Gen<Line> scoreLine() {
     auto constant = rc::gen::apply(
-        [](std::size_t index, std::string before, std::string after, int value, std::string decimals,
-           std::string tail) {
+        [](int index, std::string before, std::string after, int value, std::string decimals, std::string tail) {
             EditorState names;
             names.InitScoreNames();
-            return ScoreLine{index, names.ScoreNames[index] + before + "=" + after, std::to_string(value) + decimals,
-                             tail};
+            return Line{index, names.ScoreNames[static_cast<std::size_t>(index)] + before + "=" + after,
+                        std::to_string(value) + decimals, tail, ""};
         },
-        rc::gen::inRange<std::size_t>(0, ScoreCount), rc::gen::element<std::string>(" ", "", "\t", "  "),
+        rc::gen::inRange(0, static_cast<int>(ScoreCount)), rc::gen::element<std::string>(" ", "", "\t", "  "),
         rc::gen::element<std::string>(" ", "", "\t "), rc::gen::inRange(-300, 300),
         rc::gen::element<std::string>("", "", ".5", ".25"), rc::gen::element<std::string>("", "   # points", " #"));
-    auto other = rc::gen::map(otherLine(), [](std::string s) { return ScoreLine{std::nullopt, s, "", ""}; });
-    return rc::gen::oneOf(constant, other);
+    return rc::gen::oneOf(constant, otherLine());
 }
 
-// ---------------------------------------------------------------------------------------
-
-template <typename T, typename F>
-File toFile(const std::vector<std::pair<T, std::string>>& lines, bool finalEnd, F text) {
-    File file;
-    for (const auto& [line, end] : lines) file.push_back({text(line), end});
-    if (!finalEnd && !file.empty()) file.back().end.clear();
-    return file;
+// What the state keeps of the files, in words: after a save it must be what a fresh load finds,
+// since the next save starts from it.
+std::string kept(const EditorState& state) {
+    std::ostringstream out;
+    auto span = [&](LineRef r) { out << r.begin << '+' << r.length << ' '; };
+    out << state.BotFile.Text << '|' << state.TextFF.Text << '|' << state.TextAI.Text << '|' << state.scoringText()
+        << "|edited " << state.editedBotNames().size() << '\n';
+    for (std::size_t i = 0; i < state.botCount(); ++i) span(state.botLine(i)), out << state.botName(i) << '\n';
+    for (Setting s : AllSettings) {
+        for (const auto& l : state.SettingLines[static_cast<std::size_t>(s)]) span(l.Line), span(l.Value);
+        out << "saved " << state.savedSetting(s) << " shown " << state.setting(s) << '\n';
+    }
+    for (const ScoreEntry& e : state.ListScores)
+        span(e.Value), out << e.Index << ' ' << state.ScoreValues[e.Index] << ' ' << e.Text << '\n';
+    return out.str();
 }
 
 RC_GTEST_PROP(RoundTrip, SavingWithoutEditsKeepsAnyBytes, ()) {
@@ -157,100 +146,79 @@ RC_GTEST_PROP(RoundTrip, SavingWithoutEditsKeepsAnyBytes, ()) {
 }
 
 RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
-    const auto bots = *linesOf(botLine());
-    const auto server = *linesOf(settingLine());
-    const auto ai = *linesOf(settingLine());
-    const auto header = *rc::gen::container<std::vector<std::string>>(otherLine());
-    const auto scores = *linesOf(scoreLine());
     const bool finalEnd = *rc::gen::arbitrary<bool>();
-
-    auto settingText = [](const SettingLine& l) { return l.text; };
-    File botFile = toFile(bots, finalEnd, botText);
-    File serverFile = toFile(server, finalEnd, settingText);
-    File aiFile = toFile(ai, finalEnd, settingText);
-    File scoreFile;
-    for (const auto& h : header) scoreFile.push_back({h, "\r\n"});
-    scoreFile.push_back({"from qmr import *", "\r\n"});
-    for (const auto& [l, end] : scores) scoreFile.push_back({l.text(), end});
-    if (!finalEnd) scoreFile.back().end.clear();
-
+    File bots = *fileOf(botLine(), finalEnd), server = *fileOf(settingLine(), finalEnd),
+         ai = *fileOf(settingLine(), finalEnd), scores = *fileOf(scoreLine(), finalEnd);
+    // Constants count only after the header's end.
+    scores.insert(scores.begin(), {-1, "from qmr import *", "", "", "\r\n"});
+    for (const Line& l : *rc::gen::container<File>(otherLine()))
+        scores.insert(scores.begin(), {-1, l.head, "", "", "\r\n"});
     TempMod mod;
-    mod.writeAll(join(botFile), join(serverFile), join(aiFile), join(scoreFile));
+    mod.writeAll(join(bots), join(server), join(ai), join(scores));
     EditorState state = mod.load();
 
     // Bot names: a random subset renamed.
-    File expectedBots = botFile;
     std::vector<std::string> expectedNames;
     std::size_t bot = 0;
-    for (std::size_t i = 0; i < bots.size(); ++i) {
-        if (!bots[i].first.isBot) continue;
+    for (Line& l : bots) {
+        if (l.key != 0) continue;
         std::string name = state.botName(bot);
         if (*rc::gen::arbitrary<bool>()) {
-            name = *printableName();
-            RC_ASSERT(state.setBotName(bot, name) == NameProblem::None);
-            expectedBots[i].text = std::string(BotNamePrefix) + name;
+            auto [typed, stored] = *newBotName();
+            RC_ASSERT(state.setBotName(bot, typed) == NameProblem::None);
+            name = typed;
+            l.value = stored;
         }
         expectedNames.push_back(name);
         ++bot;
     }
     RC_ASSERT(bot == state.botCount());
 
-    // Settings: each may get a new value.
+    // Settings: each may get a new value, on every line of it or on a line appended.
     std::array<int, SettingCount> values{};
-    File expectedServer = serverFile, expectedAi = aiFile;
     for (Setting s : AllSettings) {
         const SettingInfo& info = settingInfo(s);
+        const int key = static_cast<int>(s);
         int v = *rc::gen::oneOf(rc::gen::just(state.setting(s)), rc::gen::inRange(info.minimum, info.maximum + 1));
         values[static_cast<std::size_t>(s)] = v;
         if (v == state.setting(s)) continue;
         state.setSetting(s, v);
-        bool inServer = info.file == ModFile::ServerSettings;
-        File& expected = inServer ? expectedServer : expectedAi;
-        const auto& source = inServer ? server : ai;
-        // Only the value's word changes; the command's spelling, the blanks and what follows stay.
+        File& file = info.file == ModFile::ServerSettings ? server : ai;
         bool found = false;
-        for (std::size_t i = 0; i < source.size(); ++i) {
-            const SettingLine& l = source[i].first;
-            if (l.setting != s) continue;
-            const bool bare = l.head.size() == info.command.size();
-            expected[i].text = l.head + (bare ? " " : "") + settingValueText(s, v) + l.rest;
+        for (Line& l : file) {
+            if (l.key != key) continue;
+            if (l.head.size() == info.command.size()) l.head += " ";
+            l.value = settingValueText(s, v);
             found = true;
         }
-        if (!found) {
-            if (!expected.empty() && expected.back().end.empty()) expected.back().end = "\r\n";
-            expected.push_back({std::string(info.command) + " " + settingValueText(s, v), "\r\n"});
-        }
+        if (found) continue;
+        const std::string text = join(file);  // a line end of its own where the last line has none
+        if (!text.empty() && text.back() != '\n' && text.back() != '\r') file.back().end = "\r\n";
+        file.push_back({key, std::string(info.command) + " ", settingValueText(s, v), "", "\r\n"});
     }
 
     // Scoring constants: Python keeps the last assignment of each name; some get new values.
-    File expectedScores = scoreFile;
+    std::map<std::size_t, Line*> lastOf;
+    for (Line& l : scores)
+        if (l.key >= 0) lastOf[static_cast<std::size_t>(l.key)] = &l;
+    RC_ASSERT(state.ListScores.size() == lastOf.size());
     std::map<std::size_t, std::int64_t> expectedValues;
-    std::map<std::size_t, std::size_t> lineOf;
-    for (std::size_t i = 0; i < scores.size(); ++i) {
-        const ScoreLine& l = scores[i].first;
-        if (l.constant) lineOf[*l.constant] = i;
-    }
-    RC_ASSERT(state.ListScores.size() == lineOf.size());
     for (std::size_t e = 0; e < state.ListScores.size(); ++e) {
-        std::size_t index = state.ListScores[e].Index;
-        RC_ASSERT(lineOf.count(index) == 1u);
+        const std::size_t index = state.ListScores[e].Index;
+        RC_ASSERT(lastOf.count(index) == 1u);
         expectedValues[index] = state.ScoreValues[index];
-        if (*rc::gen::arbitrary<bool>()) {
-            std::int64_t v = *rc::gen::inRange<std::int64_t>(-1000, 1000);
-            state.setScoreValue(e, v);
-            expectedValues[index] = v;
-            const ScoreLine& l = scores[lineOf[index]].first;
-            if (state.ListScores[e].Edited) {
-                expectedScores[header.size() + 1 + lineOf[index]].text = l.head + std::to_string(v) + l.tail;
-            }
-        }
+        if (!*rc::gen::arbitrary<bool>()) continue;
+        const std::int64_t v = *rc::gen::inRange<std::int64_t>(-1000, 1000);
+        state.setScoreValue(e, v);
+        expectedValues[index] = v;
+        if (state.ListScores[e].Edited) lastOf[index]->value = std::to_string(v);
     }
 
     RC_ASSERT(SaveModSettings(state, {}).done());
-    RC_ASSERT(mod.read(ModFile::BotNames) == join(expectedBots));
-    RC_ASSERT(mod.read(ModFile::ServerSettings) == join(expectedServer));
-    RC_ASSERT(mod.read(ModFile::AIDefaults) == join(expectedAi));
-    RC_ASSERT(mod.read(ModFile::Scoring) == join(expectedScores));
+    RC_ASSERT(mod.read(ModFile::BotNames) == join(bots));
+    RC_ASSERT(mod.read(ModFile::ServerSettings) == join(server));
+    RC_ASSERT(mod.read(ModFile::AIDefaults) == join(ai));
+    RC_ASSERT(mod.read(ModFile::Scoring) == join(scores));
 
     EditorState fresh = mod.load();
     std::vector<std::string> names;
@@ -258,32 +226,7 @@ RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
     RC_ASSERT(names == expectedNames);
     for (Setting s : AllSettings) RC_ASSERT(fresh.setting(s) == values[static_cast<std::size_t>(s)]);
     for (const auto& [index, value] : expectedValues) RC_ASSERT(fresh.ScoreValues[index] == value);
-
-    // What the state kept after the save is what a fresh load finds: the next save starts from it.
-    auto same = [](LineRef a, LineRef b) { return a.begin == b.begin && a.length == b.length; };
-    RC_ASSERT(state.editedBotNames().empty());
-    RC_ASSERT(state.BotFile.Text == fresh.BotFile.Text);
-    RC_ASSERT(state.TextFF.Text == fresh.TextFF.Text);
-    RC_ASSERT(state.TextAI.Text == fresh.TextAI.Text);
-    RC_ASSERT(state.TextScoreA + state.TextScoreB.Text == fresh.TextScoreA + fresh.TextScoreB.Text);
-    RC_ASSERT(state.botCount() == fresh.botCount());
-    for (std::size_t i = 0; i < state.botCount(); ++i) {
-        RC_ASSERT(same(state.botLine(i), fresh.botLine(i)));
-        RC_ASSERT(state.botName(i) == fresh.botName(i));
-    }
-    for (Setting s : AllSettings) {
-        const auto& kept = state.SettingLines[static_cast<std::size_t>(s)];
-        const auto& found = fresh.SettingLines[static_cast<std::size_t>(s)];
-        RC_ASSERT(std::equal(kept.begin(), kept.end(), found.begin(), found.end(), [&](const auto& a, const auto& b) {
-            return same(a.Line, b.Line) && same(a.Value, b.Value);
-        }));
-        RC_ASSERT(state.savedSetting(s) == fresh.savedSetting(s));
-    }
-    RC_ASSERT(state.ListScores.size() == fresh.ListScores.size());
-    for (std::size_t e = 0; e < state.ListScores.size(); ++e) {
-        RC_ASSERT(same(state.ListScores[e].Value, fresh.ListScores[e].Value));
-        RC_ASSERT(state.ListScores[e].Text == fresh.ListScores[e].Text);
-    }
+    RC_ASSERT(kept(state) == kept(fresh));
 }
 
 }  // namespace
