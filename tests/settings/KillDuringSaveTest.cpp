@@ -90,10 +90,6 @@ TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
     EXPECT_EQ(leftAfterLoad, 0);
 }
 
-#else
-TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
-    GTEST_SKIP() << "kills a forked process: POSIX only";
-}
 #endif
 
 }  // namespace

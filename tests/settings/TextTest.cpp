@@ -48,15 +48,6 @@ INSTANTIATE_TEST_SUITE_P(Shifted, NumberTest,
                          ::testing::Values(NumberCase{"0.355", 36, "0.355", 2}, NumberCase{"0.345", 34, "0.345", 2},
                                            NumberCase{"0.35", 35, "0.35", 2}, NumberCase{"3.5e-2", 4, "3.5e-2", 2}));
 
-TEST(Lines, EveryLineEndKindSplits) {
-    std::vector<std::pair<std::string, std::size_t>> lines;
-    std::string_view text = "a\r\nb\rc\nd\n\re";
-    forEachLine(text, [&](LineRef ref, std::size_t end) { lines.emplace_back(ref.in(text), end); });
-    std::vector<std::pair<std::string, std::size_t>> expected{{"a", 2}, {"b", 1}, {"c", 1},
-                                                              {"d", 1}, {"", 1},  {"e", 0}};
-    EXPECT_EQ(lines, expected);
-}
-
 TEST(SettingText, BotSkillIsWrittenAsAFraction) {
     EXPECT_EQ(settingValueText(Setting::BotSkill, 50), "0.5");
     EXPECT_EQ(settingValueText(Setting::BotSkill, 7), "0.07");
