@@ -43,14 +43,9 @@ struct Run {
         for (auto* item : startUp.chooser().list().findItems("*", Qt::MatchWildcard)) names << item->text();
         return names;
     }
-    // A double-click on the mod, or with `key` the mod selected and that key pressed.
-    void doubleClick(const QString& name, Qt::Key key = Qt::Key_unknown) {
+    void open(const QString& name, Qt::Key key = Qt::Key_unknown) {
         ModList& list = startUp.chooser().list();
-        list.setCurrentItem(list.findItems(name, Qt::MatchExactly).value(0));
-        if (key == Qt::Key_unknown)
-            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.currentItem()).center());
-        else
-            QTest::keyClick(&list, key);
+        openRow(&list, list.row(list.findItems(name, Qt::MatchExactly).value(0)), key);
     }
 };
 
@@ -92,7 +87,7 @@ private slots:
 
         // A mod without its files: the message, with no window left, then the end.
         run.dialogs.answers = {true};
-        run.doubleClick("broken mod");
+        run.open("broken mod");
         QCOMPARE(run.dialogs.texts().mid(7), QStringList({"Edit broken mod?", "File not found! No data loaded."}));
         QCOMPARE(run.dialogs.shown.back().kind, Shown::Error);
         QCOMPARE(atError[2], QStringList({"3", "0"}));
@@ -162,12 +157,7 @@ private slots:
         QCOMPARE(visibleWindows(), QStringList());
     }
 
-    void doubleClickNeedsASelectionAndAYes_data() {
-        QTest::addColumn<int>("key");  // how a mod is opened
-        QTest::newRow("double-click") << int(Qt::Key_unknown);
-        QTest::newRow("Return") << int(Qt::Key_Return);
-        QTest::newRow("Enter") << int(Qt::Key_Enter);
-    }
+    void doubleClickNeedsASelectionAndAYes_data() { addOpeningKeys(); }
 
     void doubleClickNeedsASelectionAndAYes() {
         QFETCH(int, key);
@@ -186,14 +176,14 @@ private slots:
         QCOMPARE(run.dialogs.shown.size(), before);
 
         run.dialogs.answers = {false};
-        run.doubleClick("Small Skirmish", Qt::Key(key));
+        run.open("Small Skirmish", Qt::Key(key));
         QCOMPARE(run.dialogs.shown.back().text, QString("Edit Small Skirmish?"));
         QCOMPARE(run.state.Answer, AnswerNo);
         QVERIFY(run.state.ModFolder.empty());
         QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
 
         run.dialogs.answers = {true};
-        run.doubleClick("TarsunSample", Qt::Key(key));
+        run.open("TarsunSample", Qt::Key(key));
         QCOMPARE(toText(run.state.ModFolder), dirs.path("game") + "/mods/TarsunSample");
         QVERIFY(run.state.botCount() > 0 && !run.state.ScoreNames[0].empty());
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
@@ -218,13 +208,13 @@ private slots:
         // loads and the main window takes over.
         program.start();
         QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
-        doubleClickRow(&program.startUp().chooser().list(), 1);
+        openRow(&program.startUp().chooser().list(), 1);
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 
         // 5: the first scoring constant, one step up in the value editor, accepted.
-        doubleClickRow(main.findChild<QListView*>("ListScores"), 0);
+        openRow(main.findChild<QListView*>("ListScores"), 0);
         QCOMPARE(visibleWindows(), QStringList({"FormEdit"}));
-        clickArrow(main.formEdit()->findChild<QWidget*>("VScrollNum"), "ArrowDown");
+        click(main.formEdit()->findChild<QWidget*>("VScrollNum"), "ArrowDown");
         click(main.formEdit(), "CommandAccept");
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 

@@ -14,16 +14,9 @@ using namespace tarsun::testing;
 
 namespace {
 
-// A double-click on the row, or with `key` the row selected and that key pressed.
 FormEdit* open(LoadedMod& mod, const char* list, int row, Qt::Key key = Qt::Key_unknown) {
-    auto* view = mod.find<QListView>(list);
-    if (key == Qt::Key_unknown)
-        doubleClickRow(view, row);
-    else {
-        view->setCurrentIndex(view->model()->index(row, 0));
-        QTest::keyClick(view, key);
-    }
-    return mod.main->formEdit();
+    openRow(mod.find<QListView>(list), row, key);
+    return mod.main.formEdit();
 }
 
 QString caption(FormEdit* edit, const char* label) {
@@ -45,17 +38,11 @@ const QStringList ScoreControls{"VScrollNum", "LabelLScore", "LabelScore"};
 class FormEditTest : public QObject {
     Q_OBJECT
 private slots:
-    void eachOpeningShowsOnlyItsOwnMode_data() {
-        QTest::addColumn<int>("key");  // how a row is opened
-        QTest::newRow("double-click") << int(Qt::Key_unknown);
-        QTest::newRow("Return") << int(Qt::Key_Return);
-        QTest::newRow("Enter") << int(Qt::Key_Enter);
-    }
+    void eachOpeningShowsOnlyItsOwnMode_data() { addOpeningKeys(); }
 
     void eachOpeningShowsOnlyItsOwnMode() {
         QFETCH(int, key);
         LoadedMod mod;
-        QVERIFY(mod.main);
         FormEdit* edit = open(mod, "ListBotNames", 2, Qt::Key(key));
         QVERIFY(edit);
         auto* text = edit->findChild<QLineEdit*>("TextBotName");
@@ -101,7 +88,6 @@ private slots:
             scoring.replace("SCORE_KILL = 2 ", "SCORE_KILL = " + QByteArray::number(value) + " ");
             QVERIFY(writeAll(m.path(ScoringFile), scoring));
         });
-        QVERIFY(mod.main);
         auto* scores = mod.find<QListView>("ListScores");
         const QString second = rowText(scores, 1);
         const auto line = [](qint64 v) { return QStringLiteral("SCORE_KILL = %1   # points for a kill").arg(v); };
@@ -110,10 +96,10 @@ private slots:
         auto* scroll = edit->findChild<ArrowSpinner*>("VScrollNum");
         QCOMPARE(caption(edit, "LabelScore"), QString::number(value));
         QTest::keyClick(scroll, Qt::Key_Home);
-        clickArrow(scroll, "ArrowUp");
+        click(scroll, "ArrowUp");
         QCOMPARE(caption(edit, "LabelScore"), QString::number(lowest));
         QTest::keyClick(scroll, Qt::Key_End);
-        clickArrow(scroll, "ArrowDown");
+        click(scroll, "ArrowDown");
         QCOMPARE(caption(edit, "LabelScore"), QString::number(highest));
         click(edit, "CommandCancel");
         QCOMPARE(rowText(scores, 0), line(value));
@@ -121,7 +107,7 @@ private slots:
         open(mod, "ListScores", 0);
         QCOMPARE(caption(edit, "LabelScore"),
                  QString::number(value));  // the stored value, not the abandoned one
-        for (const char* arrow : {"ArrowUp", "ArrowDown", "ArrowDown"}) clickArrow(scroll, arrow);
+        for (const char* arrow : {"ArrowUp", "ArrowDown", "ArrowDown"}) click(scroll, arrow);
         const qint64 stepped = std::min(std::max(value - 1, lowest) + 2, highest);  // clamped at each end
         QCOMPARE(caption(edit, "LabelScore"), QString::number(stepped));
         click(edit, "CommandAccept");
@@ -133,7 +119,7 @@ private slots:
         open(mod, "ListScores", 1);  // the next constant gets the usual span back
         QCOMPARE(scroll->minimum(), -200);
         QCOMPARE(scroll->maximum(), 200);
-        clickArrow(scroll, "ArrowDown");
+        click(scroll, "ArrowDown");
         closesOnlyAsCancel(edit);
         QCOMPARE(mod.state.ScoreValues[mod.state.ListScores[1].Index], -4);
         QCOMPARE(rowText(scores, 1), second);
@@ -141,7 +127,6 @@ private slots:
 
     void botNameAcceptedAsTypedUnlessTheFileCannotHoldIt() {
         LoadedMod mod;
-        QVERIFY(mod.main);
         auto* bots = mod.find<QListView>("ListBotNames");
         QSignalSpy repainted(bots->model(),
                              &QAbstractItemModel::dataChanged);  // else the list shows the old name

@@ -14,7 +14,6 @@ class FormMainTest : public QObject {
 private slots:
     void showsTheLoadedListsAndTabsInLayoutOrder() {
         LoadedMod mod;
-        QVERIFY(mod.main);
         auto* scores = mod.find<QListView>("ListScores");
         auto* bots = mod.find<QListView>("ListBotNames");
         QCOMPARE(scores->model()->rowCount(), static_cast<int>(mod.state.ListScores.size()));
@@ -23,8 +22,8 @@ private slots:
         QCOMPARE(rowText(bots, 2), QStringLiteral("Kestrel"));
         QCOMPARE(visibleWindows(), QStringList{"FormMain"});
 
-        QApplication::setActiveWindow(mod.main.get());
-        QVERIFY(QTest::qWaitForWindowActive(mod.main.get()));
+        QApplication::setActiveWindow(&mod.main);
+        QVERIFY(QTest::qWaitForWindowActive(&mod.main));
         mod.find("ListBotNames")->setFocus();
         const QStringList order{"SliderMaxBots", "SliderBotSkill", "VScrollSFD", "VScrollVFD",
                                 "VScrollSSD",    "VScrollVSD",     "ListScores", "ListBotNames"};
@@ -59,7 +58,6 @@ private slots:
         QFETCH(int, lowest);
         QFETCH(int, highest);
         LoadedMod mod;
-        QVERIFY(mod.main);
         QWidget* widget = mod.find(control.toLatin1());
         auto* label = mod.find<QLabel>(QByteArray("Label") + QTest::currentDataTag());
         auto* spinner = qobject_cast<ArrowSpinner*>(widget);
@@ -70,7 +68,7 @@ private slots:
         };
         const auto step = [&](int by) {
             if (spinner)
-                clickArrow(widget, by < 0 ? "ArrowUp" : "ArrowDown");  // the upper arrow lowers
+                click(widget, by < 0 ? "ArrowUp" : "ArrowDown");  // the upper arrow lowers
             else
                 QTest::keyClick(widget, by < 0 ? Qt::Key_Left : Qt::Key_Right);
             return held();
@@ -91,7 +89,6 @@ private slots:
 
     void exitAndMinimiseAnswerTheLeftButtonOnly() {
         LoadedMod mod;
-        QVERIFY(mod.main);
         const auto files = mod.snapshot();
         mod.find<ArrowSpinner>("VScrollSFD")->setValue(3);  // an unsaved edit
 
@@ -105,7 +102,7 @@ private slots:
                 QTest::mouseRelease(button, other);
             }
         }
-        QVERIFY(!mod.main->isMinimized());
+        QVERIFY(!mod.main.isMinimized());
 
         // The left button shows the button pressed until the release, which it owns
         // wherever the pointer has gone.
@@ -120,9 +117,9 @@ private slots:
         // The minimise button; the restore brings the window back as it was.
         auto* mini = mod.find<PictureButton>("PictureMini");
         leftClick(mini, mini->rect().center());
-        QVERIFY(mod.main->isMinimized());
-        mod.main->showModeless();
-        QVERIFY(!mod.main->isMinimized() && mod.main->isVisible());
+        QVERIFY(mod.main.isMinimized());
+        mod.main.showModeless();
+        QVERIFY(!mod.main.isMinimized() && mod.main.isVisible());
         QCOMPARE(mod.find<QLabel>("LabelSFD")->text(), QStringLiteral("3"));
 
         auto* exitButton = mod.find<PictureButton>("PictureExit");
@@ -133,9 +130,9 @@ private slots:
 
         // Alt+F4 or the taskbar: the same question; No keeps the window.
         mod.dialogs.answers = {false};
-        mod.main->close();
+        mod.main.close();
         QCOMPARE(mod.dialogs.texts(), QStringList(2, "Do you want to exit?"));
-        QVERIFY(mod.main->isVisible());
+        QVERIFY(mod.main.isVisible());
         QVERIFY(!mod.dialogs.ended);
 
         mod.dialogs.answers = {true};
@@ -148,8 +145,7 @@ private slots:
 
     void dragKeepsTheGrabbedPointUnderThePointer() {
         LoadedMod mod;
-        QVERIFY(mod.main);
-        FormMain& main = *mod.main;
+        FormMain& main = mod.main;
         const QPoint grab(200, 40);
         QVERIFY(main.childAt(grab) == nullptr);
         const QPoint start = main.pos();

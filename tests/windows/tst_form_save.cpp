@@ -19,12 +19,12 @@ const std::pair<const char*, QString> Checks[] = {{"CheckFF", ServerSettingsFile
 
 // One edit in each group, then the save window.
 FormSave* editEveryGroupAndOpenSave(LoadedMod& mod) {
-    clickArrow(mod.find("VScrollSFD"), "ArrowDown");
+    click(mod.find("VScrollSFD"), "ArrowDown");
     QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_End);
     if (mod.state.setBotName(2, "Talon") != NameProblem::None) return nullptr;
     mod.state.setScoreValue(0, 9);
-    QTest::mouseClick(mod.find("PictureSave"), Qt::LeftButton);
-    return mod.main->formSave();
+    click(&mod.main, "PictureSave");
+    return mod.main.formSave();
 }
 
 }  // namespace
@@ -34,7 +34,6 @@ class FormSaveTest : public QObject {
 private slots:
     void ticksPersistAndNoOrCloseWriteNothing() {
         LoadedMod mod;
-        QVERIFY(mod.main);
         const auto before = mod.snapshot();
         FormSave* save = editEveryGroupAndOpenSave(mod);
         QVERIFY(save);
@@ -44,8 +43,8 @@ private slots:
         QTest::mouseClick(save->findChild<QCheckBox*>("CheckScore"), Qt::LeftButton);
         click(save, "CommandCancel");
         QCOMPARE(visibleWindows(), QStringList{"FormMain"});
-        QTest::mouseClick(mod.find("PictureSave"), Qt::LeftButton);
-        QCOMPARE(mod.main->formSave(), save);
+        click(&mod.main, "PictureSave");
+        QCOMPARE(mod.main.formSave(), save);
         SaveGroups groups = save->groups();
         QVERIFY(groups.FriendlyFire && !groups.ScoreList && groups.BotSettings && groups.BotNames);
 
@@ -71,7 +70,6 @@ private slots:
     void writesOnlyTheTickedGroups() {
         QFETCH(QStringList, ticked);
         LoadedMod mod;
-        QVERIFY(mod.main);
         const auto before = mod.snapshot();
         FormSave* save = editEveryGroupAndOpenSave(mod);
         QVERIFY(save);
@@ -98,7 +96,6 @@ private slots:
 
     void missingFileIsReportedAndEditsKept() {
         LoadedMod mod;
-        QVERIFY(mod.main);
         const QByteArray aiDefaults = mod.read(AIDefaultsFile);
         QVERIFY(QFile::remove(mod.path(AIDefaultsFile)));
         const auto before = mod.snapshot();
@@ -120,7 +117,7 @@ private slots:
                 return ReplaceResult{ReplaceResult::Failed, "no space left on the device", {}, {}};
             return replaceModFile(request);
         });
-        QTest::mouseClick(mod.find("PictureSave"), Qt::LeftButton);
+        click(&mod.main, "PictureSave");
         mod.dialogs.answers = {true};
         click(save, "CommandSave");
         QCOMPARE(mod.dialogs.shown.size(), std::size_t{4});
