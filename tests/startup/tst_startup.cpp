@@ -8,12 +8,9 @@
 #include "FormSave.h"
 #include "General.h"
 #include "ScriptedDialogs.h"
-#include "StartUp.h"
 
 #include <QCheckBox>
-#include <QListView>
 #include <QSettings>
-#include <QtTest>
 
 using namespace tarsun;
 using namespace tarsun::testing;
@@ -21,13 +18,14 @@ using Shown = ScriptedDialogs::Shown;
 
 namespace {
 
+const QString Prompt = "Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\";
 const QString Exit = "Do you want to exit?";
 const QString Error = "An error has occured!";
 
-// One run of the start-up with a plain stand-in for the main window, keeping its
-// settings in `settingsFile` (by default a file of its own).
+// One run of the start-up with a plain stand-in for the main window and folders of its
+// own, keeping its settings in `settingsFile` (by default a file there).
 struct Run {
-    QTemporaryDir scratch;
+    FolderFixture dirs;
     QSettings settings;
     EditorState state;
     ScriptedDialogs dialogs;
@@ -35,7 +33,7 @@ struct Run {
     StartUp startUp{state, dialogs, settings, mainWindow, [this] { mainWindow.show(); }};
 
     explicit Run(const QString& settingsFile = {})
-        : settings(settingsFile.isEmpty() ? scratch.filePath("tarsun.ini") : settingsFile, QSettings::IniFormat) {
+        : settings(settingsFile.isEmpty() ? dirs.path("tarsun.ini") : settingsFile, QSettings::IniFormat) {
         mainWindow.setObjectName("FormMain");
     }
     QStringList listed() {
@@ -56,60 +54,48 @@ class TestStartUp : public QObject {
 private slots:
     // Each failure on the way to an edited mod, with what stood on the screen at its message.
     void badFoldersGiveTheDialogAgainAndABrokenModEnds() {
-        FolderFixture dirs;
         Run run;
         // At each error: the windows, the chooser's entries, whether ModsFolder was set.
         std::vector<QStringList> atError;
-        QStringList atQuestion{"not asked"};
         run.dialogs.onShow = [&](const Shown& s) {
-            if (s.kind == Shown::Question && atQuestion == QStringList{"not asked"}) atQuestion = visibleWindows();
             if (s.kind == Shown::Error)
                 atError.push_back(visibleWindows() << QString::number(run.startUp.chooser().list().count())
                                                    << QString::number(run.state.ModsFolder.empty()));
         };
-        const QString game = dirs.sampleGame();
-        dirs.folder("game/mods/broken mod");  // without the mod's files
-        run.dialogs.folders = {"", dirs.path("missing"), dirs.folder("noMods"), game};
+        const QString game = run.dirs.sampleGame();
+        run.dirs.folder("game/mods/broken mod");  // without the mod's files
+        run.dialogs.folders = {"", run.dirs.path("missing"), run.dirs.folder("noMods"), game};
         run.dialogs.answers = {false};
         run.startUp.Form_Load();
 
-        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit, GameFolderPrompt, Error, GameFolderPrompt,
-                                                   Error, GameFolderPrompt}));
+        QCOMPARE(run.dialogs.texts(), QStringList({Prompt, Exit, Prompt, Error, Prompt, Error, Prompt}));
         QCOMPARE(run.state.Answer, AnswerNo);
         QVERIFY(!run.dialogs.ended);
-        QCOMPARE(atQuestion, QStringList());
-        // The missing folder: nothing showing yet. No mods folder: the empty chooser.
-        QCOMPARE(atError[0], QStringList({"0", "1"}));
-        QCOMPARE(atError[1], QStringList({"FormSelect", "0", "1"}));
         // The good folder afterwards fills the list once.
         QCOMPARE(run.listed(), QStringList({"broken mod", "Small Skirmish", "TarsunSample"}));
-        QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
 
         // A mod without its files: the message, with no window left, then the end.
         run.dialogs.answers = {true};
         run.open("broken mod");
         QCOMPARE(run.dialogs.texts().mid(7), QStringList({"Edit broken mod?", "File not found! No data loaded."}));
-        QCOMPARE(run.dialogs.shown.back().kind, Shown::Error);
-        QCOMPARE(atError[2], QStringList({"3", "0"}));
+        // Missing folder: nothing shows yet; no mods: the empty chooser; broken mod: no window.
+        QCOMPARE(atError, (std::vector<QStringList>{{"0", "1"}, {"FormSelect", "0", "1"}, {"3", "0"}}));
         QVERIFY(run.dialogs.ended);
         QCOMPARE(toText(run.state.ModFolder), game + "/mods/broken mod");
     }
 
     void unreadableModsFolderIsAnErrorNotACrash() {
-        FolderFixture dirs;
-        const QString locked = dirs.folder("locked/mods");
-        dirs.folder("locked/mods/one");
-        QFile::setPermissions(locked, QFileDevice::Permissions{});
         Run run;
-        run.dialogs.folders = {dirs.path("locked"), ""};
+        const QString locked = run.dirs.folder("locked/mods");
+        run.dirs.folder("locked/mods/one");
+        QFile::setPermissions(locked, QFileDevice::Permissions{});
+        run.dialogs.folders = {run.dirs.path("locked"), ""};
         run.dialogs.answers = {true};
-        {
-            testing::ObeyPermissions obey;
-            if (!obey.active()) QSKIP("cannot give up the permission override here");
-            run.startUp.Form_Load();
-        }
+        ObeyPermissions obey;  // until the end; the folders go after it, with the override back
+        if (!obey.active()) QSKIP("cannot give up the permission override here");
+        run.startUp.Form_Load();
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Error, GameFolderPrompt, Exit}));
+        QCOMPARE(run.dialogs.texts(), QStringList({Prompt, Error, Prompt, Exit}));
         QVERIFY(run.state.ModsFolder.empty());
         QCOMPARE(run.listed(), QStringList());
     }
@@ -126,14 +112,13 @@ private slots:
 
     void theDialogOpensAtTheLastAcceptedGameFolder() {
         FolderFixture dirs;
-        const QString settingsFile = dirs.path("tarsun.ini");
         const QString game = dirs.sampleGame();
         {
-            Run first(settingsFile);
+            Run first(dirs.path("tarsun.ini"));
             first.dialogs.folders = {dirs.folder("noMods"), game};
             first.startUp.Form_Load();
             // A folder without mods is not kept.
-            QCOMPARE(first.dialogs.startFolders, QStringList({QDir::homePath(), QDir::homePath()}));
+            QCOMPARE(first.dialogs.startFolders, QStringList(2, QDir::homePath()));
             // Closing the chooser asks to exit; No keeps it.
             first.dialogs.answers = {false, true};
             first.startUp.chooser().close();
@@ -143,15 +128,13 @@ private slots:
             QVERIFY(first.dialogs.ended);
         }
         // Cancel, then Yes to the exit: the end, with no window ever shown.
-        Run next(settingsFile);
+        Run next(dirs.path("tarsun.ini"));
         next.dialogs.onShow = [](const Shown&) { QCOMPARE(visibleWindows(), QStringList()); };
         next.dialogs.folders = {""};
         next.dialogs.answers = {true};
         next.startUp.Form_Load();
         QCOMPARE(next.dialogs.startFolders, QStringList({game}));
-        QCOMPARE(GameFolderPrompt,
-                 QString("Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\"));
-        QCOMPARE(next.dialogs.texts(), QStringList({GameFolderPrompt, Exit}));
+        QCOMPARE(next.dialogs.texts(), QStringList({Prompt, Exit}));
         QCOMPARE(next.state.Answer, AnswerYes);
         QVERIFY(next.dialogs.ended);
         QCOMPARE(visibleWindows(), QStringList());
@@ -161,9 +144,8 @@ private slots:
 
     void doubleClickNeedsASelectionAndAYes() {
         QFETCH(int, key);
-        FolderFixture dirs;
         Run run;
-        run.dialogs.folders = {dirs.sampleGame()};
+        run.dialogs.folders = {run.dirs.sampleGame()};
         run.startUp.Form_Load();
         const std::size_t before = run.dialogs.shown.size();
         ModList& list = run.startUp.chooser().list();
@@ -184,7 +166,7 @@ private slots:
 
         run.dialogs.answers = {true};
         run.open("TarsunSample", Qt::Key(key));
-        QCOMPARE(toText(run.state.ModFolder), dirs.path("game") + "/mods/TarsunSample");
+        QCOMPARE(toText(run.state.ModFolder), run.dirs.path("game") + "/mods/TarsunSample");
         QVERIFY(run.state.botCount() > 0 && !run.state.ScoreNames[0].empty());
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
         QVERIFY(!run.dialogs.ended);
@@ -212,15 +194,13 @@ private slots:
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 
         // 5: the first scoring constant, one step up in the value editor, accepted.
-        openRow(main.findChild<QListView*>("ListScores"), 0);
-        QCOMPARE(visibleWindows(), QStringList({"FormEdit"}));
-        click(main.formEdit()->findChild<QWidget*>("VScrollNum"), "ArrowDown");
+        openRow(child<QAbstractItemView>(&main, "ListScores"), 0);
+        click(child(main.formEdit(), "VScrollNum"), "ArrowDown");
         click(main.formEdit(), "CommandAccept");
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 
         // 6: only the score list ticked, Save, confirmed.
-        QTest::mouseClick(main.findChild<QWidget*>("PictureSave"), Qt::LeftButton);
-        QCOMPARE(visibleWindows(), QStringList({"FormSave"}));
+        click(&main, "PictureSave");
         for (auto* box : main.formSave()->findChildren<QCheckBox*>())
             box->setChecked(box->objectName() == "CheckScore");
         click(main.formSave(), "CommandSave");
@@ -233,7 +213,7 @@ private slots:
             QCOMPARE(readAll(mod + file), readAll(sample + file));
 
         // 7: the exit button and Yes end the program.
-        QTest::mouseClick(main.findChild<QWidget*>("PictureExit"), Qt::LeftButton);
+        click(&main, "PictureExit");
         QCOMPARE(dialogs.texts().mid(1), QStringList({"Edit TarsunSample?", "Save?", "Do you want to exit?"}));
         QVERIFY(dialogs.ended);
     }
