@@ -12,10 +12,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
-#include <QtTest>
 
 using namespace tarsun;
-using tarsun::testing::FolderFixture;
+using namespace tarsun::testing;
 
 namespace {
 
@@ -36,47 +35,39 @@ void answerNextBox(QVariantList& seen, QMessageBox::StandardButton press) {
 class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
-    void folderExistsTellsFoldersFromEverythingElse() {
-        FolderFixture dirs;
-        const QString folder = dirs.folder("game");
-        const QString file = dirs.file("game/notes.txt", "x");
-        QVERIFY(FolderExists(toPath(folder)) && FolderExists(toPath(folder + "/")));
-        QVERIFY(!FolderExists({}));
-        // A NUL would let the system call test only the part before it.
-        for (const QString& other :
-             {file, file + "/", dirs.path("missing"), folder + QChar(0) + "x", QString(5000, 'a')})
-            QVERIFY2(!FolderExists(toPath(other)), qPrintable(other));
-    }
-
-    void listingGivesSubfolderNamesSortedWithoutLetterCase() {
+    void folderTestAndListingTellFoldersFromEverythingElse() {
         FolderFixture dirs;
         const QString mods = dirs.folder("mods");
         for (const char* name : {"beta", "Alpha", "my mod", "ALPHA2", "gamma/deeper"})
             dirs.folder(QString("mods/") + name);
-        dirs.file("mods/readme.txt");
+        const QString file = dirs.file("mods/readme.txt", "x");
+        QVERIFY(FolderExists(toPath(mods)) && FolderExists(toPath(mods + "/")));
+        QVERIFY(!FolderExists({}));
+        // A NUL would let the system call test only the part before it.
+        for (const QString& other : {file, file + "/", dirs.path("missing"), mods + QChar(0) + "x", QString(5000, 'a')})
+            QVERIFY2(!FolderExists(toPath(other)), qPrintable(other));
+
+        // The listing: subfolder names only, sorted without letter case.
         const FolderListing listing = ListSubfolders(toPath(mods));
         QVERIFY(listing.ok);
         QStringList names;
         for (const auto& name : listing.names) names << toText(name);
         QCOMPARE(names, QStringList({"Alpha", "ALPHA2", "beta", "gamma", "my mod"}));
-
-        const FolderListing empty = ListSubfolders(toPath(dirs.folder("mods/beta")));
-        QVERIFY(empty.ok);
-        QCOMPARE(empty.names.size(), 0u);
+        const FolderListing empty = ListSubfolders(toPath(dirs.path("mods/beta")));
+        QVERIFY(empty.ok && empty.names.empty());
         // What is no folder is reported; an unreadable one: tst_startup, through the loop.
         QVERIFY(!ListSubfolders(toPath(dirs.path("missing"))).ok);
-        QVERIFY(!ListSubfolders(toPath(dirs.file("file"))).ok);
+        QVERIFY(!ListSubfolders(toPath(file)).ok);
     }
 
     void dialogConfirmsOnlyExistingFolders() {
         FolderFixture dirs;
+        const QString game = dirs.folder("game");
         FolderBrowseDialog dialog("Locate it\r\nExample: here");
-        auto* prompt = dialog.findChild<QLabel*>("LabelPrompt");
-        auto* text = dialog.findChild<QLineEdit*>("TextFolder");
-        auto* ok = dialog.findChild<QPushButton*>("CommandOK");
-        auto* tree = dialog.findChild<QTreeView*>("TreeFolders");
-        QVERIFY(prompt && text && ok && tree);
-        QCOMPARE(prompt->text(), QString("Locate it\nExample: here"));
+        auto* text = child<QLineEdit>(&dialog, "TextFolder");
+        auto* ok = child<QPushButton>(&dialog, "CommandOK");
+        auto* tree = child<QTreeView>(&dialog, "TreeFolders");
+        QCOMPARE(child<QLabel>(&dialog, "LabelPrompt")->text(), QString("Locate it\nExample: here"));
         // The tree starts above the file-system roots.
         QVERIFY(tree->model()->rowCount(tree->rootIndex()) >= 1);
 
@@ -85,29 +76,27 @@ private slots:
             text->setText(refused);
             QVERIFY2(!ok->isEnabled(), qPrintable(refused));
         }
-        text->setText(dirs.folder("game") + "/");
+        text->setText(game + "/");
         QVERIFY(ok->isEnabled());
-        QCOMPARE(dialog.chosenFolder(), QDir::toNativeSeparators(dirs.path("game")));
+        QCOMPARE(dialog.chosenFolder(), QDir::toNativeSeparators(game));
         text->setText(QDir::rootPath());  // only a root keeps its separator
         QCOMPARE(dialog.chosenFolder(), QDir::toNativeSeparators(QDir::rootPath()));
 
-        dialog.findChild<QPushButton*>("CommandHome")->click();
+        child<QPushButton>(&dialog, "CommandHome")->click();
         QCOMPARE(QDir::fromNativeSeparators(text->text()), QDir::homePath());
 
         // A start folder opens chosen, ready to confirm.
-        FolderBrowseDialog reopened("Locate it", dirs.path("game"));
-        QCOMPARE(reopened.chosenFolder(), QDir::toNativeSeparators(dirs.path("game")));
-        QVERIFY(reopened.findChild<QPushButton*>("CommandOK")->isEnabled());
+        FolderBrowseDialog reopened("Locate it", game);
+        QCOMPARE(reopened.chosenFolder(), QDir::toNativeSeparators(game));
+        QVERIFY(child<QPushButton>(&reopened, "CommandOK")->isEnabled());
 
         // Through the program's call: the typed folder on OK, nothing on Cancel.
-        const QString game = dirs.path("game");
         for (const auto& [button, chosen] :
              {std::pair{"CommandOK", QDir::toNativeSeparators(game)}, std::pair{"CommandCancel", QString()}}) {
             QTimer::singleShot(0, [game, button = button] {
                 QWidget* modal = QApplication::activeModalWidget();
-                QVERIFY(modal);
-                modal->findChild<QLineEdit*>("TextFolder")->setText(game + "/");
-                modal->findChild<QPushButton*>(button)->click();
+                child<QLineEdit>(modal, "TextFolder")->setText(game + "/");
+                child<QPushButton>(modal, button)->click();
             });
             QCOMPARE(BrowseForGameFolder(nullptr, "prompt"), chosen);
         }

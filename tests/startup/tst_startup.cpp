@@ -8,12 +8,9 @@
 #include "FormSave.h"
 #include "General.h"
 #include "ScriptedDialogs.h"
-#include "StartUp.h"
 
 #include <QCheckBox>
-#include <QListView>
 #include <QSettings>
-#include <QtTest>
 
 using namespace tarsun;
 using namespace tarsun::testing;
@@ -21,13 +18,14 @@ using Shown = ScriptedDialogs::Shown;
 
 namespace {
 
+const QString Prompt = "Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\";
 const QString Exit = "Do you want to exit?";
 const QString Error = "An error has occured!";
 
-// One run of the start-up with a plain stand-in for the main window, keeping its
-// settings in `settingsFile` (by default a file of its own).
+// One run of the start-up with a plain stand-in for the main window and folders of its
+// own, keeping its settings in `settingsFile` (by default a file there).
 struct Run {
-    QTemporaryDir scratch;
+    FolderFixture dirs;
     QSettings settings;
     EditorState state;
     ScriptedDialogs dialogs;
@@ -35,7 +33,7 @@ struct Run {
     StartUp startUp{state, dialogs, settings, mainWindow, [this] { mainWindow.show(); }};
 
     explicit Run(const QString& settingsFile = {})
-        : settings(settingsFile.isEmpty() ? scratch.filePath("tarsun.ini") : settingsFile, QSettings::IniFormat) {
+        : settings(settingsFile.isEmpty() ? dirs.path("tarsun.ini") : settingsFile, QSettings::IniFormat) {
         mainWindow.setObjectName("FormMain");
     }
     QStringList listed() {
@@ -43,14 +41,9 @@ struct Run {
         for (auto* item : startUp.chooser().list().findItems("*", Qt::MatchWildcard)) names << item->text();
         return names;
     }
-    // A double-click on the mod, or with `key` the mod selected and that key pressed.
-    void doubleClick(const QString& name, Qt::Key key = Qt::Key_unknown) {
+    void open(const QString& name, Qt::Key key = Qt::Key_unknown) {
         ModList& list = startUp.chooser().list();
-        list.setCurrentItem(list.findItems(name, Qt::MatchExactly).value(0));
-        if (key == Qt::Key_unknown)
-            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.currentItem()).center());
-        else
-            QTest::keyClick(&list, key);
+        openRow(&list, list.row(list.findItems(name, Qt::MatchExactly).value(0)), key);
     }
 };
 
@@ -61,60 +54,48 @@ class TestStartUp : public QObject {
 private slots:
     // Each failure on the way to an edited mod, with what stood on the screen at its message.
     void badFoldersGiveTheDialogAgainAndABrokenModEnds() {
-        FolderFixture dirs;
         Run run;
         // At each error: the windows, the chooser's entries, whether ModsFolder was set.
         std::vector<QStringList> atError;
-        QStringList atQuestion{"not asked"};
         run.dialogs.onShow = [&](const Shown& s) {
-            if (s.kind == Shown::Question && atQuestion == QStringList{"not asked"}) atQuestion = visibleWindows();
             if (s.kind == Shown::Error)
                 atError.push_back(visibleWindows() << QString::number(run.startUp.chooser().list().count())
                                                    << QString::number(run.state.ModsFolder.empty()));
         };
-        const QString game = dirs.sampleGame();
-        dirs.folder("game/mods/broken mod");  // without the mod's files
-        run.dialogs.folders = {"", dirs.path("missing"), dirs.folder("noMods"), game};
+        const QString game = run.dirs.sampleGame();
+        run.dirs.folder("game/mods/broken mod");  // without the mod's files
+        run.dialogs.folders = {"", run.dirs.path("missing"), run.dirs.folder("noMods"), game};
         run.dialogs.answers = {false};
         run.startUp.Form_Load();
 
-        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Exit, GameFolderPrompt, Error, GameFolderPrompt,
-                                                   Error, GameFolderPrompt}));
+        QCOMPARE(run.dialogs.texts(), QStringList({Prompt, Exit, Prompt, Error, Prompt, Error, Prompt}));
         QCOMPARE(run.state.Answer, AnswerNo);
         QVERIFY(!run.dialogs.ended);
-        QCOMPARE(atQuestion, QStringList());
-        // The missing folder: nothing showing yet. No mods folder: the empty chooser.
-        QCOMPARE(atError[0], QStringList({"0", "1"}));
-        QCOMPARE(atError[1], QStringList({"FormSelect", "0", "1"}));
         // The good folder afterwards fills the list once.
         QCOMPARE(run.listed(), QStringList({"broken mod", "Small Skirmish", "TarsunSample"}));
-        QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
 
         // A mod without its files: the message, with no window left, then the end.
         run.dialogs.answers = {true};
-        run.doubleClick("broken mod");
+        run.open("broken mod");
         QCOMPARE(run.dialogs.texts().mid(7), QStringList({"Edit broken mod?", "File not found! No data loaded."}));
-        QCOMPARE(run.dialogs.shown.back().kind, Shown::Error);
-        QCOMPARE(atError[2], QStringList({"3", "0"}));
+        // Missing folder: nothing shows yet; no mods: the empty chooser; broken mod: no window.
+        QCOMPARE(atError, (std::vector<QStringList>{{"0", "1"}, {"FormSelect", "0", "1"}, {"3", "0"}}));
         QVERIFY(run.dialogs.ended);
         QCOMPARE(toText(run.state.ModFolder), game + "/mods/broken mod");
     }
 
     void unreadableModsFolderIsAnErrorNotACrash() {
-        FolderFixture dirs;
-        const QString locked = dirs.folder("locked/mods");
-        dirs.folder("locked/mods/one");
-        QFile::setPermissions(locked, QFileDevice::Permissions{});
         Run run;
-        run.dialogs.folders = {dirs.path("locked"), ""};
+        const QString locked = run.dirs.folder("locked/mods");
+        run.dirs.folder("locked/mods/one");
+        QFile::setPermissions(locked, QFileDevice::Permissions{});
+        run.dialogs.folders = {run.dirs.path("locked"), ""};
         run.dialogs.answers = {true};
-        {
-            testing::ObeyPermissions obey;
-            if (!obey.active()) QSKIP("cannot give up the permission override here");
-            run.startUp.Form_Load();
-        }
+        ObeyPermissions obey;  // until the end; the folders go after it, with the override back
+        if (!obey.active()) QSKIP("cannot give up the permission override here");
+        run.startUp.Form_Load();
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(run.dialogs.texts(), QStringList({GameFolderPrompt, Error, GameFolderPrompt, Exit}));
+        QCOMPARE(run.dialogs.texts(), QStringList({Prompt, Error, Prompt, Exit}));
         QVERIFY(run.state.ModsFolder.empty());
         QCOMPARE(run.listed(), QStringList());
     }
@@ -131,14 +112,13 @@ private slots:
 
     void theDialogOpensAtTheLastAcceptedGameFolder() {
         FolderFixture dirs;
-        const QString settingsFile = dirs.path("tarsun.ini");
         const QString game = dirs.sampleGame();
         {
-            Run first(settingsFile);
+            Run first(dirs.path("tarsun.ini"));
             first.dialogs.folders = {dirs.folder("noMods"), game};
             first.startUp.Form_Load();
             // A folder without mods is not kept.
-            QCOMPARE(first.dialogs.startFolders, QStringList({QDir::homePath(), QDir::homePath()}));
+            QCOMPARE(first.dialogs.startFolders, QStringList(2, QDir::homePath()));
             // Closing the chooser asks to exit; No keeps it.
             first.dialogs.answers = {false, true};
             first.startUp.chooser().close();
@@ -148,32 +128,24 @@ private slots:
             QVERIFY(first.dialogs.ended);
         }
         // Cancel, then Yes to the exit: the end, with no window ever shown.
-        Run next(settingsFile);
+        Run next(dirs.path("tarsun.ini"));
         next.dialogs.onShow = [](const Shown&) { QCOMPARE(visibleWindows(), QStringList()); };
         next.dialogs.folders = {""};
         next.dialogs.answers = {true};
         next.startUp.Form_Load();
         QCOMPARE(next.dialogs.startFolders, QStringList({game}));
-        QCOMPARE(GameFolderPrompt,
-                 QString("Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\"));
-        QCOMPARE(next.dialogs.texts(), QStringList({GameFolderPrompt, Exit}));
+        QCOMPARE(next.dialogs.texts(), QStringList({Prompt, Exit}));
         QCOMPARE(next.state.Answer, AnswerYes);
         QVERIFY(next.dialogs.ended);
         QCOMPARE(visibleWindows(), QStringList());
     }
 
-    void doubleClickNeedsASelectionAndAYes_data() {
-        QTest::addColumn<int>("key");  // how a mod is opened
-        QTest::newRow("double-click") << int(Qt::Key_unknown);
-        QTest::newRow("Return") << int(Qt::Key_Return);
-        QTest::newRow("Enter") << int(Qt::Key_Enter);
-    }
+    void doubleClickNeedsASelectionAndAYes_data() { addOpeningKeys(); }
 
     void doubleClickNeedsASelectionAndAYes() {
         QFETCH(int, key);
-        FolderFixture dirs;
         Run run;
-        run.dialogs.folders = {dirs.sampleGame()};
+        run.dialogs.folders = {run.dirs.sampleGame()};
         run.startUp.Form_Load();
         const std::size_t before = run.dialogs.shown.size();
         ModList& list = run.startUp.chooser().list();
@@ -186,15 +158,15 @@ private slots:
         QCOMPARE(run.dialogs.shown.size(), before);
 
         run.dialogs.answers = {false};
-        run.doubleClick("Small Skirmish", Qt::Key(key));
+        run.open("Small Skirmish", Qt::Key(key));
         QCOMPARE(run.dialogs.shown.back().text, QString("Edit Small Skirmish?"));
         QCOMPARE(run.state.Answer, AnswerNo);
         QVERIFY(run.state.ModFolder.empty());
         QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
 
         run.dialogs.answers = {true};
-        run.doubleClick("TarsunSample", Qt::Key(key));
-        QCOMPARE(toText(run.state.ModFolder), dirs.path("game") + "/mods/TarsunSample");
+        run.open("TarsunSample", Qt::Key(key));
+        QCOMPARE(toText(run.state.ModFolder), run.dirs.path("game") + "/mods/TarsunSample");
         QVERIFY(run.state.botCount() > 0 && !run.state.ScoreNames[0].empty());
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
         QVERIFY(!run.dialogs.ended);
@@ -218,19 +190,17 @@ private slots:
         // loads and the main window takes over.
         program.start();
         QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
-        doubleClickRow(&program.startUp().chooser().list(), 1);
+        openRow(&program.startUp().chooser().list(), 1);
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 
         // 5: the first scoring constant, one step up in the value editor, accepted.
-        doubleClickRow(main.findChild<QListView*>("ListScores"), 0);
-        QCOMPARE(visibleWindows(), QStringList({"FormEdit"}));
-        clickArrow(main.formEdit()->findChild<QWidget*>("VScrollNum"), "ArrowDown");
+        openRow(child<QAbstractItemView>(&main, "ListScores"), 0);
+        click(child(main.formEdit(), "VScrollNum"), "ArrowDown");
         click(main.formEdit(), "CommandAccept");
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 
         // 6: only the score list ticked, Save, confirmed.
-        QTest::mouseClick(main.findChild<QWidget*>("PictureSave"), Qt::LeftButton);
-        QCOMPARE(visibleWindows(), QStringList({"FormSave"}));
+        click(&main, "PictureSave");
         for (auto* box : main.formSave()->findChildren<QCheckBox*>())
             box->setChecked(box->objectName() == "CheckScore");
         click(main.formSave(), "CommandSave");
@@ -243,7 +213,7 @@ private slots:
             QCOMPARE(readAll(mod + file), readAll(sample + file));
 
         // 7: the exit button and Yes end the program.
-        QTest::mouseClick(main.findChild<QWidget*>("PictureExit"), Qt::LeftButton);
+        click(&main, "PictureExit");
         QCOMPARE(dialogs.texts().mid(1), QStringList({"Edit TarsunSample?", "Save?", "Do you want to exit?"}));
         QVERIFY(dialogs.ended);
     }

@@ -8,10 +8,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolButton>
 
 #ifdef __linux__
 #include <linux/capability.h>
@@ -71,9 +69,30 @@ inline QString rowText(QAbstractItemView* list, int row) {
     return list->model()->index(row, 0).data().toString();
 }
 
-// A click then a double-click on the row, as the user gives them.
-inline void doubleClickRow(QAbstractItemView* list, int row) {
+// The named control; without it no test can go on, so the run stops.
+template <typename T = QWidget> T* child(const QObject* parent, const char* name) {
+    auto* found = parent ? parent->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+    if (!found) qFatal("no control %s", name);
+    return found;
+}
+
+// The ways a row is opened: a double-click, or Return or Enter on the current row.
+inline void addOpeningKeys() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("double-click") << int(Qt::Key_unknown);
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+}
+
+// A click then a double-click on the row, as the user gives them; or with `key` the row
+// made current and that key pressed.
+inline void openRow(QAbstractItemView* list, int row, Qt::Key key = Qt::Key_unknown) {
     const QModelIndex index = list->model()->index(row, 0);
+    if (key != Qt::Key_unknown) {
+        list->setCurrentIndex(index);
+        QTest::keyClick(list, key);
+        return;
+    }
     list->scrollTo(index);
     const QPoint at = list->visualRect(index).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
@@ -81,18 +100,16 @@ inline void doubleClickRow(QAbstractItemView* list, int row) {
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
 }
 
-// "ArrowUp" or "ArrowDown" of a spinner.
-inline void clickArrow(QWidget* spinner, const char* arrow) {
-    QTest::mouseClick(spinner->findChild<QToolButton*>(arrow), Qt::LeftButton);
-}
-inline void click(QWidget* window, const char* button) {
-    QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
+// A left click on a window's button, or a spinner's "ArrowUp" or "ArrowDown".
+inline void click(QWidget* parent, const char* name) {
+    QTest::mouseClick(child(parent, name), Qt::LeftButton);
 }
 
 // While alive, this thread obeys file permissions even as root (CI is), so a mode-000
 // folder really cannot be listed. active() is false where that cannot be had.
 class ObeyPermissions {
 public:
+    bool active() const { return active_; }
 #ifdef __linux__
     ObeyPermissions() {
         if (syscall(SYS_capget, &header_, saved_) != 0) return;
@@ -104,9 +121,6 @@ public:
         if (active_) syscall(SYS_capset, &header_, saved_);
     }
 #endif
-    bool active() const {
-        return active_;
-    }
 
 private:
     bool active_ = false;

@@ -3,7 +3,6 @@
 // Every window test starts from a private copy of the sample mod, loaded into a fresh
 // state and shown in the main window, with dialogs the test answers.
 
-#include "EditorState.h"
 #include "FolderFixture.h"
 #include "FormMain.h"
 #include "Look.h"
@@ -14,24 +13,22 @@
 
 #include <functional>
 #include <map>
-#include <memory>
 
 namespace tarsun::testing {
 
 class LoadedMod {
 public:
-    // `change` may alter the copy's files before the load. `main` stays empty if the
-    // load failed: tests start with QVERIFY(mod.main).
+    // `change` may alter the copy's files before the load. Without a loaded, shown mod no
+    // window test can mean anything, so the whole run stops.
     explicit LoadedMod(const std::function<void(LoadedMod&)>& change = {})
         : folder(dirs.sampleGame() + "/mods/TarsunSample/") {
         if (change) change(*this);
         state.ModFolder = toPath(folder);
         state.InitScoreNames();
-        QVERIFY(LoadModSettings(state).loaded());
-        main = std::make_unique<FormMain>(state, dialogs);
-        main->showLoadedValues();
-        main->showModeless();
-        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+        if (!LoadModSettings(state).loaded()) qFatal("the sample mod did not load");
+        main.showLoadedValues();
+        main.showModeless();
+        if (!QTest::qWaitForWindowExposed(&main)) qFatal("the main window never showed");
     }
 
     QString path(const QString& file) const { return folder + file; }
@@ -42,17 +39,13 @@ public:
             files[file] = read(file);
         return files;
     }
-    template <typename T = QWidget> T* find(const char* name) const {
-        auto* found = main->findChild<T*>(QString::fromLatin1(name));
-        if (!found) qFatal("no control %s", name);
-        return found;
-    }
+    template <typename T = QWidget> T* find(const char* name) const { return child<T>(&main, name); }
 
     FolderFixture dirs;
     const QString folder;
     EditorState state;
     ScriptedDialogs dialogs;
-    std::unique_ptr<FormMain> main;
+    FormMain main{state, dialogs};  // loaded only after it is made, as in the program
 };
 
 // Neither button of a small window is a default, so Enter and Escape press nothing; the

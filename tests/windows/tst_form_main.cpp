@@ -3,7 +3,6 @@
 #include "ArrowSpinner.h"
 #include "PictureButton.h"
 
-#include <QLabel>
 #include <QSlider>
 
 using namespace tarsun;
@@ -14,26 +13,22 @@ class FormMainTest : public QObject {
 private slots:
     void showsTheLoadedListsAndTabsInLayoutOrder() {
         LoadedMod mod;
-        QVERIFY(mod.main);
         auto* scores = mod.find<QListView>("ListScores");
         auto* bots = mod.find<QListView>("ListBotNames");
         QCOMPARE(scores->model()->rowCount(), static_cast<int>(mod.state.ListScores.size()));
         QCOMPARE(bots->model()->rowCount(), static_cast<int>(mod.state.botCount()));
         QCOMPARE(rowText(scores, 0), QStringLiteral("SCORE_KILL = 2   # points for a kill"));
         QCOMPARE(rowText(bots, 2), QStringLiteral("Kestrel"));
-        QCOMPARE(visibleWindows(), QStringList{"FormMain"});
 
-        QApplication::setActiveWindow(mod.main.get());
-        QVERIFY(QTest::qWaitForWindowActive(mod.main.get()));
+        QApplication::setActiveWindow(&mod.main);
+        QVERIFY(QTest::qWaitForWindowActive(&mod.main));
         mod.find("ListBotNames")->setFocus();
         const QStringList order{"SliderMaxBots", "SliderBotSkill", "VScrollSFD", "VScrollVFD",
                                 "VScrollSSD",    "VScrollVSD",     "ListScores", "ListBotNames"};
-        QStringList visited;
-        for (int i = 0; i < order.size(); ++i) {
+        for (const QString& next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            visited << QApplication::focusWidget()->objectName();
+            QCOMPARE(QApplication::focusWidget()->objectName(), next);
         }
-        QCOMPARE(visited, order);
     }
 
     void controlsShowTheLoadedValueAndStepWithinRange_data() {
@@ -59,7 +54,6 @@ private slots:
         QFETCH(int, lowest);
         QFETCH(int, highest);
         LoadedMod mod;
-        QVERIFY(mod.main);
         QWidget* widget = mod.find(control.toLatin1());
         auto* label = mod.find<QLabel>(QByteArray("Label") + QTest::currentDataTag());
         auto* spinner = qobject_cast<ArrowSpinner*>(widget);
@@ -70,7 +64,7 @@ private slots:
         };
         const auto step = [&](int by) {
             if (spinner)
-                clickArrow(widget, by < 0 ? "ArrowUp" : "ArrowDown");  // the upper arrow lowers
+                click(widget, by < 0 ? "ArrowUp" : "ArrowDown");  // the upper arrow lowers
             else
                 QTest::keyClick(widget, by < 0 ? Qt::Key_Left : Qt::Key_Right);
             return held();
@@ -91,13 +85,13 @@ private slots:
 
     void exitAndMinimiseAnswerTheLeftButtonOnly() {
         LoadedMod mod;
-        QVERIFY(mod.main);
         const auto files = mod.snapshot();
         mod.find<ArrowSpinner>("VScrollSFD")->setValue(3);  // an unsaved edit
 
+        auto* exitButton = mod.find<PictureButton>("PictureExit");
+        auto* mini = mod.find<PictureButton>("PictureMini");
         // Right and middle buttons change neither picture button.
-        for (const char* name : {"PictureExit", "PictureMini"}) {
-            auto* button = mod.find<PictureButton>(name);
+        for (PictureButton* button : {exitButton, mini}) {
             const qint64 before = button->pictureKey();
             for (Qt::MouseButton other : {Qt::RightButton, Qt::MiddleButton}) {
                 QTest::mousePress(button, other);
@@ -105,7 +99,7 @@ private slots:
                 QTest::mouseRelease(button, other);
             }
         }
-        QVERIFY(!mod.main->isMinimized());
+        QVERIFY(!mod.main.isMinimized());
 
         // The left button shows the button pressed until the release, which it owns
         // wherever the pointer has gone.
@@ -118,25 +112,21 @@ private slots:
             QCOMPARE(button->pictureKey(), released);
         };
         // The minimise button; the restore brings the window back as it was.
-        auto* mini = mod.find<PictureButton>("PictureMini");
         leftClick(mini, mini->rect().center());
-        QVERIFY(mod.main->isMinimized());
-        mod.main->showModeless();
-        QVERIFY(!mod.main->isMinimized() && mod.main->isVisible());
+        QVERIFY(mod.main.isMinimized());
+        mod.main.showModeless();
+        QVERIFY(!mod.main.isMinimized() && mod.main.isVisible());
         QCOMPARE(mod.find<QLabel>("LabelSFD")->text(), QStringLiteral("3"));
 
-        auto* exitButton = mod.find<PictureButton>("PictureExit");
         mod.dialogs.answers = {false};
         leftClick(exitButton, QPoint(-200, 150));
-        QCOMPARE(mod.dialogs.texts(), QStringList{"Do you want to exit?"});
         QCOMPARE(mod.state.Answer, AnswerNo);
 
         // Alt+F4 or the taskbar: the same question; No keeps the window.
         mod.dialogs.answers = {false};
-        mod.main->close();
+        mod.main.close();
         QCOMPARE(mod.dialogs.texts(), QStringList(2, "Do you want to exit?"));
-        QVERIFY(mod.main->isVisible());
-        QVERIFY(!mod.dialogs.ended);
+        QVERIFY(mod.main.isVisible() && !mod.dialogs.ended);
 
         mod.dialogs.answers = {true};
         QTest::mouseClick(exitButton, Qt::LeftButton);
@@ -148,15 +138,13 @@ private slots:
 
     void dragKeepsTheGrabbedPointUnderThePointer() {
         LoadedMod mod;
-        QVERIFY(mod.main);
-        FormMain& main = *mod.main;
+        FormMain& main = mod.main;
         const QPoint grab(200, 40);
         QVERIFY(main.childAt(grab) == nullptr);
         const QPoint start = main.pos();
 
         QTest::mousePress(&main, Qt::LeftButton, {}, grab);
-        QCOMPARE(mod.state.DragStartX, 200 * 15);
-        QCOMPARE(mod.state.DragStartY, 40 * 15);
+        QCOMPARE(QPoint(mod.state.DragStartX, mod.state.DragStartY), grab * 15);  // in twips
         for (const QPoint step : {QPoint(30, 20), QPoint(-70, 5)}) {
             const QPoint pointer = main.mapToGlobal(grab + step);
             QTest::mouseMove(&main, grab + step);
@@ -164,25 +152,21 @@ private slots:
         }
         QCOMPARE(main.pos(), start + QPoint(-40, 25));
 
-        // Both buttons held: the window stays.
-        QTest::mousePress(&main, Qt::RightButton, {}, grab);
-        const QPoint held = main.pos();
-        QTest::mouseMove(&main, grab + QPoint(50, 50));
-        QCOMPARE(main.pos(), held);
-        QTest::mouseRelease(&main, Qt::RightButton, {}, grab);
+        // No drag: the right button joining the left, the right alone, or the left on a label,
+        // a slider or a list.
+        const auto tryDrag = [&main](QWidget* on, Qt::MouseButton button, QPoint from) {
+            const QPoint held = main.pos();
+            QTest::mousePress(on, button, {}, from);
+            QTest::mouseMove(on, from + QPoint(40, 30));
+            QCOMPARE(main.pos(), held);
+            QTest::mouseRelease(on, button, {}, from);
+        };
+        tryDrag(&main, Qt::RightButton, grab);
         QTest::mouseRelease(&main, Qt::LeftButton, {}, grab);
-
-        // Neither the right button alone nor a press on a label, a slider or a list drags.
-        QTest::mousePress(&main, Qt::RightButton, {}, grab);
-        QTest::mouseMove(&main, grab + QPoint(50, 50));
-        QTest::mouseRelease(&main, Qt::RightButton, {}, grab);
+        tryDrag(&main, Qt::RightButton, grab);
         for (QWidget* control : {mod.find("LabelLSFD"), mod.find("LabelSFD"), mod.find("SliderBotSkill"),
-                                 mod.find<QListView>("ListBotNames")->viewport()}) {
-            QTest::mousePress(control, Qt::LeftButton, {}, QPoint(5, 5));
-            QTest::mouseMove(control, QPoint(45, 35));
-            QTest::mouseRelease(control, Qt::LeftButton, {}, QPoint(45, 35));
-        }
-        QCOMPARE(main.pos(), held);
+                                 mod.find<QListView>("ListBotNames")->viewport()})
+            tryDrag(control, Qt::LeftButton, QPoint(5, 5));
     }
 };
 

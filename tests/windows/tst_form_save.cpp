@@ -19,12 +19,12 @@ const std::pair<const char*, QString> Checks[] = {{"CheckFF", ServerSettingsFile
 
 // One edit in each group, then the save window.
 FormSave* editEveryGroupAndOpenSave(LoadedMod& mod) {
-    clickArrow(mod.find("VScrollSFD"), "ArrowDown");
+    click(mod.find("VScrollSFD"), "ArrowDown");
     QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_End);
     if (mod.state.setBotName(2, "Talon") != NameProblem::None) return nullptr;
     mod.state.setScoreValue(0, 9);
-    QTest::mouseClick(mod.find("PictureSave"), Qt::LeftButton);
-    return mod.main->formSave();
+    click(&mod.main, "PictureSave");
+    return mod.main.formSave();
 }
 
 }  // namespace
@@ -32,62 +32,46 @@ FormSave* editEveryGroupAndOpenSave(LoadedMod& mod) {
 class FormSaveTest : public QObject {
     Q_OBJECT
 private slots:
-    void ticksPersistAndNoOrCloseWriteNothing() {
-        LoadedMod mod;
-        QVERIFY(mod.main);
-        const auto before = mod.snapshot();
-        FormSave* save = editEveryGroupAndOpenSave(mod);
-        QVERIFY(save);
-        QCOMPARE(visibleWindows(), QStringList{"FormSave"});
-        for (const auto& [name, file] : Checks) QVERIFY(save->findChild<QCheckBox*>(name)->isChecked());
-
-        QTest::mouseClick(save->findChild<QCheckBox*>("CheckScore"), Qt::LeftButton);
-        click(save, "CommandCancel");
-        QCOMPARE(visibleWindows(), QStringList{"FormMain"});
-        QTest::mouseClick(mod.find("PictureSave"), Qt::LeftButton);
-        QCOMPARE(mod.main->formSave(), save);
-        SaveGroups groups = save->groups();
-        QVERIFY(groups.FriendlyFire && !groups.ScoreList && groups.BotSettings && groups.BotNames);
-
-        // No to "Save?" leaves the window open as it was.
-        mod.dialogs.answers = {false};
-        click(save, "CommandSave");
-        QCOMPARE(mod.dialogs.texts(), QStringList{"Save?"});
-        QCOMPARE(mod.state.Answer, AnswerNo);
-        QCOMPARE(visibleWindows(), QStringList{"FormSave"});
-        QVERIFY(!save->groups().ScoreList);
-        closesOnlyAsCancel(save);
-        QCOMPARE(mod.snapshot(), before);
-    }
-
-    void writesOnlyTheTickedGroups_data() {
+    void ticksHoldAndOnlyTheTickedGroupsAreWritten_data() {
         QTest::addColumn<QStringList>("ticked");
-        QTest::newRow("bot names only") << QStringList{"CheckBotNames"};
-        QTest::newRow("friendly fire only") << QStringList{"CheckFF"};
-        QTest::newRow("friendly fire and bots") << QStringList{"CheckFF", "CheckBots"};
-        QTest::newRow("none") << QStringList{};
+        QTest::addColumn<bool>("yes");  // the answer to "Save?"
+        QTest::newRow("bot names only") << QStringList{"CheckBotNames"} << true;
+        QTest::newRow("friendly fire only") << QStringList{"CheckFF"} << true;
+        QTest::newRow("friendly fire and bots") << QStringList{"CheckFF", "CheckBots"} << true;
+        QTest::newRow("none") << QStringList{} << true;
+        QTest::newRow("answered No") << QStringList{"CheckFF", "CheckBots", "CheckBotNames"} << false;
     }
 
-    void writesOnlyTheTickedGroups() {
+    void ticksHoldAndOnlyTheTickedGroupsAreWritten() {
         QFETCH(QStringList, ticked);
+        QFETCH(bool, yes);
         LoadedMod mod;
-        QVERIFY(mod.main);
         const auto before = mod.snapshot();
         FormSave* save = editEveryGroupAndOpenSave(mod);
         QVERIFY(save);
+        QCOMPARE(visibleWindows(), QStringList{"FormSave"});
         for (const auto& [name, file] : Checks) {
             auto* box = save->findChild<QCheckBox*>(name);
-            if (box->isChecked() != ticked.contains(name)) QTest::mouseClick(box, Qt::LeftButton);
+            QVERIFY(box->isChecked());  // every group, at first
+            if (!ticked.contains(name)) QTest::mouseClick(box, Qt::LeftButton);
         }
-        mod.dialogs.answers = {true};
+        click(save, "CommandCancel");  // the ticks outlast it
+        QCOMPARE(visibleWindows(), QStringList{"FormMain"});
+        click(&mod.main, "PictureSave");
+        QCOMPARE(mod.main.formSave(), save);
+        mod.dialogs.answers = {yes};
         click(save, "CommandSave");
-
-        QCOMPARE(mod.state.Answer, AnswerYes);
+        QCOMPARE(mod.state.Answer, yes ? AnswerYes : AnswerNo);
         QCOMPARE(mod.dialogs.texts(), QStringList{"Save?"});  // success is silent
+        if (!yes) {                                           // No leaves the window open as it was
+            QCOMPARE(visibleWindows(), QStringList{"FormSave"});
+            QVERIFY(!save->findChild<QCheckBox*>("CheckScore")->isChecked());
+            closesOnlyAsCancel(save);
+        }
         QCOMPARE(visibleWindows(), QStringList{"FormMain"});
         for (const auto& [name, file] : Checks)
-            QVERIFY2((mod.read(file) != before.at(file)) == ticked.contains(name), name);
-        if (ticked.contains("CheckBotNames")) {
+            QVERIFY2((mod.read(file) != before.at(file)) == (yes && ticked.contains(name)), name);
+        if (yes && ticked.contains("CheckBotNames")) {
             QByteArray names = before.at(BotNamesFile);
             names.replace("addBotName Kestrel", "addBotName Talon");
             QCOMPARE(mod.read(BotNamesFile), names);
@@ -98,12 +82,9 @@ private slots:
 
     void missingFileIsReportedAndEditsKept() {
         LoadedMod mod;
-        QVERIFY(mod.main);
-        const QByteArray aiDefaults = mod.read(AIDefaultsFile);
-        QVERIFY(QFile::remove(mod.path(AIDefaultsFile)));
+        QVERIFY(QFile::rename(mod.path(AIDefaultsFile), mod.path("away")));
         const auto before = mod.snapshot();
         FormSave* save = editEveryGroupAndOpenSave(mod);
-        QVERIFY(save);
         mod.dialogs.answers = {true};
         click(save, "CommandSave");
         QCOMPARE(mod.dialogs.texts(), (QStringList{"Save?", "File not found! No data saved."}));
@@ -114,18 +95,17 @@ private slots:
 
         // The file back, one that cannot be replaced: reported in one message, by path and
         // reason; the other groups are written, the failed one keeps its file and its edit.
-        QVERIFY(writeAll(mod.path(AIDefaultsFile), aiDefaults));
+        QVERIFY(QFile::rename(mod.path("away"), mod.path(AIDefaultsFile)));
         save->setFileReplacer([](const ReplaceRequest& request) {
             if (request.path.filename() == "scoringCommon.py")
                 return ReplaceResult{ReplaceResult::Failed, "no space left on the device", {}, {}};
             return replaceModFile(request);
         });
-        QTest::mouseClick(mod.find("PictureSave"), Qt::LeftButton);
+        click(&mod.main, "PictureSave");
         mod.dialogs.answers = {true};
         click(save, "CommandSave");
         QCOMPARE(mod.dialogs.shown.size(), std::size_t{4});
-        const auto [kind, message] = mod.dialogs.shown[3];
-        QCOMPARE(kind, ScriptedDialogs::Shown::Error);
+        const QString message = mod.dialogs.shown[3].text;  // an error: a question would be unscripted
         QVERIFY2(message.contains("python/game/scoringCommon.py") && message.contains("no space left on the device"),
                  qPrintable(message));
         QVERIFY(!message.contains("BotNames.AI"));
