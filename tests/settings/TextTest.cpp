@@ -67,14 +67,4 @@ TEST(CodePage, EveryByteSurvivesDecodeAndEncode) {
     EXPECT_FALSE(cp.encode("\xC3"));          // truncated UTF-8
 }
 
-TEST(BotNameCheck, RefusesWhatWouldBreakTheFile) {
-    EditorState state(CodePage::windows1252());
-    EXPECT_EQ(state.checkBotName("J\xC3\xA4ger \xE2\x82\xAC"), NameProblem::None);
-    EXPECT_EQ(state.checkBotName(""), NameProblem::None);
-    for (std::string bad : std::vector<std::string>{"a\nb", "a\rb", "a\tb", std::string("a\0b", 3), "a\xC2\x85"})
-        EXPECT_EQ(state.checkBotName(bad), NameProblem::ControlCharacter) << bad;
-    EXPECT_EQ(state.checkBotName("\xE4\xB8\xAD"), NameProblem::NotEncodable);
-    EXPECT_EQ(state.checkBotName("\xFF"), NameProblem::InvalidText);
-}
-
 }  // namespace

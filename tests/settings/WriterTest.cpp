@@ -25,34 +25,6 @@ std::size_t filesIn(const fs::path& folder) {
     return n;
 }
 
-// Missing setting lines (vehicle splash, max bots) are appended after the last line, with a
-// line end of their own where that line has none.
-TEST(Writer, AnEditChangesOnlyItsValueAndKeepsLineEnds) {
-    TempMod mod;
-    mod.writeAll("aiSettings.addBotName Alpha\raiSettings.addBotName Bravo\naiSettings.addBotName Charlie",
-                 "rem x\nsv.soldierFriendlyFire 35 # was\r\nsv.vehicleFriendlyFire 50\r\nsv.soldierFriendlyFire 40\r",
-                 "aiSettings.setBotSkill 0.5",
-                 "from qmr import *\r\nSCORE_KILL   =  2   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
-    EditorState state = mod.load();
-    ASSERT_EQ(state.setBotName(1, "B\xC3\xA4r"), NameProblem::None);
-    state.setSetting(Setting::SoldierFF, 7);
-    state.setSetting(Setting::VehicleSplashFF, 20);
-    state.setSetting(Setting::BotSkill, 7);
-    state.setSetting(Setting::MaxBots, 32);
-    state.setScoreValue(0, -12);
-    EXPECT_EQ(state.ListScores[0].Text, "SCORE_KILL   =  -12   # keep me");
-    ASSERT_TRUE(SaveModSettings(state, {}).done());
-
-    EXPECT_EQ(mod.read(ModFile::BotNames),
-              "aiSettings.addBotName Alpha\raiSettings.addBotName B\xE4r\naiSettings.addBotName Charlie");
-    EXPECT_EQ(mod.read(ModFile::ServerSettings), "rem x\nsv.soldierFriendlyFire 7 # was\r\nsv.vehicleFriendlyFire "
-                                                 "50\r\nsv.soldierFriendlyFire 7\rsv.vehicleSplashFriendlyFire 20\r\n");
-    EXPECT_EQ(mod.read(ModFile::AIDefaults), "aiSettings.setBotSkill 0.07\r\naiSettings.setMaxNBots 32\r\n");
-    // The unedited 1.5 stays as written.
-    EXPECT_EQ(mod.read(ModFile::Scoring),
-              "from qmr import *\r\nSCORE_KILL   =  -12   # keep me\r\nSCORE_TEAMKILL = 1.5\r\n");
-}
-
 // Which groups are written: the save window's tests.
 TEST(Writer, AMissingFileStopsTheWholeSaveEvenWhereItsGroupIsNotTicked) {
     TempMod mod;

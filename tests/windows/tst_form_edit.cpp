@@ -150,9 +150,9 @@ private slots:
         QCOMPARE(text->text(), QStringLiteral("Zo"));
         QCOMPARE(QToolTip::text(), QString::fromStdString(describe(NameProblem::NotEncodable)));
 
-        // A paste goes in whole; one holding a line break or a tab, which would smuggle a
-        // second line into the file, is refused whole.
-        for (const char* pasted : {"Ok", "ab\ncd", "ab\tcd", "ab\rcd"}) {
+        // A paste goes in whole; one holding a line break, a tab or another control character,
+        // which could smuggle a second line into the file, is refused whole.
+        for (const char* pasted : {"Ok", "ab\ncd", "ab\tcd", "ab\rcd", "ab\u0085cd"}) {
             QApplication::clipboard()->setText(pasted);
             QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier);
             QCOMPARE(text->text(), QStringLiteral("ZoOk"));
