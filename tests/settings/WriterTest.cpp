@@ -25,20 +25,6 @@ std::size_t filesIn(const fs::path& folder) {
     return n;
 }
 
-// Which groups are written: the save window's tests.
-TEST(Writer, AMissingFileStopsTheWholeSaveEvenWhereItsGroupIsNotTicked) {
-    TempMod mod;
-    mod.copyFrom(sampleMod("TarsunSample"));
-    const std::string scoring = mod.read(ModFile::Scoring);
-    EditorState state = mod.load();
-    state.setScoreValue(0, 3);
-    fs::remove(mod.path(ModFile::BotNames));
-    SaveResult result = SaveModSettings(state, {false, true, false, false});
-    EXPECT_TRUE(result.missingFile);
-    EXPECT_FALSE(result.done());
-    EXPECT_EQ(mod.read(ModFile::Scoring), scoring);
-}
-
 TEST(Writer, FilesThatCannotBeReplacedAreReportedAndKeptWholeAndTheirEditsKept) {
     TempMod mod;
     mod.copyFrom(sampleMod("TarsunSample"));

@@ -85,6 +85,7 @@ private slots:
         QVERIFY(QFile::rename(mod.path(AIDefaultsFile), mod.path("away")));
         const auto before = mod.snapshot();
         FormSave* save = editEveryGroupAndOpenSave(mod);
+        QTest::mouseClick(child(save, "CheckBots"), Qt::LeftButton);  // its group unticked: still missing
         mod.dialogs.answers = {true};
         click(save, "CommandSave");
         QCOMPARE(mod.dialogs.texts(), (QStringList{"Save?", "File not found! No data saved."}));
