@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -108,18 +107,15 @@ TEST(ChangedFiles, AChangeBetweenTheCheckAndTheSwapIsKeptAndTheTemporaryFileIsHi
         ReplaceHooks hooks;
         hooks.beforeSwap = [&] {
             if (request.path.filename() != "ServerSettings.CON") return;
-            int temporaries = 0;
-            for (const auto& entry : fs::directory_iterator(folder)) {
-                const std::string name = entry.path().filename().string();
-                if (!isTemporaryNameFor(name, "ServerSettings.CON")) continue;
-                ++temporaries;
+            const auto temporaries = temporariesBeside(request.path);
+            EXPECT_EQ(temporaries.size(), 1u);
+            for (const fs::path& temporary : temporaries) {
 #ifdef _WIN32
-                EXPECT_TRUE(GetFileAttributesW(entry.path().c_str()) & FILE_ATTRIBUTE_HIDDEN) << name;
+                EXPECT_TRUE(GetFileAttributesW(temporary.c_str()) & FILE_ATTRIBUTE_HIDDEN) << temporary;
 #else
-                EXPECT_EQ(name[0], '.') << name;
+                EXPECT_EQ(temporary.filename().string()[0], '.') << temporary;
 #endif
             }
-            EXPECT_EQ(temporaries, 1);
             if (++swaps == 1)  // in place and the same size: only the bytes tell
                 writeBytes(request.path, server("z", 75));
         };

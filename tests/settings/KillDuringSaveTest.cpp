@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <ctime>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,19 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 #ifndef _WIN32
-
-std::size_t leftoversBeside(const fs::path& file) {
-    std::size_t n = 0;
-    for (const auto& entry : fs::directory_iterator(file.parent_path()))
-        n += isTemporaryNameFor(entry.path().filename().string(), file.filename().string());
-    return n;
-}
-
-double elapsedMs(const timespec& from) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (now.tv_sec - from.tv_sec) * 1e3 + (now.tv_nsec - from.tv_nsec) / 1e6;
-}
 
 TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
     TempMod mod;
@@ -57,13 +44,12 @@ TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
         return pid;
     };
     // How long one whole save takes here, so that the kills spread over all of it.
-    timespec start{};
-    clock_gettime(CLOCK_MONOTONIC, &start);
+    const auto start = std::chrono::steady_clock::now();
     int status = 0;
     waitpid(saveInChild(), &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     ASSERT_EQ(mod.read(ModFile::BotNames), renamed);
-    const double saveMs = elapsedMs(start);
+    const double saveMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 
     const int kills = std::getenv("TARSUN_KILLS") ? std::atoi(std::getenv("TARSUN_KILLS")) : 400;
     std::mt19937 random(12345);
@@ -79,9 +65,9 @@ TEST(KillDuringSave, TheFileIsAlwaysWholeAndNothingIsLeftBehind) {
         asOld += now == old;
         asNew += now == renamed;
         other += now != old && now != renamed;
-        leftAfterKill += leftoversBeside(bots) > 0;
+        leftAfterKill += !temporariesBeside(bots).empty();
         mod.load();
-        leftAfterLoad += static_cast<int>(leftoversBeside(bots));
+        leftAfterLoad += static_cast<int>(temporariesBeside(bots).size());
     }
     std::printf("%d kills during a save of %.1f ms: %d old, %d new, %d other; a leftover after %d of them, "
                 "%d after the next load\n",

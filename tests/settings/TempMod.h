@@ -3,6 +3,7 @@
 // A mod folder in a fresh temporary directory, removed again when the test ends.
 
 #include "EditorState.h"
+#include "ModFiles.h"
 #include "ModLoader.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -18,7 +20,6 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-#undef ReplaceFile  // windows.h's name for ReplaceFileA; a test suite is called so
 #endif
 
 namespace tarsun::testing {
@@ -55,6 +56,15 @@ inline unsigned accessOf(const std::filesystem::path& path) {
 }
 #endif
 
+// What a save of `file` has beside it as its temporary files.
+inline std::vector<std::filesystem::path> temporariesBeside(const std::filesystem::path& file) {
+    std::vector<std::filesystem::path> found;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path()))
+        if (isTemporaryNameFor(entry.path().filename().string(), file.filename().string()))
+            found.push_back(entry.path());
+    return found;
+}
+
 class TempMod {
 public:
     TempMod() {
@@ -88,12 +98,6 @@ public:
         write(ModFile::Scoring, scoring);
     }
 
-    // Copies a mod of the sample game folder.
-    void copyFrom(const std::filesystem::path& mod) const {
-        std::filesystem::copy(
-            mod, root_, std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-    }
-
     // A state with this mod loaded in Windows-1252; fails the test when it does not load.
     EditorState load() const {
         EditorState state(CodePage::windows1252());
@@ -107,9 +111,5 @@ public:
 private:
     std::filesystem::path root_;
 };
-
-inline std::filesystem::path sampleMod(const std::string& name) {
-    return std::filesystem::path(TARSUN_EXAMPLES_DIR) / "Kestrelfall" / "mods" / name;
-}
 
 }  // namespace tarsun::testing

@@ -63,8 +63,6 @@ TEST(CodePage, EveryByteSurvivesDecodeAndEncode) {
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     EXPECT_EQ(cp.encode(cp.decode(all)), all);
     EXPECT_EQ(cp.decode("J\xE4ger \x80"), "J\xC3\xA4ger \xE2\x82\xAC");
-    EXPECT_FALSE(cp.encode("\xE4\xB8\xAD"));  // a CJK character has no place in Windows-1252
-    EXPECT_FALSE(cp.encode("\xC3"));          // truncated UTF-8
 }
 
 }  // namespace
