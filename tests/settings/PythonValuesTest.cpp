@@ -123,7 +123,6 @@ std::string literal() {
     case 0:
         text = digits(1, 20);
         text.erase(0, std::min(text.find_first_not_of("0_"), text.size() - 1));  // Python refuses 007
-        if (text[0] == '_') text.erase(0, 1);
         break;
     case 1: {
         const std::string whole = digits(0, 6);

@@ -76,7 +76,7 @@ rc::Gen<std::pair<std::string, std::string>> newBotName() {
         {"=", "="}, {"\xC3\xA4", "\xE4"}, {"\xE2\x82\xAC", "\x80"}};
     return rc::gen::map(rc::gen::container<std::vector<int>>(rc::gen::inRange(0, 9)), [](std::vector<int> picks) {
         std::pair<std::string, std::string> name;
-        for (int p : picks) name.first += chars[p].first, name.second += chars[p].second;
+        for (int p : picks) name = {name.first + chars[p].first, name.second + chars[p].second};
         return name;
     });
 }
@@ -121,16 +121,16 @@ rc::Gen<Line> scoreLine() {
 // since the next save starts from it.
 std::string kept(const EditorState& state) {
     std::ostringstream out;
-    auto span = [&](LineRef r) { out << r.begin << '+' << r.length << ' '; };
+    auto spans = [&](auto... refs) -> std::ostream& { return ((out << refs.begin << '+' << refs.length << ' '), ...); };
     out << state.BotFile.Text << '|' << state.TextFF.Text << '|' << state.TextAI.Text << '|' << state.scoringText()
         << "|edited " << state.editedBotNames().size() << '\n';
-    for (std::size_t i = 0; i < state.botCount(); ++i) span(state.botLine(i)), out << state.botName(i) << '\n';
+    for (std::size_t i = 0; i < state.botCount(); ++i) spans(state.botLine(i)) << state.botName(i) << '\n';
     for (Setting s : AllSettings) {
-        for (const auto& l : state.SettingLines[static_cast<std::size_t>(s)]) span(l.Line), span(l.Value);
+        for (const auto& l : state.SettingLines[static_cast<std::size_t>(s)]) spans(l.Line, l.Value);
         out << "saved " << state.savedSetting(s) << " shown " << state.setting(s) << '\n';
     }
     for (const ScoreEntry& e : state.ListScores)
-        span(e.Value), out << e.Index << ' ' << state.ScoreValues[e.Index] << ' ' << e.Text << '\n';
+        spans(e.Value) << e.Index << ' ' << state.ScoreValues[e.Index] << ' ' << e.Text << '\n';
     return out.str();
 }
 
