@@ -4,6 +4,8 @@
 #   scripts/tarsun.sh test   build everything under the sanitizers and run every test,
 #                            then the Windows cross build and the core's tests under Wine
 #   scripts/tarsun.sh test-windows   only the Windows part of the test command
+#   scripts/tarsun.sh fuzz [MINUTES]  the properties with fresh seeds (default 10 minutes);
+#                            prints every failing seed, exit status 1 when there is one
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -61,6 +63,24 @@ windows_test() {
     echo "The core's tests under Wine: OK ($((SECONDS - start)) s)"
 }
 
+# Runs the RapidCheck properties with fresh seeds until the time is up.
+fuzz_properties() {
+    local minutes=$1 failed=() seed log=build/test/fuzz.log
+    local properties='PythonJudges.*:RoundTrip.*' end=$((SECONDS + 60 * minutes)) runs=0
+    while [ "$SECONDS" -lt "$end" ]; do
+        seed=$(od -An -N8 -tu8 /dev/urandom | tr -d ' ')
+        if ! RC_PARAMS="seed=$seed" build/test/tests/settings/settings_tests --gtest_filter="$properties" >"$log" 2>&1
+        then
+            grep -E '^\[  FAILED  \] [A-Za-z]' "$log" | sort -u
+            echo "failing seed: $seed   (again: RC_PARAMS=seed=$seed build/test/tests/settings/settings_tests --gtest_filter='$properties')"
+            failed+=("$seed")
+        fi
+        runs=$((runs + 1))
+    done
+    echo "$runs fresh seeds tried, ${#failed[@]} failed${failed:+: ${failed[*]}}"
+    [ ${#failed[@]} -eq 0 ]
+}
+
 case "${1:-}" in
 run)
     ensure_packages "${base_packages[@]}" xvfb xauth
@@ -80,8 +100,15 @@ test)
     cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARSUN_SANITIZE=ON
     cmake --build build/test -j"$jobs"
     export QT_QPA_PLATFORM=offscreen
+    echo "RapidCheck properties: seed $(sed -n 's/^TARSUN_RC_SEED:STRING=//p' build/test/CMakeCache.txt)"
     ctest --test-dir build/test --output-on-failure -j"$jobs"
     windows_test
+    ;;
+fuzz)
+    ensure_packages "${base_packages[@]}" libgtest-dev libgmock-dev librapidcheck-dev libbenchmark-dev python3
+    cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARSUN_SANITIZE=ON
+    cmake --build build/test -j"$jobs" --target settings_tests
+    fuzz_properties "${2:-10}"
     ;;
 test-windows)
     ensure_packages "${windows_packages[@]}"
