@@ -55,9 +55,10 @@ bool load(LoadedMod& mod, Messages& messages) {
     return result.loaded();
 }
 
-std::vector<std::string> lines(std::string_view text) {
+// The lines for reading on a terminal: decoded from the files' code page, line ends left off.
+std::vector<std::string> lines(std::string_view text, const CodePage& codePage) {
     std::vector<std::string> out;
-    forEachLine(text, [&](LineRef line, std::size_t) { out.emplace_back(line.in(text)); });
+    forEachLine(text, [&](LineRef line, std::size_t) { out.push_back(codePage.decode(line.in(text))); });
     return out;
 }
 
@@ -68,9 +69,10 @@ std::string joined(FileContent pieces) {
 }
 
 // A unified diff of what a save would write, in place of writing it.
-FileReplacer diffPrinter(std::ostream& out) {
-    return [&out](const ReplaceRequest& request) {
-        dtl::Diff<std::string, std::vector<std::string>> diff(lines(joined(request.base)), lines(joined(request.content)));
+FileReplacer diffPrinter(std::ostream& out, const CodePage& codePage) {
+    return [&out, codePage](const ReplaceRequest& request) {
+        dtl::Diff<std::string, std::vector<std::string>> diff(lines(joined(request.base), codePage),
+                                                              lines(joined(request.content), codePage));
         diff.onHuge();
         diff.compose();
         diff.composeUnifiedHunks();
@@ -204,8 +206,8 @@ int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment
         return ExitBadInput;
     }
     std::size_t written = 0, unchanged = 0, refused = 0;
-    const FileReplacer replacer =
-        dryRun ? diffPrinter(out) : [](const ReplaceRequest& request) { return replaceModFile(request); };
+    const FileReplacer replacer = dryRun ? diffPrinter(out, CodePage::system())
+                                         : [](const ReplaceRequest& request) { return replaceModFile(request); };
     for (std::size_t m = 0; m < mods.size(); ++m) {
         if (!loaded[m]) {
             ++refused;

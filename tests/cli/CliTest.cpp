@@ -115,7 +115,7 @@ TEST_F(CliTest, SetWritesOnlyTheValuesGiven) {
 TEST_F(CliTest, DryRunPrintsTheDiffAndTouchesNothing) {
     std::vector<fs::file_time_type> times;
     for (ModFile file : AllModFiles) times.push_back(fs::last_write_time(mod.path(file)));
-    const Ran r = run({"set", "--dry-run", folder(), "sv.soldierFriendlyFire=40", "SCORE_KILL=5"});
+    const Ran r = run({"set", "--dry-run", folder(), "sv.soldierFriendlyFire=40", "SCORE_KILL=5", "bot.2=Zo\u00EB"});
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string server = mod.path(ModFile::ServerSettings).string();
     EXPECT_NE(r.out.find("--- " + server + "\n+++ " + server +
@@ -123,6 +123,7 @@ TEST_F(CliTest, DryRunPrintsTheDiffAndTouchesNothing) {
                          "+sv.soldierFriendlyFire 40 rem keep\n"),
               std::string::npos) << r.out;
     EXPECT_NE(r.out.find("-SCORE_KILL = 2   # points\n+SCORE_KILL = 5   # points\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("+aiSettings.addBotName Zo\u00EB\n"), std::string::npos) << r.out;
     EXPECT_EQ(files(), (std::array<std::string, 4>{Bots, Server, AI, Scoring}));
     for (ModFile file : AllModFiles) EXPECT_EQ(fs::last_write_time(mod.path(file)), times[static_cast<std::size_t>(file)]);
 }
