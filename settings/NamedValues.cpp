@@ -71,7 +71,7 @@ std::string setNamedValue(EditorState& state, const NamedValue& value, std::stri
         NameProblem problem = state.setBotName(value.entry, std::string(text));
         return problem == NameProblem::None ? std::string() : describe(problem);
     }
-    const std::string quoted = "\"" + std::string(text) + "\"";
+    const std::string quoted = '"' + std::string(text) + '"';
     const std::optional<std::int64_t> number = wholeNumber(text);
     if (value.kind == NamedValue::SettingValue) {
         const SettingInfo& info = settingInfo(value.setting);

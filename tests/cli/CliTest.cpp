@@ -2,6 +2,7 @@
 // itself; the Windows build runs the same commands in-process.
 
 #include "CliTool.h"
+#include "ModFolders.h"
 #include "NamedValues.h"
 #include "PythonOracle.h"
 #include "TempMod.h"
@@ -171,8 +172,8 @@ TEST_F(CliTest, ConstantThatCannotBeEditedIsRefused) {
 // Each mod is written or refused on its own; a refused file is named and left as it was.
 TEST_F(CliTest, SeveralModsEachSavedOrRefused) {
     TempMod game;
-    const fs::path mods = game.folder() / "Mods";
-    fs::create_directories(mods);
+    fs::create_directories(game.folder() / "Mods");
+    const fs::path mods = *findModsFolder(game.folder());  // as the program spells it
     for (const char* name : {"a", "b", "c"}) fs::copy(mod.folder(), mods / name, fs::copy_options::recursive);
     fs::remove(mods / "c" / "AI" / "AIDefault.AI");
     setReadOnly(mods / "b" / "Settings" / "ServerSettings.CON", true);
@@ -187,5 +188,17 @@ TEST_F(CliTest, SeveralModsEachSavedOrRefused) {
     EXPECT_EQ(readBytes(mods / "b" / "Settings" / "ServerSettings.CON"), Server);
     EXPECT_NE(readBytes(mods / "b" / "python" / "game" / "scoringCommon.py"), Scoring);
 }
+
+#ifdef _WIN32
+// The program itself, once: a name the ANSI code page may lack reaches it whole.
+TEST_F(CliTest, TheProgramTakesItsArgumentsAsUnicode) {
+    std::wstring self(MAX_PATH, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
+    const fs::path program = fs::path(self).parent_path().parent_path().parent_path() / "cli" / "tarsun-cli.exe";
+    const std::wstring command = L"\"\"" + program.wstring() + L"\" set \"" + mod.folder().wstring() + L"\" bot.2=Zo\u00EB\"";
+    EXPECT_EQ(_wsystem(command.c_str()), 0);
+    EXPECT_EQ(mod.read(ModFile::BotNames), "rem bots\r\naiSettings.addBotName Alpha\r\naiSettings.addBotName Zo\xEB\r\n");
+}
+#endif
 
 }  // namespace
