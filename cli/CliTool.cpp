@@ -20,7 +20,9 @@ namespace tarsun {
 namespace {
 
 // Arguments arrive as UTF-8 on every system; a path is made from them as such.
-fs::path pathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+fs::path pathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
 std::string textOf(const fs::path& path) {
     const std::u8string text = path.u8string();
     return {text.begin(), text.end()};
@@ -30,7 +32,9 @@ std::string textOf(const fs::path& path) {
 class Messages {
 public:
     Messages(std::ostream& err, std::string program) : err_(err), program_(std::move(program)) {}
-    void say(const fs::path& mod, const std::string& what) { err_ << program_ << ": " << textOf(mod) << ": " << what << '\n'; }
+    void say(const fs::path& mod, const std::string& what) {
+        err_ << program_ << ": " << textOf(mod) << ": " << what << '\n';
+    }
     void say(const fs::path& mod, ModFile file, const std::string& what) {
         say(mod, modFileDisplayName(file) + ": " + what);
     }
@@ -106,7 +110,10 @@ nlohmann::json showJson(const LoadedMod& mod) {
                                   [&](const ScoreEntry& e) { return e.Index == table; });
         nlohmann::json constant{{"name", state.ScoreNames[table]}};
         if (entry == state.ListScores.end()) {
-            constant.update({{"value", nullptr}, {"text", nullptr}, {"literal", false}, {"editable", false},
+            constant.update({{"value", nullptr},
+                             {"text", nullptr},
+                             {"literal", false},
+                             {"editable", false},
                              {"reason", "the file assigns it no value"}});
         } else {
             constant.update({{"value", state.ScoreValues[table]},
@@ -145,7 +152,8 @@ void showTable(const nlohmann::json& shown, std::ostream& out) {
     }
     out << modFileDisplayName(ModFile::BotNames) << '\n';
     std::size_t n = 0;
-    for (const auto& b : shown["bots"]) out << "  bot." << std::left << std::setw(5) << ++n << ' ' << b.get<std::string>() << '\n';
+    for (const auto& b : shown["bots"])
+        out << "  bot." << std::left << std::setw(5) << ++n << ' ' << b.get<std::string>() << '\n';
 }
 
 // ---- set -----------------------------------------------------------------------------
@@ -197,8 +205,10 @@ int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment
             if (value) problem = setNamedValue(mods[m].state, *value, a.value);
             if (problem.empty()) continue;
             refusedValue = true;
-            if (value) messages.say(mods[m].folder, value->file, a.name + ": " + problem);
-            else messages.say(mods[m].folder, a.name + ": " + problem);
+            if (value)
+                messages.say(mods[m].folder, value->file, a.name + ": " + problem);
+            else
+                messages.say(mods[m].folder, a.name + ": " + problem);
         }
     }
     if (refusedValue) {
@@ -219,7 +229,8 @@ int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment
             continue;
         }
         const SaveResult saved = SaveModSettings(mods[m].state, groups, replacer);
-        if (saved.missingFile) messages.say(mods[m].folder, "a file went missing since it was read: nothing was written");
+        if (saved.missingFile)
+            messages.say(mods[m].folder, "a file went missing since it was read: nothing was written");
         for (const auto& failure : saved.failures) messages.say(mods[m].folder, failure.file, failure.reason);
         saved.done() ? ++written : ++refused;
     }
@@ -266,8 +277,10 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             std::vector<fs::path> folders;
             std::vector<Assignment> assignments;
             for (const std::string& arg : setArgs) {
-                if (auto a = assignment(arg)) assignments.push_back(std::move(*a));
-                else folders.push_back(pathOf(arg));
+                if (auto a = assignment(arg))
+                    assignments.push_back(std::move(*a));
+                else
+                    folders.push_back(pathOf(arg));
             }
             if (!gameText.empty()) {
                 auto mods = modsOf(pathOf(gameText), messages);
@@ -284,15 +297,19 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (!load(mod, messages)) return ExitFileRefused;
         if (*show) {
             const nlohmann::json shown = showJson(mod);
-            if (json) out << shown.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-            else showTable(shown, out);
+            if (json)
+                out << shown.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+            else
+                showTable(shown, out);
             return ExitDone;
         }
         std::vector<std::string> values;
         for (const std::string& name : names) {
             std::string problem;
-            if (auto value = findNamedValue(mod.state, name, problem)) values.push_back(namedValueText(mod.state, *value));
-            else messages.say(mod.folder, name + ": " + problem);
+            if (auto value = findNamedValue(mod.state, name, problem))
+                values.push_back(namedValueText(mod.state, *value));
+            else
+                messages.say(mod.folder, name + ": " + problem);
         }
         if (values.size() != names.size()) return ExitBadInput;
         for (const std::string& value : values) out << value << '\n';

@@ -17,8 +17,7 @@ std::optional<std::int64_t> wholeNumber(std::string_view text) {
 }
 
 std::string outside(std::string_view text, std::int64_t minimum, std::int64_t maximum) {
-    return std::string(text) + " is outside its range, " + std::to_string(minimum) + " to " +
-           std::to_string(maximum);
+    return std::string(text) + " is outside its range, " + std::to_string(minimum) + " to " + std::to_string(maximum);
 }
 
 std::size_t characterCount(std::string_view utf8) {
@@ -27,7 +26,9 @@ std::size_t characterCount(std::string_view utf8) {
 
 }  // namespace
 
-ValueRange scoreRange(std::int64_t value) { return {std::min(ScoreMinimum, value), std::max(ScoreMaximum, value)}; }
+ValueRange scoreRange(std::int64_t value) {
+    return {std::min(ScoreMinimum, value), std::max(ScoreMaximum, value)};
+}
 
 std::optional<NamedValue> findNamedValue(const EditorState& state, std::string_view name, std::string& problem) {
     for (Setting s : AllSettings) {
@@ -91,7 +92,8 @@ std::string setNamedValue(EditorState& state, const NamedValue& value, std::stri
 
 SaveGroups groupsWithEdits(const EditorState& state) {
     auto changed = [&](std::initializer_list<Setting> settings) {
-        return std::any_of(settings.begin(), settings.end(), [&](Setting s) { return state.setting(s) != state.savedSetting(s); });
+        return std::any_of(settings.begin(), settings.end(),
+                           [&](Setting s) { return state.setting(s) != state.savedSetting(s); });
     };
     return SaveGroups{
         changed({Setting::SoldierFF, Setting::VehicleFF, Setting::SoldierSplashFF, Setting::VehicleSplashFF}),

@@ -35,10 +35,10 @@ void cliSet(benchmark::State& st, const std::vector<fs::path>& rounds, bool& fai
     static std::size_t next = 0;
     for (auto _ : st) {
         std::ostringstream out, err;
-        const int status = runTool({"tarsun-cli", "set", "--mods", rounds.at(next++).string(), "sv.soldierFriendlyFire=40"},
-                                   out, err);
-        if (status != 0 || err.str().find(std::to_string(ModCount) + " mods: " + std::to_string(ModCount) + " written") ==
-                               std::string::npos) {
+        const int status =
+            runTool({"tarsun-cli", "set", "--mods", rounds.at(next++).string(), "sv.soldierFriendlyFire=40"}, out, err);
+        if (status != 0 || err.str().find(std::to_string(ModCount) + " mods: " + std::to_string(ModCount) +
+                                          " written") == std::string::npos) {
             failed = true;
             st.SkipWithError(("the set failed: " + err.str()).c_str());
             break;
@@ -93,9 +93,13 @@ int main(int argc, char** argv) {
 
         bool failedA = false, failedB = false;
         benchmark::RegisterBenchmark("cli_set_1000_mods", cliSet, std::cref(roundsA), std::ref(failedA))
-            ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         benchmark::RegisterBenchmark("read_replace_1000_files", readReplace, std::cref(roundsB), std::ref(failedB))
-            ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         CollectingReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         benchmark::Shutdown();

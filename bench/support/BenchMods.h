@@ -172,8 +172,10 @@ public:
             double toMs = 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
             Timing t{run.GetAdjustedRealTime() * toMs, run.GetAdjustedCPUTime() * toMs};
             const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Iteration) single_[name] = t;
-            else if (run.aggregate_name == "median") median_[name] = t;
+            if (run.run_type == Run::RT_Iteration)
+                single_[name] = t;
+            else if (run.aggregate_name == "median")
+                median_[name] = t;
         }
         ConsoleReporter::ReportRuns(runs);
     }

@@ -14,7 +14,6 @@
 
 #ifdef TARSUN_CLI_PROGRAM
 #include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -29,25 +28,23 @@ struct Ran {
 };
 
 Ran run(std::vector<std::string> args) {
-    Ran r;
 #ifdef TARSUN_CLI_PROGRAM
-    const fs::path out = fs::temp_directory_path() / ("tarsun-cli-out-" + std::to_string(::getpid()));
+    static const TempMod scratch;  // for the program's output
+    const std::string out = (scratch.folder() / "std").string();
     std::string command = TARSUN_CLI_PROGRAM;
     for (const std::string& arg : args) {
         command += " '";
         for (char c : arg) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
         command += '\'';
     }
-    const int status = std::system((command + " >'" + out.string() + "1' 2>'" + out.string() + "2'").c_str());
-    r = {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readBytes(out.string() + "1"), readBytes(out.string() + "2")};
-    fs::remove(out.string() + "1"), fs::remove(out.string() + "2");
+    const int status = std::system((command + " >'" + out + "1' 2>'" + out + "2'").c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readBytes(out + "1"), readBytes(out + "2")};
 #else
     std::ostringstream out, err;
     args.insert(args.begin(), "tarsun-cli");
-    r.status = runTool(args, out, err);
-    r = {r.status, out.str(), err.str()};
+    const int status = runTool(args, out, err);
+    return {status, out.str(), err.str()};
 #endif
-    return r;
 }
 
 // Mixed line ends, a comment after a value, a value that is not a number, a setting with no
@@ -58,6 +55,7 @@ const std::string Server = "rem server\r\nsv.soldierFriendlyFire 75 rem keep\r\n
 const std::string AI = "aiSettings.setMaxNBots 24\raiSettings.setBotSkill 0.35\r";
 const std::string Scoring = "# scoring\r\nfrom qmr import *\r\nSCORE_KILL = 2   # points\r\n"
                             "SCORE_TEAMKILL = 2 * 3\r\nSCORE_HEAL = 0x10; SCORE_REVIVE = 1\r\n";
+const std::array<std::string, 4> Unchanged{Bots, Server, AI, Scoring};
 
 struct CliTest : ::testing::Test {
     TempMod mod;
@@ -72,8 +70,7 @@ struct CliTest : ::testing::Test {
 TEST_F(CliTest, ShowsAndGetsWhatTheFilesHold) {
     const Ran table = run({"show", folder()});
     EXPECT_EQ(table.status, 0) << table.err;
-    EXPECT_NE(table.out.find("100   The file holds \"abc\", which is not a number"),
-              std::string::npos) << table.out;
+    EXPECT_NE(table.out.find("100   The file holds \"abc\", which is not a number"), std::string::npos) << table.out;
 
     const Ran shown = run({"show", folder(), "--json"});
     ASSERT_EQ(shown.status, 0) << shown.err;
@@ -87,14 +84,21 @@ TEST_F(CliTest, ShowsAndGetsWhatTheFilesHold) {
     EXPECT_TRUE(json["constants"][2]["value"].is_null());
     EXPECT_EQ(json["bots"], nlohmann::json::parse(R"(["Alpha", "Bravo"])"));
 
-    const Ran got = run({"get", folder(), "aiSettings.setBotSkill", "SCORE_TEAMKILL", "bot.2", "sv.vehicleSplashFriendlyFire"});
+    const Ran got =
+        run({"get", folder(), "aiSettings.setBotSkill", "SCORE_TEAMKILL", "bot.2", "sv.vehicleSplashFriendlyFire"});
     EXPECT_EQ(got.status, 0) << got.err;
     EXPECT_EQ(got.out, "35\n2 * 3\nBravo\n100\n");
 }
 
 TEST_F(CliTest, SetWritesOnlyTheValuesGiven) {
-    const std::vector<std::string> args{"set", folder(), "sv.soldierFriendlyFire=40", "sv.vehicleSplashFriendlyFire=10",
-                                        "aiSettings.setBotSkill=50", "SCORE_KILL=-7", "SCORE_TEAMKILL=3", "bot.2=Zo\u00EB"};
+    const std::vector<std::string> args{"set",
+                                        folder(),
+                                        "sv.soldierFriendlyFire=40",
+                                        "sv.vehicleSplashFriendlyFire=10",
+                                        "aiSettings.setBotSkill=50",
+                                        "SCORE_KILL=-7",
+                                        "SCORE_TEAMKILL=3",
+                                        "bot.2=Zo\u00EB"};
     const Ran r = run(args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(files(), (std::array<std::string, 4>{
@@ -122,11 +126,13 @@ TEST_F(CliTest, DryRunPrintsTheDiffAndTouchesNothing) {
     EXPECT_NE(r.out.find("--- " + server + "\n+++ " + server +
                          "\n@@ -1,4 +1,4 @@\n rem server\n-sv.soldierFriendlyFire 75 rem keep\n"
                          "+sv.soldierFriendlyFire 40 rem keep\n"),
-              std::string::npos) << r.out;
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("-SCORE_KILL = 2   # points\n+SCORE_KILL = 5   # points\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("+aiSettings.addBotName Zo\u00EB\n"), std::string::npos) << r.out;
-    EXPECT_EQ(files(), (std::array<std::string, 4>{Bots, Server, AI, Scoring}));
-    for (ModFile file : AllModFiles) EXPECT_EQ(fs::last_write_time(mod.path(file)), times[static_cast<std::size_t>(file)]);
+    EXPECT_EQ(files(), Unchanged);
+    for (ModFile file : AllModFiles)
+        EXPECT_EQ(fs::last_write_time(mod.path(file)), times[static_cast<std::size_t>(file)]);
 }
 
 // Every kind of bad input: exit status 2, a message naming what was refused, nothing written.
@@ -139,7 +145,8 @@ TEST_F(CliTest, BadInputWritesNothing) {
         {{"set", folder(), "SCORE_KILL=1e999"}, "SCORE_KILL: \"1e999\" is not a whole number"},
         {{"set", folder(), "aiSettings.setBotSkill=abc"}, "\"abc\" is not a whole number"},
         {{"set", folder(), "bot.1=Tab\tName"}, "AI/BotNames.AI: bot.1: A bot name cannot hold"},
-        {{"set", folder(), "bot.1=\xE5\x90\x8D"}, "bot.1: The bot name holds a character that the mod's files cannot store"},
+        {{"set", folder(), "bot.1=\xE5\x90\x8D"},
+         "bot.1: The bot name holds a character that the mod's files cannot store"},
         {{"set", folder(), "bot.3=Charlie"}, "bot.3: the file names 2 bots"},
         {{"set", folder(), "SCORE_SUICIDE=1"}, "SCORE_SUICIDE: the file assigns it no value"},
         {{"set", folder(), "SCORE_NOPE=1"}, "SCORE_NOPE: no setting, constant or bot has this name"},
@@ -153,7 +160,7 @@ TEST_F(CliTest, BadInputWritesNothing) {
         EXPECT_EQ(r.status, 2) << args.back();
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "") << args.back();
-        EXPECT_EQ(files(), (std::array<std::string, 4>{Bots, Server, AI, Scoring})) << args.back();
+        EXPECT_EQ(files(), Unchanged) << args.back();
     }
 }
 
@@ -195,9 +202,11 @@ TEST_F(CliTest, TheProgramTakesItsArgumentsAsUnicode) {
     std::wstring self(MAX_PATH, L'\0');
     self.resize(GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
     const fs::path program = fs::path(self).parent_path().parent_path().parent_path() / "cli" / "tarsun-cli.exe";
-    const std::wstring command = L"\"\"" + program.wstring() + L"\" set \"" + mod.folder().wstring() + L"\" bot.2=Zo\u00EB\"";
+    const std::wstring command =
+        L"\"\"" + program.wstring() + L"\" set \"" + mod.folder().wstring() + L"\" bot.2=Zo\u00EB\"";
     EXPECT_EQ(_wsystem(command.c_str()), 0);
-    EXPECT_EQ(mod.read(ModFile::BotNames), "rem bots\r\naiSettings.addBotName Alpha\r\naiSettings.addBotName Zo\xEB\r\n");
+    EXPECT_EQ(mod.read(ModFile::BotNames),
+              "rem bots\r\naiSettings.addBotName Alpha\r\naiSettings.addBotName Zo\xEB\r\n");
 }
 #endif
 
