@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <iomanip>
 #include <ostream>
 
@@ -179,8 +180,8 @@ std::optional<Assignment> assignment(const std::string& arg) {
 std::optional<std::vector<fs::path>> modsOf(const fs::path& game, Messages& messages) {
     const std::optional<fs::path> mods = findModsFolder(game);
     auto names = mods ? listSubfolders(*mods) : std::nullopt;
-    if (!names) {
-        messages.say(game, "no mods folder that can be read");
+    if (!names || names->empty()) {
+        messages.say(game, names ? "the mods folder holds no mod" : "no mods folder that can be read");
         return std::nullopt;
     }
     std::sort(names->begin(), names->end());
