@@ -238,6 +238,25 @@ brk "closing the chooser ends without asking" startup/StartUp.cpp \
 brk "the Home button goes nowhere" startup/FolderBrowseDialog.cpp \
     '[this] { showFolderInTree(SpecialFolderPath(SpecialFolder::Profile), true); });' \
     '[] {});'
+# The command-line tool and the core's values by name.
+brk "dry run writes" cli/CliTool.cpp \
+    'dryRun ? diffPrinter(out, CodePage::system())' \
+    'false ? diffPrinter(out, CodePage::system())'
+brk "a refused value still lets the others be written" cli/CliTool.cpp \
+    '    if (refusedValue) {' \
+    '    if (false) {'
+brk "a refused file exits 0" cli/CliTool.cpp \
+    'return refused > 0 ? ExitFileRefused : ExitDone;' \
+    'return ExitDone;'
+brk "a setting's maximum not checked by name" settings/NamedValues.cpp \
+    'if (*number < info.minimum || *number > info.maximum)' \
+    'if (*number < info.minimum)'
+brk "bot names never ticked for a save by name" settings/NamedValues.cpp \
+    'changed({Setting::MaxBots, Setting::BotSkill}), !state.editedBotNames().empty()};' \
+    'changed({Setting::MaxBots, Setting::BotSkill}), false};'
+brk "a constant that cannot be edited is set by name" settings/NamedValues.cpp \
+    'if (!entry.Editable) return' \
+    'if (false) return'
 # -------------------------------------------------------------------------------------
 
 # Replaces exactly one occurrence, or says why it cannot.
