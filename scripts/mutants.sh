@@ -145,14 +145,14 @@ brk "SSD spinner writes the VSD caption" windows/FormMain.cpp \
     'settingChanged(Setting::SoldierSplashFF, labelSSD_,' \
     'settingChanged(Setting::SoldierSplashFF, labelVSD_,'
 brk "spinners stop at 99" windows/FormMain.cpp \
-    'spinner->setRange(0, 100);' \
-    'spinner->setRange(0, 99);'
+    'spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
+    'spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum - 1);'
 brk "max bots slider starts at 0" windows/FormMain.cpp \
-    'twipsRect(3840, 2520, 2655, 495), 1, 256);' \
-    'twipsRect(3840, 2520, 2655, 495), 0, 256);'
+    'slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
+    'slider->setRange(0, settingInfo(setting).maximum);'
 brk "bot skill slider starts at 1" windows/FormMain.cpp \
-    'twipsRect(3840, 1680, 2655, 495), 0, 100);' \
-    'twipsRect(3840, 1680, 2655, 495), 1, 100);'
+    'slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
+    'slider->setRange(std::max(1, settingInfo(setting).minimum), settingInfo(setting).maximum);'
 brk "tab order starts at the bot skill" windows/FormMain.cpp \
     'order{listBotNames_, sliderMaxBots_, sliderBotSkill_,' \
     'order{listBotNames_, sliderBotSkill_, sliderMaxBots_,'
@@ -175,9 +175,9 @@ brk "bot name accept writes the next entry" windows/FormEdit.cpp \
     'const auto entry = static_cast<std::size_t>(state_.EditIndex);' \
     'const auto entry = static_cast<std::size_t>(state_.EditIndex + 1);'
 brk "score span not widened" windows/FormEdit.cpp \
-    'vScrollNum_->setRange(std::min(ScoreMinimum, value), std::max(ScoreMaximum, value));' \
-    'vScrollNum_->setRange(ScoreMinimum, ScoreMaximum);'
-brk "bot names one character shorter" windows/FormEdit.cpp \
+    'const ValueRange range = scoreRange(value);' \
+    'const ValueRange range = scoreRange(0);'
+brk "bot names one character shorter" settings/NamedValues.h \
     'constexpr int BotNameLength = 256;' \
     'constexpr int BotNameLength = 255;'
 
@@ -208,9 +208,9 @@ brk "no retry after cancel and No" startup/StartUp.cpp \
             }
             return;'
 brk "mods folder without its separator" startup/StartUp.cpp \
-    'gameFolder + separator + QStringLiteral("mods") + separator;' \
-    'gameFolder + separator + QStringLiteral("mods");'
-brk "mods folder only in lower case" startup/StartUp.cpp \
+    'toText(found->filename()) + separator);' \
+    'toText(found->filename()));'
+brk "mods folder only in lower case" settings/ModFolders.cpp \
     'found && FolderExists(*found))' \
     'found && false)'
 brk "root loses its separator" startup/FolderBrowseDialog.cpp \
@@ -220,7 +220,7 @@ brk "root loses its separator" startup/FolderBrowseDialog.cpp \
 brk "mods sorted by letter case" startup/General.cpp \
     'QString::compare(keys[a], keys[b], Qt::CaseInsensitive)' \
     'QString::compare(keys[a], keys[b], Qt::CaseSensitive)'
-brk "folder test ignores a NUL" startup/General.cpp \
+brk "folder test ignores a NUL" settings/ModFolders.cpp \
     'if (path.empty() || path.native().find(fs::path::value_type{}) != fs::path::string_type::npos)' \
     'if (path.empty())'
 brk "message boxes lose the title" startup/SystemDialogs.cpp \
@@ -238,6 +238,25 @@ brk "closing the chooser ends without asking" startup/StartUp.cpp \
 brk "the Home button goes nowhere" startup/FolderBrowseDialog.cpp \
     '[this] { showFolderInTree(SpecialFolderPath(SpecialFolder::Profile), true); });' \
     '[] {});'
+# The command-line tool and the core's values by name.
+brk "dry run writes" cli/CliTool.cpp \
+    'dryRun ? diffPrinter(out, CodePage::system())' \
+    'false ? diffPrinter(out, CodePage::system())'
+brk "a refused value still lets the others be written" cli/CliTool.cpp \
+    '    if (refusedValue) {' \
+    '    if (false) {'
+brk "a refused file exits 0" cli/CliTool.cpp \
+    'return refused > 0 ? ExitFileRefused : ExitDone;' \
+    'return ExitDone;'
+brk "a setting's maximum not checked by name" settings/NamedValues.cpp \
+    'if (*number < info.minimum || *number > info.maximum)' \
+    'if (*number < info.minimum)'
+brk "bot names never ticked for a save by name" settings/NamedValues.cpp \
+    'changed({Setting::MaxBots, Setting::BotSkill}), !state.editedBotNames().empty()};' \
+    'changed({Setting::MaxBots, Setting::BotSkill}), false};'
+brk "a constant that cannot be edited is set by name" settings/NamedValues.cpp \
+    'if (!entry.Editable) return' \
+    'if (false) return'
 # -------------------------------------------------------------------------------------
 
 # Replaces exactly one occurrence, or says why it cannot.

@@ -25,41 +25,46 @@ ensure_packages() {
     fi
 }
 
-base_packages=(cmake ninja-build g++ qt6-base-dev libgl-dev fonts-dejavu-core)
+# tarsun-cli's header-only libraries: arguments, JSON and the dry run's diff.
+cli_packages=(libcli11-dev nlohmann-json3-dev libdtl-dev)
+base_packages=(cmake ninja-build g++ qt6-base-dev libgl-dev fonts-dejavu-core "${cli_packages[@]}")
 # The Windows cross build: mingw-w64, GoogleTest's sources, and Wine to run the tests
 # (wine64 alone: it brings the 64-bit loader, /usr/lib/wine/wine64).
-windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine64)
+windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine64 "${cli_packages[@]}")
 
-# The core, the shell's folder dialog and the program's resources cross-compiled for
-# Windows, and the core's tests run there under Wine.
+# The core, tarsun-cli, the shell's folder dialog and the program's resources
+# cross-compiled for Windows, and the core's and tarsun-cli's tests run there under Wine.
 windows_test() {
     cmake -S . -B build/mingw -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARSUN_CORE_ONLY=ON -DTARSUN_CORE_TESTS=ON \
         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
     cmake --build build/mingw -j"$jobs"
-    echo "Windows cross-compile of the settings core, the shell folder dialog and the resource file: OK"
+    echo "Windows cross-compile of the settings core, tarsun-cli, the shell folder dialog and the resource file: OK"
 
     # A private prefix, no display, and no offer to install Mono or Gecko.
-    local wine=/usr/lib/wine/wine64 log=build/mingw/settings_tests.log
+    local wine=/usr/lib/wine/wine64
     export WINEPREFIX="$PWD/build/mingw/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     unset DISPLAY WAYLAND_DISPLAY
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         "$wine" wineboot --init >build/mingw/wineboot.log 2>&1 ||
             { cat build/mingw/wineboot.log; echo "wineboot failed" >&2; return 1; }
     fi
-    local status=0 start=$SECONDS
-    "$wine" build/mingw/tests/settings/settings_tests.exe >"$log" 2>&1 || status=$?
-    /usr/lib/wine/wineserver -w    # let Wine end before the script does
-    # The summary, each skipped case with its reason, and the whole log on a failure.
-    tr -d '\r' <"$log" | awk '
-        /^\[ RUN      \]/ { reason = "" }
-        /: Skipped$/ { getline reason }
-        /^\[  SKIPPED \] .*\(/ { print "  skipped " $4 ": " reason }
-        /^\[==========\] .* ran\./ || /^\[  (PASSED|FAILED)  \] [0-9]/ { print "  " $0 }'
-    if [ "$status" -ne 0 ]; then
-        tr -d '\r' <"$log"
-        echo "The core's tests under Wine failed (exit status $status)." >&2
-        return 1
-    fi
+    local start=$SECONDS program
+    for program in settings/settings_tests cli/cli_tests; do
+        local status=0 log=build/mingw/${program#*/}.log
+        "$wine" "build/mingw/tests/$program.exe" >"$log" 2>&1 || status=$?
+        /usr/lib/wine/wineserver -w    # let Wine end before the script does
+        # The summary, each skipped case with its reason, and the whole log on a failure.
+        tr -d '\r' <"$log" | awk '
+            /^\[ RUN      \]/ { reason = "" }
+            /: Skipped$/ { getline reason }
+            /^\[  SKIPPED \] .*\(/ { print "  skipped " $4 ": " reason }
+            /^\[==========\] .* ran\./ || /^\[  (PASSED|FAILED)  \] [0-9]/ { print "  " $0 }'
+        if [ "$status" -ne 0 ]; then
+            tr -d '\r' <"$log"
+            echo "$program under Wine failed (exit status $status)." >&2
+            return 1
+        fi
+    done
     echo "The core's tests under Wine: OK ($((SECONDS - start)) s)"
 }
 

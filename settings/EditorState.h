@@ -66,6 +66,8 @@ struct ScoreEntry {
     bool Literal = false;          // the file's value is one number literal, read as Python reads it
     bool Edited = false;           // the user set a value, to be written on the next save
     std::string Text;              // the list entry: the line as the file holds it or will hold it
+    bool Editable = true;
+    std::string NotEditableReason;
 };
 
 // One line of a setting in its file, and where its value stands in the document. An

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -49,31 +48,12 @@ QString SpecialFolderPath(SpecialFolder id) {
 }
 #endif
 
-bool FolderExists(const fs::path& path) {
-    // A NUL would cut the path short inside the system call and test another folder.
-    if (path.empty() || path.native().find(fs::path::value_type{}) != fs::path::string_type::npos)
-        return false;
-    std::error_code ec;
-    return fs::is_directory(path, ec);
-}
-
 FolderListing ListSubfolders(const fs::path& folder) {
     FolderListing listing;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec)
+    auto found = listSubfolders(folder);
+    if (!found)
         return listing;
-    std::vector<fs::path> names;
-    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-        if (ec)
-            return listing;
-        std::error_code typeError;
-        // Follows links, so a linked mod folder is listed like any other.
-        if (it->is_directory(typeError))
-            names.push_back(it->path().filename());
-    }
-    if (ec)
-        return listing;
+    std::vector<fs::path>& names = *found;
 
     // Sort on the shown text once per name; a tie in letter case falls back to the exact
     // spelling so that the order does not depend on the file system's.

@@ -5,6 +5,7 @@
 // throws: a path the file system rejects simply counts as "not there".
 
 #include "Look.h"  // toPath and toText
+#include "ModFolders.h"  // FolderExists
 
 #include <QString>
 #include <QStringList>
@@ -31,10 +32,6 @@ enum class SpecialFolder { Drives = 17, Profile = 40 };
 // the shell's own item lists are used instead, see ShellFolderBrowse.h.)
 QString SpecialFolderPath(SpecialFolder id);
 #endif
-
-// True when a folder exists at the path, also when it is given with a trailing separator;
-// false for a file, a missing path or one the file system cannot use.
-bool FolderExists(const std::filesystem::path& path);
 
 struct FolderListing {
     bool ok = false;  // false when the folder could not be read to its end

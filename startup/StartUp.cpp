@@ -42,14 +42,11 @@ QWidget* StartUp::messageOwner() {
 }
 
 std::optional<fs::path> StartUp::findModsFolder(const QString& gameFolder) {
+    const auto found = tarsun::findModsFolder(toPath(gameFolder));
+    if (!found)
+        return std::nullopt;
     const QString separator = QDir::separator();
-    const QString exact = gameFolder + separator + QStringLiteral("mods") + separator;
-    if (FolderExists(toPath(exact)))
-        return toPath(exact);
-    // A case-sensitive file system: the game's own platform would find Mods or MODS.
-    if (const auto found = findEntryIgnoringCase(toPath(gameFolder), "mods"); found && FolderExists(*found))
-        return toPath(gameFolder + separator + toText(found->filename()) + separator);
-    return std::nullopt;
+    return toPath(gameFolder + separator + toText(found->filename()) + separator);
 }
 
 void StartUp::Form_Load() {

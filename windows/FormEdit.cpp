@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "EditorState.h"
 #include "Look.h"
+#include "NamedValues.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -14,14 +15,6 @@
 #include <algorithm>
 
 namespace tarsun {
-
-namespace {
-
-constexpr int BotNameLength = 256;
-constexpr qint64 ScoreMinimum = -200;
-constexpr qint64 ScoreMaximum = 200;
-
-}  // namespace
 
 FormEdit::FormEdit(EditorState& state, Dialogs& dialogs, QWidget* parent)
     : SmallWindow(2895, 1215, parent), state_(state), dialogs_(dialogs) {
@@ -96,7 +89,8 @@ void FormEdit::prepareScore(int row) {
     labelLScore_->setToolTip(labelLScore_->text());
     // A value the file holds beyond the usual span widens it, so that stepping starts
     // from the real value and nothing is clamped unless the user steps.
-    vScrollNum_->setRange(std::min(ScoreMinimum, value), std::max(ScoreMaximum, value));
+    const ValueRange range = scoreRange(value);
+    vScrollNum_->setRange(range.minimum, range.maximum);
     vScrollNum_->setValue(value);
 
     vScrollNum_->setVisible(true);

@@ -112,19 +112,19 @@ void FormMain::createLabels() {
     caption("LabelLBotNames", "Bot Names:", twipsRect(3840, 3120, 1095, 255));
 }
 
-ArrowSpinner* FormMain::createSpinner(const char* objectName, QRect geometry) {
+ArrowSpinner* FormMain::createSpinner(const char* objectName, QRect geometry, Setting setting) {
     auto* spinner = new ArrowSpinner(this);
     spinner->setObjectName(QString::fromLatin1(objectName));
     spinner->setGeometry(geometry);
-    spinner->setRange(0, 100);
+    spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);
     return spinner;
 }
 
-QSlider* FormMain::createSlider(const char* objectName, QRect geometry, int minimum, int maximum) {
+QSlider* FormMain::createSlider(const char* objectName, QRect geometry, Setting setting) {
     auto* slider = new QSlider(Qt::Horizontal, this);
     slider->setObjectName(QString::fromLatin1(objectName));
     slider->setGeometry(geometry);
-    slider->setRange(minimum, maximum);
+    slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);
     slider->setSingleStep(1);
     slider->setPageStep(5);
     slider->setTickInterval(10);
@@ -135,12 +135,12 @@ QSlider* FormMain::createSlider(const char* objectName, QRect geometry, int mini
 }
 
 void FormMain::createSettingControls() {
-    vScrollSFD_ = createSpinner("VScrollSFD", twipsRect(3240, 1560, 255, 255));
-    vScrollVFD_ = createSpinner("VScrollVFD", twipsRect(3240, 1920, 255, 255));
-    vScrollSSD_ = createSpinner("VScrollSSD", twipsRect(3240, 2280, 255, 255));
-    vScrollVSD_ = createSpinner("VScrollVSD", twipsRect(3240, 2640, 255, 255));
-    sliderBotSkill_ = createSlider("SliderBotSkill", twipsRect(3840, 1680, 2655, 495), 0, 100);
-    sliderMaxBots_ = createSlider("SliderMaxBots", twipsRect(3840, 2520, 2655, 495), 1, 256);
+    vScrollSFD_ = createSpinner("VScrollSFD", twipsRect(3240, 1560, 255, 255), Setting::SoldierFF);
+    vScrollVFD_ = createSpinner("VScrollVFD", twipsRect(3240, 1920, 255, 255), Setting::VehicleFF);
+    vScrollSSD_ = createSpinner("VScrollSSD", twipsRect(3240, 2280, 255, 255), Setting::SoldierSplashFF);
+    vScrollVSD_ = createSpinner("VScrollVSD", twipsRect(3240, 2640, 255, 255), Setting::VehicleSplashFF);
+    sliderBotSkill_ = createSlider("SliderBotSkill", twipsRect(3840, 1680, 2655, 495), Setting::BotSkill);
+    sliderMaxBots_ = createSlider("SliderMaxBots", twipsRect(3840, 2520, 2655, 495), Setting::MaxBots);
 
     connect(vScrollSFD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollSFD_Change);
     connect(vScrollVFD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollVFD_Change);

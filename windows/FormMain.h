@@ -81,8 +81,8 @@ private:
     void createLists();
     void orderFocus();
 
-    ArrowSpinner* createSpinner(const char* objectName, QRect geometry);
-    QSlider* createSlider(const char* objectName, QRect geometry, int minimum, int maximum);
+    ArrowSpinner* createSpinner(const char* objectName, QRect geometry, Setting setting);
+    QSlider* createSlider(const char* objectName, QRect geometry, Setting setting);
     QListView* createList(const char* objectName, QRect geometry, StateListModel* model);
     // Writes a setting's caption and passes its value to the state.
     void settingChanged(Setting setting, QLabel* caption, int value);

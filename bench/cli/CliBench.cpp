@@ -1,0 +1,123 @@
+// One setting set across a server's 1,000 mods by tarsun-cli's set command, in one run,
+// set beside the least any tool must do for it: read the same files whole and replace them
+// through a temporary file, flushed, and a rename. Both work on copies of the mods made
+// and left to settle before the run, as a server's mods are.
+
+#include "CliTool.h"
+#include "ModFiles.h"
+
+#include "BenchMods.h"
+
+#include <unistd.h>
+
+#include <sstream>
+#include <thread>
+
+using namespace tarsun;
+using namespace tarsun::bench;
+
+namespace {
+
+constexpr int ModCount = 1000;
+constexpr int Repetitions = 5;
+constexpr double MaxRatio = 1.5;
+constexpr auto SettleTime = std::chrono::milliseconds(2100);
+
+// A game folder per round, each with its own copies of the mods.
+std::vector<fs::path> games(const fs::path& root, const std::string& label) {
+    std::vector<fs::path> out;
+    for (int g = 0; g < Repetitions; ++g) out.push_back(root / (label + std::to_string(g)));
+    return out;
+}
+
+// Each repetition takes the next round's copies.
+void cliSet(benchmark::State& st, const std::vector<fs::path>& rounds, bool& failed) {
+    static std::size_t next = 0;
+    for (auto _ : st) {
+        std::ostringstream out, err;
+        const int status =
+            runTool({"tarsun-cli", "set", "--mods", rounds.at(next++).string(), "sv.soldierFriendlyFire=40"}, out, err);
+        if (status != 0 || err.str().find(std::to_string(ModCount) + " mods: " + std::to_string(ModCount) +
+                                          " written") == std::string::npos) {
+            failed = true;
+            st.SkipWithError(("the set failed: " + err.str()).c_str());
+            break;
+        }
+    }
+}
+
+void readReplace(benchmark::State& st, const std::vector<fs::path>& rounds, bool& failed) {
+    static std::size_t next = 0;
+    for (auto _ : st) {
+        const fs::path mods = rounds.at(next++) / "mods";
+        for (int m = 0; m < ModCount; ++m) {
+            const fs::path path = findModFile(mods / ("mod" + padded(m, 4)), ModFile::ServerSettings);
+            std::optional<std::string> content = readAll(path);
+            if (!content || !replaceFileText(path, *content).empty()) {
+                failed = true;
+                st.SkipWithError("a file could not be read or replaced");
+                return;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> defaults{"--benchmark_repetitions=" + std::to_string(Repetitions),
+                                      "--benchmark_enable_random_interleaving=true",
+                                      "--benchmark_display_aggregates_only=true"};
+    std::vector<char*> args{argv[0]};
+    for (std::string& flag : defaults) args.push_back(flag.data());
+    args.insert(args.end(), argv + 1, argv + argc);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+
+    try {
+        ScratchFolder scratch;
+        const fs::path mod = scratch.path() / "typical";
+        makeMod(mod, 700, 600);
+        static const std::vector<fs::path> roundsA = games(scratch.path(), "a"), roundsB = games(scratch.path(), "b");
+        for (const auto* rounds : {&roundsA, &roundsB})
+            for (const fs::path& game : *rounds)
+                for (int m = 0; m < ModCount; ++m) {
+                    const fs::path copy = game / "mods" / ("mod" + padded(m, 4));
+                    fs::create_directories(copy);
+                    fs::copy(mod, copy, fs::copy_options::recursive);
+                }
+        ::sync();
+        std::this_thread::sleep_for(SettleTime);
+        std::printf("%d typical mods per round generated in %s\n", ModCount, scratch.path().string().c_str());
+
+        bool failedA = false, failedB = false;
+        benchmark::RegisterBenchmark("cli_set_1000_mods", cliSet, std::cref(roundsA), std::ref(failedA))
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark("read_replace_1000_files", readReplace, std::cref(roundsB), std::ref(failedB))
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        CollectingReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        benchmark::Shutdown();
+
+        const auto a = reporter.timing("cli_set_1000_mods"), b = reporter.timing("read_replace_1000_files");
+        if (failedA || failedB || !a || !b) {
+            std::printf("FAILED: a benchmark did not run to its end\n");
+            return 1;
+        }
+        const double ratio = a->realMs / b->realMs;
+        std::printf("\nA: tarsun-cli set --mods, one setting in %d typical mods: %.0f ms (CPU %.0f ms)\n"
+                    "B: read and replace the same %d files: %.0f ms (CPU %.0f ms)\n"
+                    "A/B: %.2f (target at most %.1f): %s\n",
+                    ModCount, a->realMs, a->cpuMs, ModCount, b->realMs, b->cpuMs, ratio, MaxRatio,
+                    ratio <= MaxRatio ? "met" : "MISSED");
+        return ratio <= MaxRatio ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_cli: %s\n", e.what());
+        return 2;
+    }
+}

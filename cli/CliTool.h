@@ -1,0 +1,20 @@
+#pragma once
+
+// tarsun-cli's commands: show, get and set on mod folders, through the same core as the
+// editor's windows. The program's main only hands its arguments (UTF-8) and streams here.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tarsun {
+
+// Exit statuses.
+inline constexpr int ExitDone = 0;
+inline constexpr int ExitFileRefused = 1;  // a file could not be read or written; nothing lost
+inline constexpr int ExitBadInput = 2;     // bad usage or a refused value; nothing written
+
+// args[0] is the program's name.
+int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace tarsun
