@@ -90,6 +90,14 @@ SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileRepl
     for (const ModDocument* doc : docs) paths.push_back(doc->Stamp.known ? doc->Stamp.resolved : doc->Path);
     removeLeftoverTemporaries(paths);
 
+    // The edits carried over to what another program wrote, when they still hold there.
+    auto checkedRebase = [&](ModFile file, std::string_view base, std::string_view current,
+                             const TextPatch& patch) -> std::optional<std::string> {
+        auto rebased = rebasePatch(base, current, patch);
+        if (rebased && file != ModFile::BotNames && !editsHoldIn(state, file, *rebased)) return std::nullopt;
+        return rebased;
+    };
+
     // Writes one file. The state takes what was written as the file's bytes: the patched
     // text, or, where another program had changed the file, the file as rebased.
     auto write = [&](ModFile file, const ModDocument& doc, std::string_view base, std::string_view head,
@@ -100,16 +108,12 @@ SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileRepl
             const std::array<std::string_view, 2> baseParts{head, base};
             ReplaceRequest request{doc.Path, doc.Stamp, baseParts, content, {}};
             request.rebase = [&](std::string_view current) -> std::optional<std::string> {
-                const std::string whole = std::string(head) + std::string(base);
-                TextPatch shifted = patch;
-                if (!head.empty()) {
-                    std::vector<TextPatch::Edit> edits = patch.edits();
-                    for (auto& e : edits) e.span.begin += head.size();
-                    shifted = TextPatch(std::move(edits), patch.appended());
-                }
-                auto rebased = rebasePatch(whole, current, shifted);
-                if (rebased && file != ModFile::BotNames && !editsHoldIn(state, file, *rebased)) return std::nullopt;
-                return rebased;
+                if (head.empty()) return checkedRebase(file, base, current, patch);
+                // Only the scoring file has a head, and it is small: joined, and the edits moved past it.
+                std::vector<TextPatch::Edit> edits = patch.edits();
+                for (auto& e : edits) e.span.begin += head.size();
+                return checkedRebase(file, std::string(head) + std::string(base), current,
+                                     TextPatch(std::move(edits), patch.appended()));
             };
             ReplaceResult replaced = replace(request);
             if (replaced.kind != ReplaceResult::Written) {

@@ -3,6 +3,7 @@
 
 #include "ModFiles.h"
 #include "ModWriter.h"
+#include "ScriptedFileSystem.h"
 #include "TempMod.h"
 
 #include <gtest/gtest.h>
@@ -102,11 +103,12 @@ TEST(ChangedFiles, AFileWhoseEditedLinesAnotherProgramChangedIsLeftAsItWroteIt) 
 TEST(ChangedFiles, AChangeBetweenTheCheckAndTheSwapIsKeptAndTheTemporaryFileIsHidden) {
     EditedMod m;
     const fs::path folder = m.mod.path(ModFile::ServerSettings).parent_path();
-    int swaps = 0;
+    int attempts = 0;
     auto replacer = [&](const ReplaceRequest& request) {
-        ReplaceHooks hooks;
-        hooks.beforeSwap = [&] {
-            if (request.path.filename() != "ServerSettings.CON") return;
+        ScriptedFileSystem system;
+        system.beforeSwap = [&](int n, const fs::path&) {
+            if (request.path.filename() != "ServerSettings.CON" || n == 1) return;  // 1: the put-back
+            ++attempts;
             const auto temporaries = temporariesBeside(request.path);
             EXPECT_EQ(temporaries.size(), 1u);
             for (const fs::path& temporary : temporaries) {
@@ -116,13 +118,13 @@ TEST(ChangedFiles, AChangeBetweenTheCheckAndTheSwapIsKeptAndTheTemporaryFileIsHi
                 EXPECT_EQ(temporary.filename().string()[0], '.') << temporary;
 #endif
             }
-            if (++swaps == 1)  // in place and the same size: only the bytes tell
+            if (n == 0)  // in place and the same size: only the bytes tell
                 writeBytes(request.path, server("z", 75));
         };
-        return replaceModFile(request, hooks);
+        return replaceModFile(request, system);
     };
     ASSERT_TRUE(SaveModSettings(m.state, {}, replacer).done());
-    EXPECT_EQ(swaps, 2);
+    EXPECT_EQ(attempts, 2);
     EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("z", 50));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
@@ -145,13 +147,13 @@ TEST(ChangedFiles, AStampThatNoLongerMatchesMakesTheBytesCount) {
 TEST(ChangedFiles, TheOnlyCopyIsKeptWhenTheFileCannotBePutInPlace) {
     EditedMod m;
     auto replacer = [&](const ReplaceRequest& request) {
-        ReplaceHooks hooks;
-        hooks.swap = [](const fs::path& target, const fs::path&, const fs::path&) {
+        ScriptedFileSystem system;
+        system.swapInstead = [](const fs::path& target, const fs::path&, const fs::path&) {
             fs::remove(target);  // as ReplaceFileW leaves it on ERROR_UNABLE_TO_MOVE_REPLACEMENT
             return 1176;
         };
-        hooks.move = [](const fs::path&, const fs::path&) { return 5; };
-        return replaceModFile(request, hooks);
+        system.moveInstead = [](const fs::path&, const fs::path&) { return 5; };
+        return replaceModFile(request, system);
     };
     SaveResult result = SaveModSettings(m.state, {false, false, false, true}, replacer);
     ASSERT_EQ(result.failures.size(), 1u);

@@ -1,0 +1,65 @@
+#pragma once
+
+// The system's own file calls with a test's script in front: what another program does at
+// a save's narrowest moments, a swap that fails, a coarse clock. Every call the script
+// leaves alone goes to the system.
+
+#include "FileSystem.h"
+
+#include <functional>
+
+namespace tarsun::testing {
+
+class ScriptedFileSystem : public FileSystem {
+public:
+    // Runs before each swap (the replace's and each put-back), with the swap's number from 0;
+    // the other two stand in for the system's calls where set.
+    std::function<void(int n, const std::filesystem::path& target)> beforeSwap;
+    std::function<int(const std::filesystem::path& target, const std::filesystem::path& incoming,
+                      const std::filesystem::path& outgoing)>
+        swapInstead;
+    std::function<int(const std::filesystem::path& from, const std::filesystem::path& to)> moveInstead;
+    mutable int swaps = 0;
+
+    std::int64_t now() const override { return system_.now(); }
+    std::string errorText(int error) const override { return system_.errorText(error); }
+    int lastError() const override { return system_.lastError(); }
+    std::unique_ptr<OpenedFile> openToRead(const std::filesystem::path& path, std::string& why) const override {
+        return system_.openToRead(path, why);
+    }
+    std::unique_ptr<OpenedFile> openOld(const std::filesystem::path& target, std::string& why) const override {
+        return system_.openOld(target, why);
+    }
+    std::optional<TempFile> writeBeside(const std::filesystem::path& target, const OpenedFile* old, FileContent content,
+                                        std::string& why) const override {
+        return system_.writeBeside(target, old, content, why);
+    }
+    std::filesystem::path swappedOutName(const TempFile& temp) const override { return system_.swappedOutName(temp); }
+    int swap(const std::filesystem::path& target, const std::filesystem::path& incoming,
+             const std::filesystem::path& outgoing) const override {
+        const int n = swaps++;
+        if (beforeSwap) beforeSwap(n, target);
+        return swapInstead ? swapInstead(target, incoming, outgoing) : system_.swap(target, incoming, outgoing);
+    }
+    int move(const std::filesystem::path& from, const std::filesystem::path& to) const override {
+        return moveInstead ? moveInstead(from, to) : system_.move(from, to);
+    }
+    bool remove(const std::filesystem::path& path) const override { return system_.remove(path); }
+    void settle(const std::filesystem::path& target) const override { system_.settle(target); }
+    std::optional<FileId> idAt(const std::filesystem::path& path) const override { return system_.idAt(path); }
+    std::optional<std::filesystem::path> whereItLeads(const std::filesystem::path& path) const override {
+        return system_.whereItLeads(path);
+    }
+    bool exists(const std::filesystem::path& path) const override { return system_.exists(path); }
+    bool isFileOrDevice(const std::filesystem::path& path) const override { return system_.isFileOrDevice(path); }
+    unsigned long processId() const override { return system_.processId(); }
+    bool processRuns(unsigned long pid) const override { return system_.processRuns(pid); }
+    std::optional<unsigned long> temporaryOwner(std::string_view name, std::string_view file) const override {
+        return system_.temporaryOwner(name, file);
+    }
+
+private:
+    const FileSystem& system_ = systemFileSystem();
+};
+
+}  // namespace tarsun::testing
