@@ -263,6 +263,7 @@ if [ -n "${ONLY:-}" ]; then
 fi
 # A few hundred kills during a save prove nothing more about a break than a few dozen.
 export TARSUN_KILLS=${TARSUN_KILLS:-20}
+export TARSUN_RACE_ROUNDS=${TARSUN_RACE_ROUNDS:-100}
 
 for i in "${!names[@]}"; do
     replace_once "$src/${files[$i]}" "${finds[$i]}" "${replaces[$i]}" check ||

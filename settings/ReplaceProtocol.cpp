@@ -9,8 +9,8 @@
 //   4. write the new file beside it and flush it;
 //   5. check the old file once more;
 //   6. swap the new file in, the old one out under another name;
-//   7. verify the file swapped out still holds what was checked;
-//   8. else put it back, and start again.
+//   7. verify the file swapped out is the one checked, still holding what was checked;
+//   8. else put it back while the name still holds the new file, and start again.
 
 #include "ModFiles.h"
 
@@ -94,7 +94,7 @@ public:
                 finish();
                 return std::move(result_);
             }
-            if (!putOldFileBack()) return std::move(result_);
+            if (!putSwappedOutFileBack()) return std::move(result_);
         }
         changedElsewhere("another program kept changing it while it was saved");
         return std::move(result_);
@@ -196,27 +196,44 @@ private:
         return failed(reason + kept);
     }
 
-    // 7. A change that landed between the check and the swap went into the old file, which
-    // is still whole under its new name.
+    // 7. The file swapped out must be the one checked, still holding what was checked: a
+    // rename-save of another program, or a change in place, that landed between the check
+    // and the swap went there.
     bool swappedOutFileHoldsWhatWasChecked() {
         std::string ignored;
         std::unique_ptr<OpenedFile> out = fs_.openToRead(backup_, ignored);
         // Where the system could not exchange the names, the old file is reachable only
         // through what was opened (if the system kept it open).
         const OpenedFile& swappedOut = out ? *out : *old_;
-        if (!sameWrite(swappedOut.stamp(), checked_)) return false;
+        const FileStamp stamp = swappedOut.stamp();
+        if (idOf(stamp) != idOf(checked_) || !sameWrite(stamp, checked_)) return false;
         if (trustStamp_) return true;
         const std::string_view currentView = current_ ? std::string_view(*current_) : std::string_view();
         return holds(swappedOut, current_ ? FileContent(&currentView, 1) : request_.base);
     }
 
-    // 8. The old file back in its place; ours is dropped, and the edits are still here.
-    bool putOldFileBack() {
-        if (fs_.idAt(backup_) == idOf(checked_) && fs_.swap(target_, backup_, temp_->path) == 0) {
-            fs_.remove(temp_->path);
+    // 8. What was swapped out goes back, and the replace starts again from it; ours is
+    // dropped, and the edits are still here. Only while the name holds our file: once
+    // another program has saved over it, its save is the newest and stays.
+    bool putSwappedOutFileBack() {
+        const std::optional<FileId> out = fs_.idAt(backup_);
+        if (!out) return writeOldBytesBack();
+        if (fs_.idAt(target_) != temp_->id) {
+            if (*out == idOf(checked_)) fs_.remove(backup_);  // older than that save
             return true;
         }
-        // The old file was renamed over, but it is still open here: write its bytes back.
+        if (fs_.swap(target_, backup_, temp_->path) != 0)
+            return failed("another program changed it while it was saved, and its change could not be put back; it is "
+                          "kept as " + backup_.string());
+        // Another program saved over ours just before the exchange: its file came out, and goes back.
+        if (fs_.idAt(temp_->path) != temp_->id) fs_.swap(target_, temp_->path, backup_);
+        if (fs_.idAt(temp_->path) == temp_->id) fs_.remove(temp_->path);
+        if (fs_.idAt(backup_) == idOf(checked_)) fs_.remove(backup_);
+        return true;
+    }
+
+    // The old file was renamed over, but it is still open here: its bytes are written back.
+    bool writeOldBytesBack() {
         if (auto theirs = readAll(*old_, old_->stamp().size)) {
             const std::string_view view = *theirs;
             if (replaceFileContents(target_, FileContent(&view, 1), fs_).empty())

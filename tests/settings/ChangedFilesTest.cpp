@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
+
 #ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
@@ -127,6 +130,59 @@ TEST(ChangedFiles, AChangeBetweenTheCheckAndTheSwapIsKeptAndTheTemporaryFileIsHi
     EXPECT_EQ(attempts, 2);
     EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("z", 50));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+// Another program saves as most do, by renaming a new file over the old name, at each
+// moment of a save where the file is already checked: its save is kept, and the edit
+// carried over to it.
+TEST(ChangedFiles, AnotherProgramsRenameSaveInAnyWindowOfTheSwapIsKept) {
+    auto renameSave = [](const fs::path& path, const std::string& bytes) {
+        writeBytes(path.string() + ".theirs", bytes);
+        fs::rename(path.string() + ".theirs", path);
+    };
+    const std::string theirs = server("x", 75, "sv.new 1\r\n");
+    std::shared_ptr<std::fstream> inPlace;  // a writer that opened the old file before the swap
+    const std::vector<std::function<void(ScriptedFileSystem&)>> windows{
+        // Just before the swap.
+        [&](ScriptedFileSystem& system) {
+            system.beforeSwap = [&](int n, const fs::path& target) { if (n == 0) renameSave(target, theirs); };
+        },
+#ifndef _WIN32  // where a file open for writing cannot be swapped out
+        // Just after it: a late change in place to the old file, then a rename.
+        [&](ScriptedFileSystem& system) {
+            system.beforeSwap = [&](int n, const fs::path& target) {
+                if (n == 0) inPlace = std::make_shared<std::fstream>(target, std::ios::in | std::ios::out | std::ios::binary);
+            };
+            system.swapInstead = [&](const fs::path& target, const fs::path& incoming, const fs::path& outgoing) {
+                const int error = systemFileSystem().swap(target, incoming, outgoing);
+                if (inPlace) {
+                    *inPlace << server("z", 75) << std::flush;
+                    inPlace.reset();
+                    renameSave(target, theirs);
+                }
+                return error;
+            };
+        },
+#endif
+        // While the old file, changed at the last moment, is being put back.
+        [&](ScriptedFileSystem& system) {
+            system.beforeSwap = [&](int n, const fs::path& target) {
+                if (n == 0) writeBytes(target, server("z", 75));
+                if (n == 1) renameSave(target, theirs);
+            };
+        },
+    };
+    for (std::size_t w = 0; w < windows.size(); ++w) {
+        EditedMod m;
+        ScriptedFileSystem system;
+        windows[w](system);
+        SaveResult result = SaveModSettings(m.state, {true, false, false, false}, [&](const ReplaceRequest& request) {
+            return replaceModFile(request, system);
+        });
+        EXPECT_TRUE(result.done()) << w;
+        EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("x", 50, "sv.new 1\r\n")) << w;
+        EXPECT_TRUE(temporariesBeside(m.mod.path(ModFile::ServerSettings)).empty()) << w;
+    }
 }
 
 TEST(ChangedFiles, AStampThatNoLongerMatchesMakesTheBytesCount) {
