@@ -96,12 +96,39 @@ brk "temporary name pattern too loose" settings/FileSystem_posix.cpp \
     'split->rest.size() != 6' \
     'split->rest.size() < 6'
 brk "an edited line another program changed is merged anyway" settings/LineMerge.cpp \
-    'if (to < 0) return std::nullopt;' \
+    'if (to < 0) return editedLineChanged;' \
     'if (to < 0) continue;'
 brk "a merge whose edit no longer holds is written" settings/ModWriter.cpp \
-    'if (rebased && file != ModFile::BotNames && !editsHoldIn(state, file, *rebased)) return std::nullopt;' \
+    'if (merged.text && file != ModFile::BotNames) merged.refusal = whyEditsFailIn(state, file, *merged.text);' \
     ';'
 
+brk "the merge's line shift with its sign flipped" settings/LineMerge.cpp \
+    'return static_cast<std::ptrdiff_t>(line + b.text.size()) - static_cast<std::ptrdiff_t>(a.text.size());' \
+    'return static_cast<std::ptrdiff_t>(line + a.text.size()) - static_cast<std::ptrdiff_t>(b.text.size());'
+brk "the last line of a two-line edit left unchecked in the merge" settings/LineMerge.cpp \
+    'for (std::size_t line = first + 1; line <= last && line < a.text.size(); ++line)' \
+    'for (std::size_t line = first + 1; line < last && line < a.text.size(); ++line)'
+brk "a line another program added for an edited setting not seen as a conflict" settings/ModWriter.cpp \
+    'if (state.SettingLines[static_cast<std::size_t>(s)].empty() && lines > 1)' \
+    'if (false)'
+brk "the two-second rule for young stamps dropped" settings/ReplaceProtocol.cpp \
+    'after.racy = changedShortlyBefore(after, start);' \
+    'after.racy = false;'
+brk "the two-second rule made two milliseconds" settings/ReplaceProtocol.cpp \
+    "constexpr std::int64_t RacyWindow = 2'000'000'000;" \
+    "constexpr std::int64_t RacyWindow = 2'000'000;"
+brk "the file swapped out not checked by its id" settings/ReplaceProtocol.cpp \
+    'if (idOf(stamp) != idOf(checked_) || !sameWrite(stamp, checked_)) return false;' \
+    'if (!sameWrite(stamp, checked_)) return false;'
+brk "a put-back keeps whatever file it took out" settings/ReplaceProtocol.cpp \
+    'if (fs_.idAt(temp_->path) != temp_->id) fs_.swap(target_, temp_->path, backup_);' \
+    ';'
+brk "a half-written file refused without a second read" settings/ReplaceProtocol.cpp \
+    'if (!merged.text && refusedRead_ != current_) {' \
+    'if (false) {'
+brk "a running process's number keeps an old leftover" settings/ModFiles.cpp \
+    '!system.processRuns(*pid) || age > LeftoverAge;' \
+    '!system.processRuns(*pid);'
 brk "bot name written as typed, not in the code page" settings/ModWriter.cpp \
     'edits.push_back({state.botLine(entry), std::string(BotNamePrefix) + *bytes});' \
     'edits.push_back({state.botLine(entry), std::string(BotNamePrefix) + name});'

@@ -3,6 +3,7 @@
 #include "ModFiles.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <vector>
 
@@ -11,6 +12,8 @@ namespace fs = std::filesystem;
 namespace tarsun {
 
 namespace {
+
+constexpr std::chrono::minutes LeftoverAge{10};
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -77,8 +80,10 @@ void removeLeftoverTemporaries(std::span<const fs::path> files) {
                 const std::optional<unsigned long> pid = system.temporaryOwner(entry, name);
                 if (!pid) continue;
                 std::error_code kind;
-                // None of this process's own saves is under way now.
-                const bool leftover = *pid == system.processId() || !system.processRuns(*pid);
+                // None of this process's own saves is under way now, and no save takes that
+                // long: a number another process has since been given does not keep a leftover.
+                const auto age = fs::file_time_type::clock::now() - it->last_write_time(kind);
+                const bool leftover = *pid == system.processId() || !system.processRuns(*pid) || age > LeftoverAge;
                 if (leftover && it->is_regular_file(kind) && !it->is_symlink(kind)) system.remove(it->path());
                 break;
             }

@@ -5,6 +5,7 @@
 
 #include "EditorState.h"
 #include "FileSystem.h"
+#include "LineMerge.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -34,8 +35,8 @@ std::optional<ModDocument> readModDocument(const std::filesystem::path& path, st
                                            const FileSystem& fs = systemFileSystem());
 
 // For a file that another program changed since it was read: the new content made from
-// the bytes it holds now, or nullopt when the edits cannot be applied to them.
-using Rebase = std::function<std::optional<std::string>(std::string_view current)>;
+// the bytes it holds now, or why the edits cannot be applied to them.
+using Rebase = std::function<Merge(std::string_view current)>;
 
 struct ReplaceRequest {
     std::filesystem::path path;  // the file as found at load

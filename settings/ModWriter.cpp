@@ -51,9 +51,11 @@ TextPatch botNamesPatch(const EditorState& state, std::string& problem) {
     return TextPatch(std::move(edits));
 }
 
-// True when every value the user edited in this file holds, as the game reads it, in the
-// text a rebase made: another program may have set the same value again further down.
-bool editsHoldIn(const EditorState& state, ModFile file, const std::string& text) {
+// Why a value the user edited in this file does not hold, as the game reads it, in the text
+// a merge made ("" when all hold): another program may have set the same value again
+// further down, or added a line of its own for a setting that had none, as the edit did.
+std::string whyEditsFailIn(const EditorState& state, ModFile file, const std::string& text) {
+    const std::string setAgain = "and set a value you edited again";
     EditorState fresh(state.codePage());
     fresh.adopt(file, ModDocument{{}, text, {}});
     if (file == ModFile::Scoring) {
@@ -61,16 +63,18 @@ bool editsHoldIn(const EditorState& state, ModFile file, const std::string& text
             if (!e.Edited) continue;
             auto it = std::find_if(fresh.ListScores.begin(), fresh.ListScores.end(),
                                    [&](const ScoreEntry& f) { return f.Index == e.Index; });
-            if (it == fresh.ListScores.end() || !it->Literal || it->SavedValue != state.ScoreValues[e.Index]) return false;
+            if (it == fresh.ListScores.end() || !it->Literal || it->SavedValue != state.ScoreValues[e.Index]) return setAgain;
         }
-        return true;
+        return {};
     }
     for (Setting s : AllSettings) {
-        if (settingInfo(s).file == file && state.setting(s) != state.savedSetting(s) &&
-            fresh.setting(s) != state.setting(s))
-            return false;
+        if (settingInfo(s).file != file || state.setting(s) == state.savedSetting(s)) continue;
+        const std::size_t lines = fresh.SettingLines[static_cast<std::size_t>(s)].size();
+        if (state.SettingLines[static_cast<std::size_t>(s)].empty() && lines > 1)
+            return "and added a line of its own for a setting you edited";
+        if (fresh.setting(s) != state.setting(s)) return setAgain;
     }
-    return true;
+    return {};
 }
 
 }  // namespace
@@ -92,10 +96,11 @@ SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileRepl
 
     // The edits carried over to what another program wrote, when they still hold there.
     auto checkedRebase = [&](ModFile file, std::string_view base, std::string_view current,
-                             const TextPatch& patch) -> std::optional<std::string> {
-        auto rebased = rebasePatch(base, current, patch);
-        if (rebased && file != ModFile::BotNames && !editsHoldIn(state, file, *rebased)) return std::nullopt;
-        return rebased;
+                             const TextPatch& patch) -> Merge {
+        Merge merged = rebasePatch(base, current, patch);
+        if (merged.text && file != ModFile::BotNames) merged.refusal = whyEditsFailIn(state, file, *merged.text);
+        if (!merged.refusal.empty()) merged.text.reset();
+        return merged;
     };
 
     // Writes one file. The state takes what was written as the file's bytes: the patched
@@ -107,7 +112,7 @@ SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileRepl
             content.insert(content.begin(), head);
             const std::array<std::string_view, 2> baseParts{head, base};
             ReplaceRequest request{doc.Path, doc.Stamp, baseParts, content, {}};
-            request.rebase = [&](std::string_view current) -> std::optional<std::string> {
+            request.rebase = [&](std::string_view current) -> Merge {
                 if (head.empty()) return checkedRebase(file, base, current, patch);
                 // Only the scoring file has a head, and it is small: joined, and the edits moved past it.
                 std::vector<TextPatch::Edit> edits = patch.edits();

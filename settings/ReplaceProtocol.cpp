@@ -15,6 +15,8 @@
 #include "ModFiles.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -84,7 +86,10 @@ public:
     ReplaceResult run() {
         if (!followNameAsAtLoad()) return std::move(result_);
         for (int attempt = 0; attempt < 4; ++attempt) {
-            if (!openOldFile() || !mergeIfChangedElsewhere() || !writeNewFileBeside()) return std::move(result_);
+            if (!openOldFile()) return std::move(result_);
+            const Step merged = mergeIfChangedElsewhere();
+            if (merged == Step::Again) continue;
+            if (merged == Step::Stop || !writeNewFileBeside()) return std::move(result_);
             if (changedSinceChecked()) {
                 fs_.remove(temp_->path);
                 continue;
@@ -138,20 +143,29 @@ private:
     // 3. The stamp vouches for the bytes unless the file changed too shortly before it was
     // read; then, or when the stamp differs, the bytes themselves are compared, and a file
     // another program changed gets the edits carried over to it, or is left alone.
-    bool mergeIfChangedElsewhere() {
+    // A file being rewritten in place may be read half-written: a merge is refused only
+    // when the file reads the same twice, a moment apart.
+    enum class Step { Go, Again, Stop };
+    Step mergeIfChangedElsewhere() {
         trustStamp_ = !request_.stamp.racy && checked_.sameAs(request_.stamp);
         current_.reset();
         result_.rebased.reset();
         content_ = request_.content;
-        if (trustStamp_ || holds(*old_, request_.base)) return true;
+        if (trustStamp_ || holds(*old_, request_.base)) return Step::Go;
         current_ = readAll(*old_, checked_.size);
-        if (!current_) return failed("it could not be read to compare it with what was loaded");
-        result_.rebased = request_.rebase ? request_.rebase(*current_) : std::nullopt;
-        if (!result_.rebased)
-            return changedElsewhere("another program changed it since it was loaded, in a line you edited");
+        if (!current_) return failed("it could not be read to compare it with what was loaded"), Step::Stop;
+        Merge merged = request_.rebase ? request_.rebase(*current_) : Merge{std::nullopt, "in a line you edited"};
+        if (!merged.text && refusedRead_ != current_) {
+            refusedRead_ = std::move(current_);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            return Step::Again;
+        }
+        if (!merged.text)
+            return changedElsewhere("another program changed it since it was loaded, " + merged.refusal), Step::Stop;
+        result_.rebased = std::move(merged.text);
         rebasedView_ = *result_.rebased;
         content_ = FileContent(&rebasedView_, 1);
-        return true;
+        return Step::Go;
     }
 
     // 4. The new file, whole and flushed, beside the old one.
@@ -260,6 +274,7 @@ private:
     FileStamp checked_;
     bool trustStamp_ = false;
     std::optional<std::string> current_;
+    std::optional<std::string> refusedRead_;
     std::string_view rebasedView_;
     FileContent content_;
     std::optional<TempFile> temp_;

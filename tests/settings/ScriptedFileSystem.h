@@ -20,15 +20,23 @@ public:
         swapInstead;
     std::function<int(const std::filesystem::path& from, const std::filesystem::path& to)> moveInstead;
     mutable int swaps = 0;
+    // Runs before the old file is opened for each try of a replace, numbered from 0.
+    std::function<void(int n)> beforeOpenOld;
+    mutable int opens = 0;
+    // A clock as FAT keeps it: file times in whole two seconds, and `now` where set.
+    bool coarseTimes = false;
+    std::function<std::int64_t()> nowInstead;
 
-    std::int64_t now() const override { return system_.now(); }
+    std::int64_t now() const override { return nowInstead ? nowInstead() : system_.now(); }
     std::string errorText(int error) const override { return system_.errorText(error); }
     int lastError() const override { return system_.lastError(); }
     std::unique_ptr<OpenedFile> openToRead(const std::filesystem::path& path, std::string& why) const override {
-        return system_.openToRead(path, why);
+        return coarse(system_.openToRead(path, why));
     }
     std::unique_ptr<OpenedFile> openOld(const std::filesystem::path& target, std::string& why) const override {
-        return system_.openOld(target, why);
+        if (beforeOpenOld) beforeOpenOld(opens);
+        ++opens;
+        return coarse(system_.openOld(target, why));
     }
     std::optional<TempFile> writeBeside(const std::filesystem::path& target, const OpenedFile* old, FileContent content,
                                         std::string& why) const override {
@@ -59,6 +67,24 @@ public:
     }
 
 private:
+    struct CoarseFile : OpenedFile {
+        std::unique_ptr<OpenedFile> file;
+        explicit CoarseFile(std::unique_ptr<OpenedFile> f) : file(std::move(f)) {}
+        FileStamp stamp() const override {
+            FileStamp stamp = file->stamp();
+            stamp.modified = stamp.changed = stamp.modified / 2'000'000'000 * 2'000'000'000;
+            return stamp;
+        }
+        long long readAt(std::uint64_t offset, char* buffer, std::size_t n) const override {
+            return file->readAt(offset, buffer, n);
+        }
+        void releaseForSwap() override { file->releaseForSwap(); }
+    };
+    std::unique_ptr<OpenedFile> coarse(std::unique_ptr<OpenedFile> file) const {
+        if (!coarseTimes || !file) return file;
+        return std::make_unique<CoarseFile>(std::move(file));
+    }
+
     const FileSystem& system_ = systemFileSystem();
 };
 
