@@ -99,7 +99,7 @@ brk "an edited line another program changed is merged anyway" settings/LineMerge
     'if (to < 0) return editedLineChanged;' \
     'if (to < 0) continue;'
 brk "a merge whose edit no longer holds is written" settings/ModWriter.cpp \
-    'if (merged.text && file != ModFile::BotNames) merged.refusal = whyEditsFailIn(state, file, *merged.text);' \
+    'merged.refusal = whyEditsFailIn(state, file, *read);' \
     ';'
 
 brk "the merge's line shift with its sign flipped" settings/LineMerge.cpp \

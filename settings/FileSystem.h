@@ -26,7 +26,9 @@ struct FileId {
     bool operator==(const FileId&) const = default;
 };
 
-inline FileId idOf(const FileStamp& stamp) { return {stamp.device, stamp.inode}; }
+inline FileId idOf(const FileStamp& stamp) {
+    return {stamp.device, stamp.inode};
+}
 
 // A file opened for reading.
 class OpenedFile {

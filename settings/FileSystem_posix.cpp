@@ -17,7 +17,9 @@ namespace tarsun {
 
 namespace {
 
-std::int64_t nanos(const struct timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+std::int64_t nanos(const struct timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
 
 class Fd {
 public:
@@ -105,8 +107,8 @@ public:
     }
 
     std::unique_ptr<OpenedFile> openOld(const fs::path& target, std::string& why) const override {
-        auto old = std::make_unique<PosixFile>(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK),
-                                               target);
+        auto old =
+            std::make_unique<PosixFile>(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK), target);
         if (!old->ok()) {
             why = errno == ENOENT  ? "the file cannot be found any more"
                   : errno == ELOOP ? "another program put a link in its place"
@@ -243,8 +245,7 @@ public:
         std::string head(1, '.');
         head.append(file).append(".tarsun-");
         auto split = splitNumberedName(name, head);
-        if (!split || split->rest.size() != 6 ||
-            !std::all_of(split->rest.begin(), split->rest.end(), [](char c) {
+        if (!split || split->rest.size() != 6 || !std::all_of(split->rest.begin(), split->rest.end(), [](char c) {
                 return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
             }))
             return std::nullopt;

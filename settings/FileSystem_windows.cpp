@@ -63,14 +63,18 @@ private:
 };
 
 Handle openShared(const fs::path& path, DWORD access) {
-    return Handle(CreateFileW(longPath(path).c_str(), access, ShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+    return Handle(
+        CreateFileW(longPath(path).c_str(), access, ShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // FILETIME's 100-nanosecond ticks in nanoseconds.
-std::int64_t nanos(std::uint64_t ticks) { return static_cast<std::int64_t>(ticks) * 100; }
+std::int64_t nanos(std::uint64_t ticks) {
+    return static_cast<std::int64_t>(ticks) * 100;
+}
 
-std::uint64_t join(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
+std::uint64_t join(DWORD high, DWORD low) {
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
 
 std::optional<FileId> idOfHandle(HANDLE h) {
     BY_HANDLE_FILE_INFORMATION info;
@@ -144,14 +148,15 @@ public:
     std::string errorText(int code) const override {
         const DWORD error = static_cast<DWORD>(code);
         wchar_t* text = nullptr;
-        DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        DWORD n =
+            FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
         std::string out;
         if (n && text) {
             int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
             out.resize(static_cast<std::size_t>(size > 0 ? size : 0));
-            if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), out.data(), size, nullptr, nullptr);
+            if (size > 0)
+                WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), out.data(), size, nullptr, nullptr);
             LocalFree(text);
         }
         while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
@@ -268,9 +273,11 @@ public:
     int move(const fs::path& from, const fs::path& to) const override {
         // The file keeps the attributes of the one it replaces, not the temporary file's hidden mark.
         const DWORD attributes = GetFileAttributesW(longPath(to).c_str());
-        if (!MoveFileExW(longPath(from).c_str(), longPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (!MoveFileExW(longPath(from).c_str(), longPath(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return static_cast<int>(GetLastError());
-        SetFileAttributesW(longPath(to).c_str(), attributes == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL : attributes);
+        SetFileAttributesW(longPath(to).c_str(),
+                           attributes == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL : attributes);
         return 0;
     }
 

@@ -17,14 +17,15 @@ constexpr std::chrono::minutes LeftoverAge{10};
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return lower(x) == lower(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 }  // namespace
 
-bool FileExists(const fs::path& path) { return systemFileSystem().isFileOrDevice(path); }
+bool FileExists(const fs::path& path) {
+    return systemFileSystem().isFileOrDevice(path);
+}
 
 std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name) {
     std::error_code ec;

@@ -44,8 +44,8 @@ std::optional<std::string> readAll(const OpenedFile& file, std::uint64_t sizeHin
         // Past the expected size, read into a small buffer: a file that grew is rare, and
         // growing the string to look for more would double what it holds.
         const bool full = have == bytes.size();
-        const long long n = full ? file.readAt(have, probe, sizeof probe)
-                                 : file.readAt(have, bytes.data() + have, bytes.size() - have);
+        const long long n =
+            full ? file.readAt(have, probe, sizeof probe) : file.readAt(have, bytes.data() + have, bytes.size() - have);
         if (n < 0) return std::nullopt;
         if (n == 0) break;
         if (full) bytes.append(probe, static_cast<std::size_t>(n));
@@ -177,9 +177,7 @@ private:
     }
 
     // 5. Writing takes time: the old file is checked again just before the swap.
-    bool changedSinceChecked() const {
-        return !checked_.sameAs(old_->stamp()) || fs_.idAt(target_) != idOf(checked_);
-    }
+    bool changedSinceChecked() const { return !checked_.sameAs(old_->stamp()) || fs_.idAt(target_) != idOf(checked_); }
 
     // 6. The swap. Where it failed half-way, find out where the two files are before
     // touching either: the new one may now be the only copy of the mod's file.
@@ -238,7 +236,8 @@ private:
         }
         if (fs_.swap(target_, backup_, temp_->path) != 0)
             return failed("another program changed it while it was saved, and its change could not be put back; it is "
-                          "kept as " + backup_.string());
+                          "kept as " +
+                          backup_.string());
         // Another program saved over ours just before the exchange: its file came out, and goes back.
         if (fs_.idAt(temp_->path) != temp_->id) fs_.swap(target_, temp_->path, backup_);
         if (fs_.idAt(temp_->path) == temp_->id) fs_.remove(temp_->path);

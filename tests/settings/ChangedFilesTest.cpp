@@ -1,8 +1,8 @@
 // Files that another program changes while the editor has them open, links that are
 // pointed elsewhere, who may write a file, and what an interrupted save leaves behind.
 
-#include "ModFiles.h"
 #include "LineMerge.h"
+#include "ModFiles.h"
 #include "ModWriter.h"
 #include "ScriptedFileSystem.h"
 #include "TempMod.h"
@@ -91,7 +91,8 @@ TEST(ChangedFiles, AFileWhoseEditedLinesAnotherProgramChangedIsLeftAsItWroteIt) 
     SaveResult result = SaveModSettings(m.state, {});
     ASSERT_EQ(result.failures.size(), 4u);
     const char* const why[] = {"in a line you edited", "in a line you edited",
-                               "and added a line of its own for a setting you edited", "and set a value you edited again"};
+                               "and added a line of its own for a setting you edited",
+                               "and set a value you edited again"};
     for (const auto& failure : result.failures) {
         EXPECT_TRUE(failure.changedElsewhere) << modFileDisplayName(failure.file);
         EXPECT_EQ(failure.reason, std::string("another program changed it since it was loaded, ") +
@@ -122,87 +123,62 @@ TEST(ChangedFiles, AHalfWrittenFileIsReadAgain) {
     EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("y", 50, "sv.new 1\r\n"));
 }
 
-// Just before the swap: the temporary file is one the player does not see in the mod's
-// folder, and a change another program makes now is still kept.
-TEST(ChangedFiles, AChangeBetweenTheCheckAndTheSwapIsKeptAndTheTemporaryFileIsHidden) {
-    EditedMod m;
-    const fs::path folder = m.mod.path(ModFile::ServerSettings).parent_path();
-    int attempts = 0;
-    auto replacer = [&](const ReplaceRequest& request) {
-        ScriptedFileSystem system;
-        system.beforeSwap = [&](int n, const fs::path&) {
-            if (request.path.filename() != "ServerSettings.CON" || n == 1) return;  // 1: the put-back
-            ++attempts;
-            const auto temporaries = temporariesBeside(request.path);
-            EXPECT_EQ(temporaries.size(), 1u);
-            for (const fs::path& temporary : temporaries) {
+// Another program saving at each moment of a save where the file is already checked: in
+// place, or as most programs do, by renaming a new file over the name. Its save is kept,
+// and the edit carried over to it.
+TEST(ChangedFiles, AnotherProgramsSaveInAnyWindowOfTheSwapIsKept) {
+    const std::string theirs = server("x", 75, "sv.new 1\r\n");
+    auto renameSave = [&](const fs::path& path) {
+        writeBytes(path.string() + ".theirs", theirs);
+        fs::rename(path.string() + ".theirs", path);
+    };
+    std::fstream inPlace;  // a writer that opened the old file before the swap
+    // What another program does before swap n (0: the save's own, 1: a put-back).
+    const std::vector<std::function<void(int, const fs::path&)>> windows{
+        [&](int n, const fs::path& target) {  // just before the swap, the temporary file hidden from the player
+            for (const fs::path& temporary : temporariesBeside(target)) {
 #ifdef _WIN32
                 EXPECT_TRUE(GetFileAttributesW(temporary.c_str()) & FILE_ATTRIBUTE_HIDDEN) << temporary;
 #else
                 EXPECT_EQ(temporary.filename().string()[0], '.') << temporary;
 #endif
             }
-            if (n == 0)  // in place and the same size: only the bytes tell
-                writeBytes(request.path, server("z", 75));
-        };
-        return replaceModFile(request, system);
-    };
-    ASSERT_TRUE(SaveModSettings(m.state, {}, replacer).done());
-    EXPECT_EQ(attempts, 2);
-    EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("z", 50));
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
-}
-
-// Another program saves as most do, by renaming a new file over the old name, at each
-// moment of a save where the file is already checked: its save is kept, and the edit
-// carried over to it.
-TEST(ChangedFiles, AnotherProgramsRenameSaveInAnyWindowOfTheSwapIsKept) {
-    auto renameSave = [](const fs::path& path, const std::string& bytes) {
-        writeBytes(path.string() + ".theirs", bytes);
-        fs::rename(path.string() + ".theirs", path);
-    };
-    const std::string theirs = server("x", 75, "sv.new 1\r\n");
-    std::shared_ptr<std::fstream> inPlace;  // a writer that opened the old file before the swap
-    const std::vector<std::function<void(ScriptedFileSystem&)>> windows{
-        // Just before the swap.
-        [&](ScriptedFileSystem& system) {
-            system.beforeSwap = [&](int n, const fs::path& target) { if (n == 0) renameSave(target, theirs); };
+            if (n == 0) renameSave(target);
+        },
+        [&](int n, const fs::path& target) {
+            if (n == 0) writeBytes(target, theirs);
+        },                                    // the same, in place
+        [&](int n, const fs::path& target) {  // while the old file, changed at the last moment, is put back
+            if (n == 0) writeBytes(target, server("z", 75));
+            if (n == 1) renameSave(target);
         },
 #ifndef _WIN32  // where a file open for writing cannot be swapped out
-        // Just after it: a late change in place to the old file, then a rename.
-        [&](ScriptedFileSystem& system) {
-            system.beforeSwap = [&](int n, const fs::path& target) {
-                if (n == 0) inPlace = std::make_shared<std::fstream>(target, std::ios::in | std::ios::out | std::ios::binary);
-            };
-            system.swapInstead = [&](const fs::path& target, const fs::path& incoming, const fs::path& outgoing) {
-                const int error = systemFileSystem().swap(target, incoming, outgoing);
-                if (inPlace) {
-                    *inPlace << server("z", 75) << std::flush;
-                    inPlace.reset();
-                    renameSave(target, theirs);
-                }
-                return error;
-            };
+        // Just after the swap: a change in place to the old file, then a rename.
+        [&](int n, const fs::path& target) {
+            if (n == 0) inPlace.open(target, std::ios::in | std::ios::out | std::ios::binary);
         },
 #endif
-        // While the old file, changed at the last moment, is being put back.
-        [&](ScriptedFileSystem& system) {
-            system.beforeSwap = [&](int n, const fs::path& target) {
-                if (n == 0) writeBytes(target, server("z", 75));
-                if (n == 1) renameSave(target, theirs);
-            };
-        },
     };
     for (std::size_t w = 0; w < windows.size(); ++w) {
         EditedMod m;
         ScriptedFileSystem system;
-        windows[w](system);
+        system.beforeSwap = windows[w];
+        system.swapInstead = [&](const fs::path& target, const fs::path& incoming, const fs::path& outgoing) {
+            const int error = systemFileSystem().swap(target, incoming, outgoing);
+            if (inPlace.is_open()) {
+                inPlace << server("z", 75) << std::flush;
+                inPlace.close();
+                renameSave(target);
+            }
+            return error;
+        };
         SaveResult result = SaveModSettings(m.state, {true, false, false, false}, [&](const ReplaceRequest& request) {
             return replaceModFile(request, system);
         });
         EXPECT_TRUE(result.done()) << w;
         EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("x", 50, "sv.new 1\r\n")) << w;
-        EXPECT_TRUE(temporariesBeside(m.mod.path(ModFile::ServerSettings)).empty()) << w;
+        const fs::path folder = m.mod.path(ModFile::ServerSettings).parent_path();
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << w;
     }
 }
 
@@ -227,7 +203,7 @@ TEST(ChangedFiles, WhereTheStampCannotTellTheBytesOrTheFileDo) {
         auto doc = readModDocument(path, nullptr, system);
         ASSERT_TRUE(doc);
         if (c == 0) EXPECT_TRUE(doc->Stamp.racy);
-        if (c != 0) doc->Stamp.racy = false;  // as if read long after its last change
+        if (c != 0) doc->Stamp.racy = false;                // as if read long after its last change
         if (c == 0) writeAt(path, "sv.maxPlayers 32\r\n");  // the same tick, in place
         if (c == 1) writeBytes(path, "sv.maxPlayers 32\r\n");
         system.beforeSwap = [&](int n, const fs::path&) {
@@ -315,11 +291,15 @@ TEST(ChangedFiles, TheMergeAgreesWithGitsThreeWayMerge) {
         const bool apart = pick(5) != 0;
         for (std::size_t i = 0; i <= n; ++i) {
             const bool away = i + 1 < first || i > first + count;  // a line apart: neither on nor next to it
-            if ((i + 1 <= first || i > first + count) && pick(4) == 0) theirs.push_back("sv.added " + std::to_string(i));
+            if ((i + 1 <= first || i > first + count) && pick(4) == 0)
+                theirs.push_back("sv.added " + std::to_string(i));
             if (i == n) break;
-            if (!apart && i >= first && i < first + count && pick(2) == 0) theirs.push_back("aiSettings.addBotName T");
-            else if (!away || pick(4) != 0) theirs.push_back(base[i]);
-            else if (pick(2) == 0) theirs.push_back(base[i] + "x");
+            if (!apart && i >= first && i < first + count && pick(2) == 0)
+                theirs.push_back("aiSettings.addBotName T");
+            else if (!away || pick(4) != 0)
+                theirs.push_back(base[i]);
+            else if (pick(2) == 0)
+                theirs.push_back(base[i] + "x");
         }
         const std::string baseText = join(base), theirsText = join(theirs);
         std::size_t begin = 0;
@@ -332,7 +312,8 @@ TEST(ChangedFiles, TheMergeAgreesWithGitsThreeWayMerge) {
         writeBytes(dir.folder() / "base", baseText);
         writeBytes(dir.folder() / "ours", join(ours));
         writeBytes(dir.folder() / "theirs", theirsText);
-        const std::string command = "cd '" + dir.folder().string() + "' && git merge-file -p ours base theirs >merged 2>/dev/null";
+        const std::string command =
+            "cd '" + dir.folder().string() + "' && git merge-file -p ours base theirs >merged 2>/dev/null";
         const int status = std::system(command.c_str());
         ASSERT_TRUE(WIFEXITED(status)) << command;
         const bool gitClean = WEXITSTATUS(status) == 0;

@@ -11,14 +11,14 @@
 namespace tarsun::testing {
 
 class ScriptedFileSystem : public FileSystem {
+    using Path = std::filesystem::path;
+
 public:
     // Runs before each swap (the replace's and each put-back), with the swap's number from 0;
     // the other two stand in for the system's calls where set.
-    std::function<void(int n, const std::filesystem::path& target)> beforeSwap;
-    std::function<int(const std::filesystem::path& target, const std::filesystem::path& incoming,
-                      const std::filesystem::path& outgoing)>
-        swapInstead;
-    std::function<int(const std::filesystem::path& from, const std::filesystem::path& to)> moveInstead;
+    std::function<void(int n, const Path& target)> beforeSwap;
+    std::function<int(const Path& target, const Path& incoming, const Path& outgoing)> swapInstead;
+    std::function<int(const Path& from, const Path& to)> moveInstead;
     mutable int swaps = 0;
     // Runs before the old file is opened for each try of a replace, numbered from 0.
     std::function<void(int n)> beforeOpenOld;
@@ -30,36 +30,33 @@ public:
     std::int64_t now() const override { return nowInstead ? nowInstead() : system_.now(); }
     std::string errorText(int error) const override { return system_.errorText(error); }
     int lastError() const override { return system_.lastError(); }
-    std::unique_ptr<OpenedFile> openToRead(const std::filesystem::path& path, std::string& why) const override {
+    std::unique_ptr<OpenedFile> openToRead(const Path& path, std::string& why) const override {
         return coarse(system_.openToRead(path, why));
     }
-    std::unique_ptr<OpenedFile> openOld(const std::filesystem::path& target, std::string& why) const override {
+    std::unique_ptr<OpenedFile> openOld(const Path& target, std::string& why) const override {
         if (beforeOpenOld) beforeOpenOld(opens);
         ++opens;
         return coarse(system_.openOld(target, why));
     }
-    std::optional<TempFile> writeBeside(const std::filesystem::path& target, const OpenedFile* old, FileContent content,
+    std::optional<TempFile> writeBeside(const Path& target, const OpenedFile* old, FileContent content,
                                         std::string& why) const override {
         return system_.writeBeside(target, old, content, why);
     }
-    std::filesystem::path swappedOutName(const TempFile& temp) const override { return system_.swappedOutName(temp); }
-    int swap(const std::filesystem::path& target, const std::filesystem::path& incoming,
-             const std::filesystem::path& outgoing) const override {
+    Path swappedOutName(const TempFile& temp) const override { return system_.swappedOutName(temp); }
+    int swap(const Path& target, const Path& incoming, const Path& outgoing) const override {
         const int n = swaps++;
         if (beforeSwap) beforeSwap(n, target);
         return swapInstead ? swapInstead(target, incoming, outgoing) : system_.swap(target, incoming, outgoing);
     }
-    int move(const std::filesystem::path& from, const std::filesystem::path& to) const override {
+    int move(const Path& from, const Path& to) const override {
         return moveInstead ? moveInstead(from, to) : system_.move(from, to);
     }
-    bool remove(const std::filesystem::path& path) const override { return system_.remove(path); }
-    void settle(const std::filesystem::path& target) const override { system_.settle(target); }
-    std::optional<FileId> idAt(const std::filesystem::path& path) const override { return system_.idAt(path); }
-    std::optional<std::filesystem::path> whereItLeads(const std::filesystem::path& path) const override {
-        return system_.whereItLeads(path);
-    }
-    bool exists(const std::filesystem::path& path) const override { return system_.exists(path); }
-    bool isFileOrDevice(const std::filesystem::path& path) const override { return system_.isFileOrDevice(path); }
+    bool remove(const Path& path) const override { return system_.remove(path); }
+    void settle(const Path& target) const override { system_.settle(target); }
+    std::optional<FileId> idAt(const Path& path) const override { return system_.idAt(path); }
+    std::optional<Path> whereItLeads(const Path& path) const override { return system_.whereItLeads(path); }
+    bool exists(const Path& path) const override { return system_.exists(path); }
+    bool isFileOrDevice(const Path& path) const override { return system_.isFileOrDevice(path); }
     unsigned long processId() const override { return system_.processId(); }
     bool processRuns(unsigned long pid) const override { return system_.processRuns(pid); }
     std::optional<unsigned long> temporaryOwner(std::string_view name, std::string_view file) const override {
