@@ -5,7 +5,8 @@
 // another program gets in between:
 //   1. follow the name to the file it led to at load (never through a re-pointed link);
 //   2. open the old file and check it against what was read: by its stamp, or its bytes;
-//   3. where another program changed it, merge the edits into its text, or refuse;
+//   3. where another program changed it, merge the edits into its text, or refuse (once
+//      it reads the same twice: it may have been read half-written);
 //   4. write the new file beside it and flush it;
 //   5. check the old file once more;
 //   6. swap the new file in, the old one out under another name;
