@@ -81,7 +81,9 @@ TEST(ChangedFiles, AFileWhoseEditedLinesAnotherProgramChangedIsLeftAsItWroteIt) 
     EditedMod m;
     m.state.setSetting(Setting::MaxBots, 20);  // the file has no line for it
     const std::string server = "sv.soldierFriendlyFire 60\r\nsv.maxPlayers 16\r\n";
-    const std::string bots = "aiSettings.addBotName Bravo\r\n";
+    std::string bots;  // the edited name after more new lines than the merge matches lines over
+    for (int i = 0; i < 2001; ++i) bots += "aiSettings.addBotName New" + std::to_string(i) + "\r\n";
+    bots += "aiSettings.addBotName Alpha\r\naiSettings.addBotName Bravo\r\n";
     // The other program adds a line of its own for the same setting: a conflict.
     const std::string ai = "aiSettings.setBotSkill 0.7 ; extra\r\naiSettings.setMaxNBots 30\r\n";
     // The constant is set again further down: the user's 9 would no longer hold.
@@ -90,7 +92,7 @@ TEST(ChangedFiles, AFileWhoseEditedLinesAnotherProgramChangedIsLeftAsItWroteIt) 
 
     SaveResult result = SaveModSettings(m.state, {});
     ASSERT_EQ(result.failures.size(), 4u);
-    const char* const why[] = {"in a line you edited", "in a line you edited",
+    const char* const why[] = {"too widely to carry your edits over", "in a line you edited",
                                "and added a line of its own for a setting you edited",
                                "and set a value you edited again"};
     for (const auto& failure : result.failures) {
@@ -136,6 +138,7 @@ TEST(ChangedFiles, AnotherProgramsSaveInAnyWindowOfTheSwapIsKept) {
     // What another program does before swap n (0: the save's own, 1: a put-back).
     const std::vector<std::function<void(int, const fs::path&)>> windows{
         [&](int n, const fs::path& target) {  // just before the swap, the temporary file hidden from the player
+            if (n != 0) return;
             for (const fs::path& temporary : temporariesBeside(target)) {
 #ifdef _WIN32
                 EXPECT_TRUE(GetFileAttributesW(temporary.c_str()) & FILE_ATTRIBUTE_HIDDEN) << temporary;
@@ -143,7 +146,7 @@ TEST(ChangedFiles, AnotherProgramsSaveInAnyWindowOfTheSwapIsKept) {
                 EXPECT_EQ(temporary.filename().string()[0], '.') << temporary;
 #endif
             }
-            if (n == 0) renameSave(target);
+            renameSave(target);
         },
         [&](int n, const fs::path& target) {
             if (n == 0) writeBytes(target, theirs);
