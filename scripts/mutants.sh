@@ -105,6 +105,9 @@ brk "a merge whose edit no longer holds is written" settings/ModWriter.cpp \
 brk "the merge's line shift with its sign flipped" settings/LineMerge.cpp \
     'return static_cast<std::ptrdiff_t>(line + b.text.size()) - static_cast<std::ptrdiff_t>(a.text.size());' \
     'return static_cast<std::ptrdiff_t>(line + a.text.size()) - static_cast<std::ptrdiff_t>(b.text.size());'
+brk "a file too different to match taken for an edited line changed" settings/LineMerge.cpp \
+    'if (to < 0 && !mid && first >= head && first < a.text.size() - tail)' \
+    'if (false)'
 brk "the last line of a two-line edit left unchecked in the merge" settings/LineMerge.cpp \
     'for (std::size_t line = first + 1; line <= last && line < a.text.size(); ++line)' \
     'for (std::size_t line = first + 1; line < last && line < a.text.size(); ++line)'
@@ -118,8 +121,11 @@ brk "the two-second rule made two milliseconds" settings/ReplaceProtocol.cpp \
     "constexpr std::int64_t RacyWindow = 2'000'000'000;" \
     "constexpr std::int64_t RacyWindow = 2'000'000;"
 brk "the file swapped out not checked by its id" settings/ReplaceProtocol.cpp \
-    'if (idOf(stamp) != idOf(checked_) || !sameWrite(stamp, checked_)) return false;' \
-    'if (!sameWrite(stamp, checked_)) return false;'
+    'if (const auto out = fs_.idAt(backup_); out && *out != idOf(checked_)) return false;' \
+    ';'
+brk "another program's save, swapped out, written over with the old bytes" settings/ReplaceProtocol.cpp \
+    'if (!out) return writeOldBytesBack();' \
+    'if (!out || *out != idOf(checked_)) return writeOldBytesBack();'
 brk "a put-back keeps whatever file it took out" settings/ReplaceProtocol.cpp \
     'if (fs_.idAt(temp_->path) != temp_->id) fs_.swap(target_, temp_->path, backup_);' \
     ';'

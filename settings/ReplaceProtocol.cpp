@@ -213,13 +213,15 @@ private:
     // rename-save of another program, or a change in place, that landed between the check
     // and the swap went there.
     bool swappedOutFileHoldsWhatWasChecked() {
+        // The id first and alone: while another program's file is out, ours stands in its place.
+        if (const auto out = fs_.idAt(backup_); out && *out != idOf(checked_)) return false;
         std::string ignored;
         std::unique_ptr<OpenedFile> out = fs_.openToRead(backup_, ignored);
         // Where the system could not exchange the names, the old file is reachable only
         // through what was opened (if the system kept it open).
         const OpenedFile& swappedOut = out ? *out : *old_;
         const FileStamp stamp = swappedOut.stamp();
-        if (idOf(stamp) != idOf(checked_) || !sameWrite(stamp, checked_)) return false;
+        if (!sameWrite(stamp, checked_)) return false;
         if (trustStamp_) return true;
         const std::string_view currentView = current_ ? std::string_view(*current_) : std::string_view();
         return holds(swappedOut, current_ ? FileContent(&currentView, 1) : request_.base);
