@@ -50,8 +50,8 @@ brk "control characters allowed in bot names" settings/EditorState.cpp \
 brk "friendly fire and bot groups swapped" settings/ModWriter.cpp \
     'file == ModFile::ServerSettings ? groups.FriendlyFire : groups.BotSettings;' \
     'file == ModFile::ServerSettings ? groups.BotSettings : groups.FriendlyFire;'
-brk "read-only file replaced" settings/ModFiles.cpp \
-    'if ((old.st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {' \
+brk "read-only file replaced" settings/FileSystem_posix.cpp \
+    'if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {' \
     'if (false) {'
 brk "hexadecimal read as decimal" settings/PythonText.cpp \
     "int base = p == 'x' ? 16 : p == 'o' ? 8 : p == 'b' ? 2 : 0;" \
@@ -74,34 +74,67 @@ brk "only the value's first character replaced" settings/EditorState.cpp \
 brk "setting edit rewrites the whole line" settings/ModWriter.cpp \
     'edits.push_back({line.Value, bare ? " " + value : value});' \
     'edits.push_back({line.Line, std::string(info.command) + " " + value});'
-brk "stamp always trusted" settings/ModFiles.cpp \
-    'const bool trustStamp = !request.stamp.racy && checked.sameAs(request.stamp);' \
-    'const bool trustStamp = true;'
-brk "a change at the last moment not put back" settings/ModFiles.cpp \
-    '        if (lateChange) {' \
-    '        if (false) {'
-brk "link pointed elsewhere written through" settings/ModFiles.cpp \
-    'if (*now != request.stamp.resolved) return changedElsewhere(' \
-    'if (false) return changedElsewhere('
-brk "the system's access test skipped" settings/ModFiles.cpp \
+brk "stamp always trusted" settings/ReplaceProtocol.cpp \
+    'trustStamp_ = !request_.stamp.racy && checked_.sameAs(request_.stamp);' \
+    'trustStamp_ = true;'
+brk "a change at the last moment not put back" settings/ReplaceProtocol.cpp \
+    'if (swappedOutFileHoldsWhatWasChecked()) {' \
+    'if (true) {'
+brk "link pointed elsewhere written through" settings/ReplaceProtocol.cpp \
+    'if (*now != request_.stamp.resolved)' \
+    'if (false)'
+brk "the system's access test skipped" settings/FileSystem_posix.cpp \
     'if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {' \
     'if (false) {'
-brk "the only copy deleted" settings/ModFiles.cpp \
-    'std::string kept = "; the saved file is kept as " + temp->path.string();' \
-    'removeFile(temp->path); std::string kept;'
+brk "the only copy deleted" settings/ReplaceProtocol.cpp \
+    'std::string kept = "; the saved file is kept as " + temp_->path.string();' \
+    'fs_.remove(temp_->path); std::string kept;'
 brk "leftovers kept" settings/ModFiles.cpp \
-    'if (auto pid = pidInName(entry); pid && !processRuns(*pid)) removeFile(it->path());' \
-    'if (false) removeFile(it->path());'
-brk "temporary name pattern too loose" settings/ModFiles.cpp \
-    'return tail.size() == 6 && std::all_of' \
-    'return tail.size() >= 6 && std::all_of'
+    'if (leftover && it->is_regular_file(kind)' \
+    'if (false && it->is_regular_file(kind)'
+brk "temporary name pattern too loose" settings/FileSystem_posix.cpp \
+    'split->rest.size() != 6' \
+    'split->rest.size() < 6'
 brk "an edited line another program changed is merged anyway" settings/LineMerge.cpp \
-    'if (to < 0) return std::nullopt;' \
+    'if (to < 0) return editedLineChanged;' \
     'if (to < 0) continue;'
 brk "a merge whose edit no longer holds is written" settings/ModWriter.cpp \
-    'if (rebased && file != ModFile::BotNames && !editsHoldIn(state, file, *rebased)) return std::nullopt;' \
+    'merged.refusal = whyEditsFailIn(state, file, *read);' \
     ';'
 
+brk "the merge's line shift with its sign flipped" settings/LineMerge.cpp \
+    'return static_cast<std::ptrdiff_t>(line + b.text.size()) - static_cast<std::ptrdiff_t>(a.text.size());' \
+    'return static_cast<std::ptrdiff_t>(line + a.text.size()) - static_cast<std::ptrdiff_t>(b.text.size());'
+brk "a file too different to match taken for an edited line changed" settings/LineMerge.cpp \
+    'if (to < 0 && !mid && first >= head && first < a.text.size() - tail)' \
+    'if (false)'
+brk "the last line of a two-line edit left unchecked in the merge" settings/LineMerge.cpp \
+    'for (std::size_t line = first + 1; line <= last && line < a.text.size(); ++line)' \
+    'for (std::size_t line = first + 1; line < last && line < a.text.size(); ++line)'
+brk "a line another program added for an edited setting not seen as a conflict" settings/ModWriter.cpp \
+    'if (state.SettingLines[static_cast<std::size_t>(s)].empty() && lines > 1)' \
+    'if (false)'
+brk "the two-second rule for young stamps dropped" settings/ReplaceProtocol.cpp \
+    'after.racy = changedShortlyBefore(after, start);' \
+    'after.racy = false;'
+brk "the two-second rule made two milliseconds" settings/ReplaceProtocol.cpp \
+    "constexpr std::int64_t RacyWindow = 2'000'000'000;" \
+    "constexpr std::int64_t RacyWindow = 2'000'000;"
+brk "the file swapped out not checked by its id" settings/ReplaceProtocol.cpp \
+    'if (const auto out = fs_.idAt(backup_); out && *out != idOf(checked_)) return false;' \
+    ';'
+brk "another program's save, swapped out, written over with the old bytes" settings/ReplaceProtocol.cpp \
+    'if (!out) return writeOldBytesBack();' \
+    'if (!out || *out != idOf(checked_)) return writeOldBytesBack();'
+brk "a put-back keeps whatever file it took out" settings/ReplaceProtocol.cpp \
+    'if (fs_.idAt(temp_->path) != temp_->id) fs_.swap(target_, temp_->path, backup_);' \
+    ';'
+brk "a half-written file refused without a second read" settings/ReplaceProtocol.cpp \
+    'if (!merged.text && refusedRead_ != current_) {' \
+    'if (false) {'
+brk "a running process's number keeps an old leftover" settings/ModFiles.cpp \
+    '!system.processRuns(*pid) || age > LeftoverAge;' \
+    '!system.processRuns(*pid);'
 brk "bot name written as typed, not in the code page" settings/ModWriter.cpp \
     'edits.push_back({state.botLine(entry), std::string(BotNamePrefix) + *bytes});' \
     'edits.push_back({state.botLine(entry), std::string(BotNamePrefix) + name});'
@@ -111,9 +144,10 @@ brk "bot name shown as the file's bytes" settings/EditorState.cpp \
 brk "file names matched in their exact letter case" settings/ModFiles.cpp \
     'return lower(x) == lower(y);' \
     'return x == y;'
-brk "a device read as a file" settings/ModFiles.cpp \
-    'if (!S_ISREG(before.st_mode)) return fail("it is not an ordinary file");' \
-    'if (false) return fail("it is not an ordinary file");'
+brk "a device read as a file" settings/FileSystem_posix.cpp \
+    '// A device or a pipe in place of a mod file could block or never end.
+        if (!S_ISREG(st.st_mode)) {' \
+    'if (false) {'
 brk "settings not taken back after a save" settings/ModWriter.cpp \
     '[&](const FileStamp& stamp) { state.settingsWritten(file, patch, stamp); });' \
     '[&](const FileStamp&) {});'
@@ -281,6 +315,7 @@ if [ -n "${ONLY:-}" ]; then
 fi
 # A few hundred kills during a save prove nothing more about a break than a few dozen.
 export TARSUN_KILLS=${TARSUN_KILLS:-20}
+export TARSUN_RACE_ROUNDS=${TARSUN_RACE_ROUNDS:-100}
 
 for i in "${!names[@]}"; do
     replace_once "$src/${files[$i]}" "${finds[$i]}" "${replaces[$i]}" check ||

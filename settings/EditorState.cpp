@@ -242,6 +242,18 @@ void EditorState::adoptSettingsFile(ModFile file, ModDocument doc) {
     (file == ModFile::ServerSettings ? TextFF : TextAI) = std::move(doc);
 }
 
+void EditorState::settingsFileTaken(ModFile file, EditorState&& read, const FileStamp& stamp) {
+    for (Setting s : AllSettings) {
+        if (settingInfo(s).file != file) continue;
+        SettingLines[index(s)] = std::move(read.SettingLines[index(s)]);
+        notes_[index(s)] = std::move(read.notes_[index(s)]);
+        shown_[index(s)] = saved_[index(s)] = read.saved_[index(s)];
+    }
+    const bool server = file == ModFile::ServerSettings;
+    (server ? TextFF : TextAI).Text = std::move((server ? read.TextFF : read.TextAI).Text);
+    (server ? TextFF : TextAI).Stamp = stamp;
+}
+
 void EditorState::adoptServerSettings(ModDocument doc) { adoptSettingsFile(ModFile::ServerSettings, std::move(doc)); }
 
 void EditorState::adoptAIDefaults(ModDocument doc) { adoptSettingsFile(ModFile::AIDefaults, std::move(doc)); }

@@ -161,6 +161,9 @@ public:
     // lines changed, so the rest is moved rather than read again.
     void botNamesWritten(const TextPatch& patch, const FileStamp& stamp);
     void settingsWritten(ModFile file, const TextPatch& patch, const FileStamp& stamp);
+    // A settings file as `read` adopted it (the writer's check of a merged text), now written
+    // with this stamp: the same as adopting the text again, without reading it twice.
+    void settingsFileTaken(ModFile file, EditorState&& read, const FileStamp& stamp);
 
 private:
     static std::size_t index(Setting s) { return static_cast<std::size_t>(s); }

@@ -80,8 +80,9 @@ std::size_t lineAt(const Lines& lines, std::size_t pos) {
 
 }  // namespace
 
-std::optional<std::string> rebasePatch(std::string_view base, std::string_view current, const TextPatch& patch) {
-    if (base.empty() && !patch.edits().empty()) return std::nullopt;
+Merge rebasePatch(std::string_view base, std::string_view current, const TextPatch& patch) {
+    const Merge editedLineChanged{std::nullopt, "in a line you edited"};
+    if (base.empty() && !patch.edits().empty()) return editedLineChanged;
     const Lines a = splitLines(base), b = splitLines(current);
     // Most changes are local (a line changed, some lines added at the end): match the
     // common head and tail directly and compare only what lies between.
@@ -110,9 +111,11 @@ std::optional<std::string> rebasePatch(std::string_view base, std::string_view c
     for (const TextPatch::Edit& edit : patch.edits()) {
         const std::size_t first = lineAt(a, edit.span.begin), last = lineAt(a, edit.span.end());
         const std::ptrdiff_t to = mapped(first);
-        if (to < 0) return std::nullopt;
+        if (to < 0 && !mid && first >= head && first < a.text.size() - tail)
+            return {std::nullopt, "too widely to carry your edits over"};
+        if (to < 0) return editedLineChanged;
         for (std::size_t line = first + 1; line <= last && line < a.text.size(); ++line)
-            if (mapped(line) != to + static_cast<std::ptrdiff_t>(line - first)) return std::nullopt;
+            if (mapped(line) != to + static_cast<std::ptrdiff_t>(line - first)) return editedLineChanged;
         // Lines match without their line ends, so an edit over several lines is measured
         // again where it ends: another program may have changed the line ends between.
         const std::size_t begin = b.start[static_cast<std::size_t>(to)] + (edit.span.begin - a.start[first]);
@@ -123,7 +126,7 @@ std::optional<std::string> rebasePatch(std::string_view base, std::string_view c
     TextPatch rebased(std::move(moved), patch.appended());
     std::string out(current);
     rebased.applyInPlace(out);
-    return out;
+    return {std::move(out), {}};
 }
 
 }  // namespace tarsun

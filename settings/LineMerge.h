@@ -12,9 +12,15 @@
 
 namespace tarsun {
 
-// The patch applied to `current` instead of `base`; nullopt when a line that an edit
+// A patch carried over to another version of its file, or why it could not be.
+struct Merge {
+    std::optional<std::string> text;
+    std::string refusal;  // for the user, after "another program changed it since it was loaded, "
+};
+
+// The patch applied to `current` instead of `base`; refused when a line that an edit
 // touches was changed or removed, or when the two versions differ too widely to match
 // their lines up with confidence.
-std::optional<std::string> rebasePatch(std::string_view base, std::string_view current, const TextPatch& patch);
+Merge rebasePatch(std::string_view base, std::string_view current, const TextPatch& patch);
 
 }  // namespace tarsun

@@ -4,12 +4,13 @@
 // replacing them so that a failure never leaves a half-written file.
 
 #include "EditorState.h"
+#include "FileSystem.h"
+#include "LineMerge.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,14 +31,12 @@ std::filesystem::path findModFile(const std::filesystem::path& modFolder, ModFil
 
 // Reads a whole mod file and notes its stamp; nullopt (with a reason) when it cannot be
 // read. Reading goes on while the file changes under it, a few times at most.
-std::optional<ModDocument> readModDocument(const std::filesystem::path& path, std::string* reason = nullptr);
-
-// The new content of a file as consecutive pieces.
-using FileContent = std::span<const std::string_view>;
+std::optional<ModDocument> readModDocument(const std::filesystem::path& path, std::string* reason = nullptr,
+                                           const FileSystem& fs = systemFileSystem());
 
 // For a file that another program changed since it was read: the new content made from
-// the bytes it holds now, or nullopt when the edits cannot be applied to them.
-using Rebase = std::function<std::optional<std::string>(std::string_view current)>;
+// the bytes it holds now, or why the edits cannot be applied to them.
+using Rebase = std::function<Merge(std::string_view current)>;
 
 struct ReplaceRequest {
     std::filesystem::path path;  // the file as found at load
@@ -55,33 +54,20 @@ struct ReplaceResult {
     std::optional<std::string> rebased;
 };
 
-// Places where tests step into a replace.
-struct ReplaceHooks {
-    // After the file was checked, the new one written beside it and the file checked once
-    // more, just before the new one takes its place: where a change by another program
-    // is hardest to see.
-    std::function<void()> beforeSwap;
-    // Stand-ins for the platform's calls that put the new file in place (ReplaceFileW or a
-    // rename) and move a file; each returns 0 or the system's error code.
-    std::function<int(const std::filesystem::path& target, const std::filesystem::path& temp,
-                      const std::filesystem::path& backup)>
-        swap;
-    std::function<int(const std::filesystem::path& from, const std::filesystem::path& to)> move;
-};
-
 // Replaces a mod file by the new content through a temporary file beside it, flushed to
 // disk before it takes the old one's place, so that the file is always whole, old or
 // new. Just before, the file is checked against what was read: a file another program
 // changed is written only as the rebase gives it, and one whose link now points
 // elsewhere is never written.
-ReplaceResult replaceModFile(const ReplaceRequest& request, const ReplaceHooks& hooks = {});
+ReplaceResult replaceModFile(const ReplaceRequest& request, const FileSystem& fs = systemFileSystem());
 
 // How the writer replaces a file: replaceModFile, or a stand-in in tests.
 using FileReplacer = std::function<ReplaceResult(const ReplaceRequest&)>;
 
 // Writes a file whole through a temporary file and a rename, without any check of what it
 // held (for new files of the tests and benchmarks). "" on success, else why not.
-std::string replaceFileContents(const std::filesystem::path& target, FileContent content);
+std::string replaceFileContents(const std::filesystem::path& target, FileContent content,
+                                const FileSystem& fs = systemFileSystem());
 std::string replaceFileText(const std::filesystem::path& target, std::string_view bytes);
 
 // Removes the temporary files that an interrupted save left beside these files: only

@@ -51,26 +51,30 @@ TextPatch botNamesPatch(const EditorState& state, std::string& problem) {
     return TextPatch(std::move(edits));
 }
 
-// True when every value the user edited in this file holds, as the game reads it, in the
-// text a rebase made: another program may have set the same value again further down.
-bool editsHoldIn(const EditorState& state, ModFile file, const std::string& text) {
-    EditorState fresh(state.codePage());
-    fresh.adopt(file, ModDocument{{}, text, {}});
+// Why a value the user edited in this file does not hold, as the game reads it, in the text
+// a merge made ("" when all hold): another program may have set the same value again
+// further down, or added a line of its own for a setting that had none, as the edit did.
+// `fresh` holds the merged text as read.
+std::string whyEditsFailIn(const EditorState& state, ModFile file, const EditorState& fresh) {
+    const std::string setAgain = "and set a value you edited again";
     if (file == ModFile::Scoring) {
         for (const ScoreEntry& e : state.ListScores) {
             if (!e.Edited) continue;
             auto it = std::find_if(fresh.ListScores.begin(), fresh.ListScores.end(),
                                    [&](const ScoreEntry& f) { return f.Index == e.Index; });
-            if (it == fresh.ListScores.end() || !it->Literal || it->SavedValue != state.ScoreValues[e.Index]) return false;
+            if (it == fresh.ListScores.end() || !it->Literal || it->SavedValue != state.ScoreValues[e.Index])
+                return setAgain;
         }
-        return true;
+        return {};
     }
     for (Setting s : AllSettings) {
-        if (settingInfo(s).file == file && state.setting(s) != state.savedSetting(s) &&
-            fresh.setting(s) != state.setting(s))
-            return false;
+        if (settingInfo(s).file != file || state.setting(s) == state.savedSetting(s)) continue;
+        const std::size_t lines = fresh.SettingLines[static_cast<std::size_t>(s)].size();
+        if (state.SettingLines[static_cast<std::size_t>(s)].empty() && lines > 1)
+            return "and added a line of its own for a setting you edited";
+        if (fresh.setting(s) != state.setting(s)) return setAgain;
     }
-    return true;
+    return {};
 }
 
 }  // namespace
@@ -90,6 +94,20 @@ SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileRepl
     for (const ModDocument* doc : docs) paths.push_back(doc->Stamp.known ? doc->Stamp.resolved : doc->Path);
     removeLeftoverTemporaries(paths);
 
+    // The edits carried over to what another program wrote, when they still hold there;
+    // `read` keeps the merged text as read, for the state to take once it is written.
+    auto checkedRebase = [&](ModFile file, std::string_view base, std::string_view current, const TextPatch& patch,
+                             std::optional<EditorState>& read) -> Merge {
+        Merge merged = rebasePatch(base, current, patch);
+        if (merged.text && file != ModFile::BotNames) {
+            read.emplace(state.codePage());
+            read->adopt(file, ModDocument{{}, *merged.text, {}});
+            merged.refusal = whyEditsFailIn(state, file, *read);
+        }
+        if (!merged.refusal.empty()) merged.text.reset();
+        return merged;
+    };
+
     // Writes one file. The state takes what was written as the file's bytes: the patched
     // text, or, where another program had changed the file, the file as rebased.
     auto write = [&](ModFile file, const ModDocument& doc, std::string_view base, std::string_view head,
@@ -99,21 +117,20 @@ SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileRepl
             content.insert(content.begin(), head);
             const std::array<std::string_view, 2> baseParts{head, base};
             ReplaceRequest request{doc.Path, doc.Stamp, baseParts, content, {}};
-            request.rebase = [&](std::string_view current) -> std::optional<std::string> {
-                const std::string whole = std::string(head) + std::string(base);
-                TextPatch shifted = patch;
-                if (!head.empty()) {
-                    std::vector<TextPatch::Edit> edits = patch.edits();
-                    for (auto& e : edits) e.span.begin += head.size();
-                    shifted = TextPatch(std::move(edits), patch.appended());
-                }
-                auto rebased = rebasePatch(whole, current, shifted);
-                if (rebased && file != ModFile::BotNames && !editsHoldIn(state, file, *rebased)) return std::nullopt;
-                return rebased;
+            std::optional<EditorState> read;
+            request.rebase = [&](std::string_view current) -> Merge {
+                if (head.empty()) return checkedRebase(file, base, current, patch, read);
+                // Only the scoring file has a head, and it is small: joined, and the edits moved past it.
+                std::vector<TextPatch::Edit> edits = patch.edits();
+                for (auto& e : edits) e.span.begin += head.size();
+                return checkedRebase(file, std::string(head) + std::string(base), current,
+                                     TextPatch(std::move(edits), patch.appended()), read);
             };
             ReplaceResult replaced = replace(request);
             if (replaced.kind != ReplaceResult::Written) {
                 result.failures.push_back({file, doc.Path, replaced.reason, replaced.kind == ReplaceResult::ChangedElsewhere});
+            } else if (replaced.rebased && read && file != ModFile::Scoring) {
+                state.settingsFileTaken(file, std::move(*read), replaced.stamp);
             } else if (replaced.rebased) {
                 state.adopt(file, ModDocument{doc.Path, std::move(*replaced.rebased), replaced.stamp});
             } else {

@@ -1,11 +1,18 @@
 // Files that another program changes while the editor has them open, links that are
 // pointed elsewhere, who may write a file, and what an interrupted save leaves behind.
 
+#include "LineMerge.h"
 #include "ModFiles.h"
 #include "ModWriter.h"
+#include "ScriptedFileSystem.h"
 #include "TempMod.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <random>
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -72,72 +79,146 @@ TEST(ChangedFiles, EditsAreCarriedOverToWhatAnotherProgramWrote) {
 
 TEST(ChangedFiles, AFileWhoseEditedLinesAnotherProgramChangedIsLeftAsItWroteIt) {
     EditedMod m;
+    m.state.setSetting(Setting::MaxBots, 20);  // the file has no line for it
     const std::string server = "sv.soldierFriendlyFire 60\r\nsv.maxPlayers 16\r\n";
-    const std::string bots = "aiSettings.addBotName Bravo\r\n";
+    std::string bots;  // the edited name after more new lines than the merge matches lines over
+    for (int i = 0; i < 2001; ++i) bots += "aiSettings.addBotName New" + std::to_string(i) + "\r\n";
+    bots += "aiSettings.addBotName Alpha\r\naiSettings.addBotName Bravo\r\n";
+    // The other program adds a line of its own for the same setting: a conflict.
+    const std::string ai = "aiSettings.setBotSkill 0.7 ; extra\r\naiSettings.setMaxNBots 30\r\n";
     // The constant is set again further down: the user's 9 would no longer hold.
     const std::string scoring = std::string(Scoring) + "SCORE_TEAMKILL = -5\r\n";
-    m.mod.write(ModFile::ServerSettings, server);
-    m.mod.write(ModFile::BotNames, bots);
-    m.mod.write(ModFile::Scoring, scoring);
+    m.mod.writeAll(bots, server, ai, scoring);
 
     SaveResult result = SaveModSettings(m.state, {});
-    ASSERT_EQ(result.failures.size(), 3u);
+    ASSERT_EQ(result.failures.size(), 4u);
+    const char* const why[] = {"too widely to carry your edits over", "in a line you edited",
+                               "and added a line of its own for a setting you edited",
+                               "and set a value you edited again"};
     for (const auto& failure : result.failures) {
         EXPECT_TRUE(failure.changedElsewhere) << modFileDisplayName(failure.file);
-        EXPECT_NE(failure.reason.find("another program changed it"), std::string::npos) << failure.reason;
+        EXPECT_EQ(failure.reason, std::string("another program changed it since it was loaded, ") +
+                                      why[static_cast<std::size_t>(failure.file)]);
     }
     EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server);
     EXPECT_EQ(m.mod.read(ModFile::BotNames), bots);
+    EXPECT_EQ(m.mod.read(ModFile::AIDefaults), ai);
     EXPECT_EQ(m.mod.read(ModFile::Scoring), scoring);
-    EXPECT_EQ(m.mod.read(ModFile::AIDefaults),
-              "aiSettings.setBotSkill 0.4 ; extra\r\n");  // unchanged elsewhere: saved
     // Nothing the user did is lost.
     EXPECT_EQ(m.state.setting(Setting::SoldierFF), 50);
+    EXPECT_EQ(m.state.setting(Setting::MaxBots), 20);
     EXPECT_EQ(m.state.botName(0), "Zulu");
     EXPECT_EQ(m.state.ScoreValues[1], 9);
 }
 
-// Just before the swap: the temporary file is one the player does not see in the mod's
-// folder, and a change another program makes now is still kept.
-TEST(ChangedFiles, AChangeBetweenTheCheckAndTheSwapIsKeptAndTheTemporaryFileIsHidden) {
+// A file being rewritten in place, read half-written, is read again before a refusal.
+TEST(ChangedFiles, AHalfWrittenFileIsReadAgain) {
     EditedMod m;
-    const fs::path folder = m.mod.path(ModFile::ServerSettings).parent_path();
-    int swaps = 0;
-    auto replacer = [&](const ReplaceRequest& request) {
-        ReplaceHooks hooks;
-        hooks.beforeSwap = [&] {
-            if (request.path.filename() != "ServerSettings.CON") return;
-            const auto temporaries = temporariesBeside(request.path);
-            EXPECT_EQ(temporaries.size(), 1u);
-            for (const fs::path& temporary : temporaries) {
+    const std::string theirs = server("y", 75, "sv.new 1\r\n");
+    ScriptedFileSystem system;
+    system.beforeOpenOld = [&](int n) {
+        writeBytes(m.mod.path(ModFile::ServerSettings), n == 0 ? theirs.substr(0, 30) : theirs);
+    };
+    SaveResult result = SaveModSettings(m.state, {true, false, false, false},
+                                        [&](const ReplaceRequest& request) { return replaceModFile(request, system); });
+    EXPECT_TRUE(result.done()) << (result.failures.empty() ? "" : result.failures[0].reason);
+    EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("y", 50, "sv.new 1\r\n"));
+}
+
+// Another program saving at each moment of a save where the file is already checked: in
+// place, or as most programs do, by renaming a new file over the name. Its save is kept,
+// and the edit carried over to it.
+TEST(ChangedFiles, AnotherProgramsSaveInAnyWindowOfTheSwapIsKept) {
+    const std::string theirs = server("x", 75, "sv.new 1\r\n");
+    auto renameSave = [&](const fs::path& path) {
+        writeBytes(path.string() + ".theirs", theirs);
+        fs::rename(path.string() + ".theirs", path);
+    };
+    std::fstream inPlace;  // a writer that opened the old file before the swap
+    // What another program does before swap n (0: the save's own, 1: a put-back).
+    const std::vector<std::function<void(int, const fs::path&)>> windows{
+        [&](int n, const fs::path& target) {  // just before the swap, the temporary file hidden from the player
+            if (n != 0) return;
+            for (const fs::path& temporary : temporariesBeside(target)) {
 #ifdef _WIN32
                 EXPECT_TRUE(GetFileAttributesW(temporary.c_str()) & FILE_ATTRIBUTE_HIDDEN) << temporary;
 #else
                 EXPECT_EQ(temporary.filename().string()[0], '.') << temporary;
 #endif
             }
-            if (++swaps == 1)  // in place and the same size: only the bytes tell
-                writeBytes(request.path, server("z", 75));
-        };
-        return replaceModFile(request, hooks);
+            renameSave(target);
+        },
+        [&](int n, const fs::path& target) {
+            if (n == 0) writeBytes(target, theirs);
+        },                                    // the same, in place
+        [&](int n, const fs::path& target) {  // while the old file, changed at the last moment, is put back
+            if (n == 0) writeBytes(target, server("z", 75));
+            if (n == 1) renameSave(target);
+        },
+#ifndef _WIN32  // where a file open for writing cannot be swapped out
+        // Just after the swap: a change in place to the old file, then a rename.
+        [&](int n, const fs::path& target) {
+            if (n == 0) inPlace.open(target, std::ios::in | std::ios::out | std::ios::binary);
+        },
+#endif
     };
-    ASSERT_TRUE(SaveModSettings(m.state, {}, replacer).done());
-    EXPECT_EQ(swaps, 2);
-    EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("z", 50));
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    for (std::size_t w = 0; w < windows.size(); ++w) {
+        EditedMod m;
+        ScriptedFileSystem system;
+        system.beforeSwap = windows[w];
+        system.swapInstead = [&](const fs::path& target, const fs::path& incoming, const fs::path& outgoing) {
+            const int error = systemFileSystem().swap(target, incoming, outgoing);
+            if (inPlace.is_open()) {
+                inPlace << server("z", 75) << std::flush;
+                inPlace.close();
+                renameSave(target);
+            }
+            return error;
+        };
+        SaveResult result = SaveModSettings(m.state, {true, false, false, false}, [&](const ReplaceRequest& request) {
+            return replaceModFile(request, system);
+        });
+        EXPECT_TRUE(result.done()) << w;
+        EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("x", 50, "sv.new 1\r\n")) << w;
+        const fs::path folder = m.mod.path(ModFile::ServerSettings).parent_path();
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << w;
+    }
 }
 
-TEST(ChangedFiles, AStampThatNoLongerMatchesMakesTheBytesCount) {
+// What a stamp cannot tell: a change within the same tick of a coarse clock (FAT keeps two
+// seconds), and a file renamed in that kept the old one's size and time (as rsync -t does).
+TEST(ChangedFiles, WhereTheStampCannotTellTheBytesOrTheFileDo) {
     TempMod mod;
-    mod.write(ModFile::ServerSettings, "sv.maxPlayers 16\r\n");
-    auto doc = readModDocument(mod.path(ModFile::ServerSettings));
-    ASSERT_TRUE(doc);
-    doc->Stamp.racy = false;  // as if read long after its last change
-    mod.write(ModFile::ServerSettings, "sv.maxPlayers 32\r\n");
-    const std::string_view base = doc->Text, next = "sv.maxPlayers 64\r\n";
-    ReplaceRequest request{doc->Path, doc->Stamp, FileContent(&base, 1), FileContent(&next, 1), {}};
-    EXPECT_EQ(replaceModFile(request).kind, ReplaceResult::ChangedElsewhere);
-    EXPECT_EQ(mod.read(ModFile::ServerSettings), "sv.maxPlayers 32\r\n");
+    const fs::path path = mod.path(ModFile::ServerSettings);
+    auto time = std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now()) - std::chrono::seconds(10);
+    time -= std::chrono::seconds(time.time_since_epoch().count() % 2);  // on a tick
+    auto writeAt = [&](const fs::path& to, std::string_view bytes) {
+        writeBytes(to, bytes);
+        fs::last_write_time(to, time);
+    };
+    for (int c = 0; c < 3; ++c) {
+        writeAt(path, "sv.maxPlayers 16\r\n");
+        ScriptedFileSystem system;
+        system.coarseTimes = c == 0;
+        std::string why;
+        const std::int64_t tick = systemFileSystem().openToRead(path, why)->stamp().modified;
+        system.nowInstead = [&] { return tick + 1'900'000'000; };  // read 1.9 s into the tick
+        auto doc = readModDocument(path, nullptr, system);
+        ASSERT_TRUE(doc);
+        if (c == 0) EXPECT_TRUE(doc->Stamp.racy);
+        if (c != 0) doc->Stamp.racy = false;                // as if read long after its last change
+        if (c == 0) writeAt(path, "sv.maxPlayers 32\r\n");  // the same tick, in place
+        if (c == 1) writeBytes(path, "sv.maxPlayers 32\r\n");
+        system.beforeSwap = [&](int n, const fs::path&) {
+            if (c != 2 || n != 0) return;
+            writeAt(path.string() + ".new", "sv.maxPlayers 32\r\n");
+            fs::rename(path.string() + ".new", path);
+        };
+        const std::string_view base = doc->Text, next = "sv.maxPlayers 64\r\n";
+        ReplaceRequest request{doc->Path, doc->Stamp, FileContent(&base, 1), FileContent(&next, 1), {}};
+        EXPECT_EQ(replaceModFile(request, system).kind, ReplaceResult::ChangedElsewhere) << c;
+        EXPECT_EQ(mod.read(ModFile::ServerSettings), "sv.maxPlayers 32\r\n") << c;
+    }
 }
 
 // A save whose new file could not be put in place, where the old one is already gone:
@@ -145,13 +226,13 @@ TEST(ChangedFiles, AStampThatNoLongerMatchesMakesTheBytesCount) {
 TEST(ChangedFiles, TheOnlyCopyIsKeptWhenTheFileCannotBePutInPlace) {
     EditedMod m;
     auto replacer = [&](const ReplaceRequest& request) {
-        ReplaceHooks hooks;
-        hooks.swap = [](const fs::path& target, const fs::path&, const fs::path&) {
+        ScriptedFileSystem system;
+        system.swapInstead = [](const fs::path& target, const fs::path&, const fs::path&) {
             fs::remove(target);  // as ReplaceFileW leaves it on ERROR_UNABLE_TO_MOVE_REPLACEMENT
             return 1176;
         };
-        hooks.move = [](const fs::path&, const fs::path&) { return 5; };
-        return replaceModFile(request, hooks);
+        system.moveInstead = [](const fs::path&, const fs::path&) { return 5; };
+        return replaceModFile(request, system);
     };
     SaveResult result = SaveModSettings(m.state, {false, false, false, true}, replacer);
     ASSERT_EQ(result.failures.size(), 1u);
@@ -189,6 +270,61 @@ TEST(ChangedFiles, ALinkIsFollowedOnlyAsItWasWhenLoaded) {
     EXPECT_TRUE(result.failures[0].changedElsewhere);
     EXPECT_EQ(readBytes(a), "sv.soldierFriendlyFire 50\n");
     EXPECT_EQ(readBytes(b), "sv.soldierFriendlyFire 50\n");
+}
+
+// The merge against git's three-way merge, on an edit of one or two lines and changes of
+// another program kept a line apart from it or right on it: git merges cleanly just when no
+// edited line was touched, and then both give the same text.
+TEST(ChangedFiles, TheMergeAgreesWithGitsThreeWayMerge) {
+    TempMod dir;
+    std::mt19937 random(1717);
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+    auto join = [](const std::vector<std::string>& lines) {
+        std::string text;
+        for (const auto& line : lines) text += line + "\n";
+        return text;
+    };
+    int clean = 0;
+    for (int round = 0; round < 300; ++round) {
+        const std::size_t n = 4 + pick(10), first = pick(n - 1), count = 1 + pick(2);
+        std::vector<std::string> base, ours, theirs;
+        for (std::size_t i = 0; i < n; ++i) base.push_back("aiSettings.addBotName B" + std::to_string(i));
+        ours = base;
+        for (std::size_t i = first; i < first + count; ++i) ours[i] = "aiSettings.addBotName Mine" + std::to_string(i);
+        const bool apart = pick(5) != 0;
+        for (std::size_t i = 0; i <= n; ++i) {
+            const bool away = i + 1 < first || i > first + count;  // a line apart: neither on nor next to it
+            if ((i + 1 <= first || i > first + count) && pick(4) == 0)
+                theirs.push_back("sv.added " + std::to_string(i));
+            if (i == n) break;
+            if (!apart && i >= first && i < first + count && pick(2) == 0)
+                theirs.push_back("aiSettings.addBotName T");
+            else if (!away || pick(4) != 0)
+                theirs.push_back(base[i]);
+            else if (pick(2) == 0)
+                theirs.push_back(base[i] + "x");
+        }
+        const std::string baseText = join(base), theirsText = join(theirs);
+        std::size_t begin = 0;
+        for (std::size_t i = 0; i < first; ++i) begin += base[i].size() + 1;
+        std::string edit = ours[first];
+        if (count == 2) edit += "\n" + ours[first + 1];
+        const std::size_t length = base[first].size() + (count == 2 ? base[first + 1].size() + 1 : 0);
+        const Merge merged = rebasePatch(baseText, theirsText, TextPatch({{{begin, length}, edit}}));
+
+        writeBytes(dir.folder() / "base", baseText);
+        writeBytes(dir.folder() / "ours", join(ours));
+        writeBytes(dir.folder() / "theirs", theirsText);
+        const std::string command =
+            "cd '" + dir.folder().string() + "' && git merge-file -p ours base theirs >merged 2>/dev/null";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << command;
+        const bool gitClean = WEXITSTATUS(status) == 0;
+        clean += gitClean;
+        ASSERT_EQ(merged.text.has_value(), gitClean) << "base:\n" << baseText << "theirs:\n" << theirsText;
+        if (gitClean) EXPECT_EQ(*merged.text, readBytes(dir.folder() / "merged")) << baseText << theirsText;
+    }
+    EXPECT_GT(clean, 150);
 }
 
 // Runs f as another user (nobody) in a child process; its exit status.
@@ -243,12 +379,15 @@ TEST(ChangedFiles, LeftoversOfAnInterruptedSaveAreRemovedAndNothingElse) {
     mod.writeAll("", "", "", "");
     const fs::path ai = mod.path(ModFile::BotNames).parent_path();
     const std::string dead = std::to_string(endedProcess());
+    // The last: a running process's number, but an hour old, as after a restart.
     const std::vector<std::string> leftovers{".BotNames.AI.tarsun-" + dead + "-a1B2c3",
-                                             ".AIDefault.AI.tarsun-" + std::to_string(getpid()) + "-zzzzzz"};
+                                             ".AIDefault.AI.tarsun-" + std::to_string(getpid()) + "-zzzzzz",
+                                             ".AIDefault.AI.tarsun-" + std::to_string(getppid()) + "-hour01"};
     const std::vector<std::string> others{".BotNames.AI.tarsun-" + dead + "-toolong", ".BotNames.AI.tarsun-notes",
                                           ".Other.AI.tarsun-" + dead + "-a1B2c3", "BotNames.AI.bak",
                                           ".BotNames.AI.tarsun-" + std::to_string(getppid()) + "-a1B2c3"};
     for (const auto& name : leftovers) writeBytes(ai / name, "half");
+    fs::last_write_time(ai / leftovers[2], fs::file_time_type::clock::now() - std::chrono::hours(1));
     for (const auto& name : others) writeBytes(ai / name, "keep");
     fs::create_symlink(ai / others[0], ai / (".AIDefault.AI.tarsun-" + dead + "-linkme"));
     mod.load();

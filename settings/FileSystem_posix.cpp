@@ -1,0 +1,263 @@
+// The file-system calls on Linux and other POSIX systems.
+
+#include "FileSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace tarsun {
+
+namespace {
+
+std::int64_t nanos(const struct timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    bool ok() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+class PosixFile final : public OpenedFile {
+public:
+    PosixFile(int fd, fs::path resolved) : fd_(fd), resolved_(std::move(resolved)) {}
+    bool ok() const { return fd_.ok(); }
+    int fd() const { return fd_.get(); }
+
+    FileStamp stamp() const override {
+        struct stat st {};
+        if (::fstat(fd_.get(), &st) != 0) return {};
+        FileStamp stamp;
+        stamp.known = true;
+        stamp.resolved = resolved_;
+        stamp.device = static_cast<std::uint64_t>(st.st_dev);
+        stamp.inode = static_cast<std::uint64_t>(st.st_ino);
+        stamp.size = static_cast<std::uint64_t>(st.st_size);
+        stamp.modified = nanos(st.st_mtim);
+        stamp.changed = nanos(st.st_ctim);
+        return stamp;
+    }
+
+    long long readAt(std::uint64_t offset, char* buffer, std::size_t n) const override {
+        for (;;) {
+            ssize_t got = ::pread(fd_.get(), buffer, n, static_cast<off_t>(offset));
+            if (got >= 0 || errno != EINTR) return got;
+        }
+    }
+
+private:
+    Fd fd_;
+    fs::path resolved_;
+};
+
+class PosixFileSystem final : public FileSystem {
+public:
+    std::int64_t now() const override {
+        struct timespec t {};
+        clock_gettime(CLOCK_REALTIME, &t);
+        return nanos(t);
+    }
+
+    std::string errorText(int error) const override { return std::generic_category().message(error); }
+
+    int lastError() const override { return errno; }
+
+    std::unique_ptr<OpenedFile> openToRead(const fs::path& path, std::string& why) const override {
+        std::error_code ec;
+        fs::path resolved = fs::canonical(path, ec);
+        if (ec) {
+            why = "it cannot be found";
+            return nullptr;
+        }
+        // Not blocking: a pipe in place of the file would wait for a writer forever.
+        auto file = std::make_unique<PosixFile>(::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), resolved);
+        if (!file->ok()) {
+            why = "it cannot be opened for reading: " + errorText(errno);
+            return nullptr;
+        }
+        struct stat st {};
+        if (::fstat(file->fd(), &st) != 0) {
+            why = errorText(errno);
+            return nullptr;
+        }
+        // A device or a pipe in place of a mod file could block or never end.
+        if (!S_ISREG(st.st_mode)) {
+            why = "it is not an ordinary file";
+            return nullptr;
+        }
+        return file;
+    }
+
+    std::unique_ptr<OpenedFile> openOld(const fs::path& target, std::string& why) const override {
+        auto old =
+            std::make_unique<PosixFile>(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK), target);
+        if (!old->ok()) {
+            why = errno == ENOENT  ? "the file cannot be found any more"
+                  : errno == ELOOP ? "another program put a link in its place"
+                                   : "it cannot be opened: " + errorText(errno);
+            return nullptr;
+        }
+        struct stat st {};
+        if (::fstat(old->fd(), &st) != 0) {
+            why = errorText(errno);
+            return nullptr;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            why = "a folder stands where the file should be";
+            return nullptr;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            why = "it is not an ordinary file";
+            return nullptr;
+        }
+        // A file nobody may write is marked read-only, as Windows' attribute does: honour it
+        // even for the administrator. Otherwise the system's own test decides.
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+            why = "the file is read-only";
+            return nullptr;
+        }
+        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+            why = errno == EROFS ? "the file system is read-only" : "you may not write to this file";
+            return nullptr;
+        }
+        return old;
+    }
+
+    std::optional<TempFile> writeBeside(const fs::path& target, const OpenedFile* old, FileContent content,
+                                        std::string& why) const override {
+        std::string name(1, '.');
+        name.append(target.filename().string()).append(".tarsun-").append(std::to_string(::getpid())).append("-XXXXXX");
+        std::string pattern = (target.parent_path() / name).string();
+        // Its stamp is that of the file it becomes.
+        auto file = std::make_shared<PosixFile>(::mkostemp(pattern.data(), O_CLOEXEC), target);
+        if (!file->ok()) {
+            why = "a temporary file could not be created: " + errorText(errno);
+            return std::nullopt;
+        }
+        const int fd = file->fd();
+        struct stat oldSt {};
+        const bool hasOld = old && ::fstat(static_cast<const PosixFile*>(old)->fd(), &oldSt) == 0;
+        int error = 0;
+        bool ok = ::fchmod(fd, hasOld ? oldSt.st_mode & 07777 : 0644) == 0 || (error = errno, false);
+        if (ok && hasOld) {
+            // Keep the owner where we may (as root); otherwise the file becomes ours, as any editor's would.
+            [[maybe_unused]] int ignored = ::fchown(fd, oldSt.st_uid, oldSt.st_gid);
+        }
+        for (std::string_view bytes : content) {
+            std::size_t done = 0;
+            while (ok && done < bytes.size()) {
+                ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) {
+                    error = errno;
+                    ok = false;
+                } else {
+                    done += static_cast<std::size_t>(n);
+                }
+            }
+        }
+        ok = ok && (::fsync(fd) == 0 || (error = errno, false));
+        if (!ok) {
+            remove(pattern);
+            why = errorText(error);
+            return std::nullopt;
+        }
+        return TempFile{pattern, idOf(file->stamp()), file};
+    }
+
+    fs::path swappedOutName(const TempFile& temp) const override { return temp.path; }
+
+    int swap(const fs::path& target, const fs::path& incoming, const fs::path& outgoing) const override {
+        // Exchanged rather than renamed over: the old file stays whole under the temporary
+        // name, to be checked and, if need be, put back.
+        if (incoming == outgoing &&
+            ::renameat2(AT_FDCWD, incoming.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0)
+            return 0;
+        if (incoming == outgoing && errno != EINVAL && errno != ENOSYS && errno != ENOTSUP && errno != EOPNOTSUPP)
+            return errno;
+        // A file system that cannot exchange: the old file is gone once renamed over.
+        return move(incoming, target);
+    }
+
+    int move(const fs::path& from, const fs::path& to) const override {
+        return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    }
+
+    bool remove(const fs::path& path) const override { return ::unlink(path.c_str()) == 0; }
+
+    void settle(const fs::path& target) const override {
+        // Make the rename itself durable.
+        Fd dir(::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.ok()) ::fsync(dir.get());
+    }
+
+    std::optional<FileId> idAt(const fs::path& path) const override {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+        return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    }
+
+    std::optional<fs::path> whereItLeads(const fs::path& path) const override {
+        std::error_code ec;
+        fs::path now = fs::canonical(path, ec);
+        if (ec) return std::nullopt;
+        return now;
+    }
+
+    bool exists(const fs::path& path) const override {
+        std::error_code ec;
+        return fs::exists(path, ec);
+    }
+
+    bool isFileOrDevice(const fs::path& path) const override {
+        std::error_code ec;
+        fs::file_status status = fs::status(path, ec);
+        return !ec && fs::exists(status) && !fs::is_directory(status);
+    }
+
+    unsigned long processId() const override { return static_cast<unsigned long>(::getpid()); }
+
+    bool processRuns(unsigned long pid) const override {
+        return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    }
+
+    // ".NAME.tarsun-PID-XXXXXX", as mkostemp fills it in.
+    std::optional<unsigned long> temporaryOwner(std::string_view name, std::string_view file) const override {
+        std::string head(1, '.');
+        head.append(file).append(".tarsun-");
+        auto split = splitNumberedName(name, head);
+        if (!split || split->rest.size() != 6 || !std::all_of(split->rest.begin(), split->rest.end(), [](char c) {
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            }))
+            return std::nullopt;
+        return split->number;
+    }
+};
+
+}  // namespace
+
+const FileSystem& systemFileSystem() {
+    static const PosixFileSystem system;
+    return system;
+}
+
+}  // namespace tarsun

@@ -1,0 +1,331 @@
+// Reading a mod file whole, and replacing it so that the file is always whole, old or new,
+// and a change another program made meanwhile is never written over.
+//
+// A replace runs these steps, and starts again from the file as it then stands whenever
+// another program gets in between:
+//   1. follow the name to the file it led to at load (never through a re-pointed link);
+//   2. open the old file and check it against what was read: by its stamp, or its bytes;
+//   3. where another program changed it, merge the edits into its text, or refuse (once
+//      it reads the same twice: it may have been read half-written);
+//   4. write the new file beside it and flush it;
+//   5. check the old file once more;
+//   6. swap the new file in, the old one out under another name;
+//   7. verify the file swapped out is the one checked, still holding what was checked;
+//   8. else put it back while the name still holds the new file, and start again.
+
+#include "ModFiles.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace tarsun {
+
+namespace {
+
+// How long after a file's last change a further change could still carry the same times:
+// the coarsest clock of the file systems a mod may live on (FAT's two seconds).
+constexpr std::int64_t RacyWindow = 2'000'000'000;  // nanoseconds
+
+bool changedShortlyBefore(const FileStamp& stamp, std::int64_t readStart) {
+    return std::max(stamp.modified, stamp.changed) > readStart - RacyWindow;
+}
+
+// The whole file; nullopt on a read error. sizeHint is what its stamp says it holds.
+std::optional<std::string> readAll(const OpenedFile& file, std::uint64_t sizeHint) {
+    std::string bytes;
+    // Room for edits that lengthen the text, patched in place after a save.
+    bytes.reserve(static_cast<std::size_t>(sizeHint + sizeHint / 64 + 4096));
+    bytes.resize(static_cast<std::size_t>(sizeHint));
+    std::size_t have = 0;
+    for (;;) {
+        char probe[1 << 16];
+        // Past the expected size, read into a small buffer: a file that grew is rare, and
+        // growing the string to look for more would double what it holds.
+        const bool full = have == bytes.size();
+        const long long n =
+            full ? file.readAt(have, probe, sizeof probe) : file.readAt(have, bytes.data() + have, bytes.size() - have);
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        if (full) bytes.append(probe, static_cast<std::size_t>(n));
+        have += static_cast<std::size_t>(n);
+    }
+    bytes.resize(have);
+    return bytes;
+}
+
+// True when the file holds exactly these bytes. Read in small pieces: no copy of a large
+// file is made just to find it unchanged.
+bool holds(const OpenedFile& file, FileContent pieces) {
+    char buffer[1 << 16];
+    std::uint64_t offset = 0;
+    for (std::string_view piece : pieces) {
+        while (!piece.empty()) {
+            const long long got = file.readAt(offset, buffer, std::min(sizeof buffer, piece.size()));
+            if (got <= 0 || piece.compare(0, static_cast<std::size_t>(got),
+                                          std::string_view(buffer, static_cast<std::size_t>(got))) != 0)
+                return false;
+            piece.remove_prefix(static_cast<std::size_t>(got));
+            offset += static_cast<std::uint64_t>(got);
+        }
+    }
+    return file.readAt(offset, buffer, 1) == 0;
+}
+
+// True when the two stamps tell of the same bytes: same size and last write. The
+// status-change time is left out, since the swap itself moves it.
+bool sameWrite(const FileStamp& a, const FileStamp& b) {
+    return a.known && b.known && a.size == b.size && a.modified == b.modified;
+}
+
+class Replacement {
+public:
+    Replacement(const ReplaceRequest& request, const FileSystem& system) : request_(request), fs_(system) {}
+
+    ReplaceResult run() {
+        if (!followNameAsAtLoad()) return std::move(result_);
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            if (!openOldFile()) return std::move(result_);
+            const Step merged = mergeIfChangedElsewhere();
+            if (merged == Step::Again) continue;
+            if (merged == Step::Stop || !writeNewFileBeside()) return std::move(result_);
+            if (changedSinceChecked()) {
+                fs_.remove(temp_->path);
+                continue;
+            }
+            if (!swapNewFileIn()) return std::move(result_);
+            if (swappedOutFileHoldsWhatWasChecked()) {
+                finish();
+                return std::move(result_);
+            }
+            if (!putSwappedOutFileBack()) return std::move(result_);
+        }
+        changedElsewhere("another program kept changing it while it was saved");
+        return std::move(result_);
+    }
+
+private:
+    // Both end the replace; false, for the step to return.
+    bool failed(std::string why) {
+        result_.kind = ReplaceResult::Failed;
+        result_.reason = std::move(why);
+        return false;
+    }
+    bool changedElsewhere(std::string why) {
+        result_.kind = ReplaceResult::ChangedElsewhere;
+        result_.reason = std::move(why);
+        return false;
+    }
+
+    // 1. The file the mod's name leads to now must be the one it led to when read. (Where
+    // the system could not name the file it opened, the name it was found by.)
+    bool followNameAsAtLoad() {
+        target_ = request_.path;
+        if (!request_.stamp.known || request_.stamp.resolved.empty()) return true;
+        const std::optional<fs::path> now = fs_.whereItLeads(request_.path);
+        if (!now) return failed("the file cannot be found any more");
+        if (*now != request_.stamp.resolved)
+            return changedElsewhere("another program pointed its link to another file");
+        target_ = *now;
+        return true;
+    }
+
+    // 2. Open, and note what the file is now.
+    bool openOldFile() {
+        std::string why;
+        old_ = fs_.openOld(target_, why);
+        if (!old_) return failed(why);
+        checked_ = old_->stamp();
+        return true;
+    }
+
+    // 3. The stamp vouches for the bytes unless the file changed too shortly before it was
+    // read; then, or when the stamp differs, the bytes themselves are compared, and a file
+    // another program changed gets the edits carried over to it, or is left alone.
+    // A file being rewritten in place may be read half-written: a merge is refused only
+    // when the file reads the same twice, a moment apart.
+    enum class Step { Go, Again, Stop };
+    Step mergeIfChangedElsewhere() {
+        trustStamp_ = !request_.stamp.racy && checked_.sameAs(request_.stamp);
+        current_.reset();
+        result_.rebased.reset();
+        content_ = request_.content;
+        if (trustStamp_ || holds(*old_, request_.base)) return Step::Go;
+        current_ = readAll(*old_, checked_.size);
+        if (!current_) return failed("it could not be read to compare it with what was loaded"), Step::Stop;
+        Merge merged = request_.rebase ? request_.rebase(*current_) : Merge{std::nullopt, "in a line you edited"};
+        if (!merged.text && refusedRead_ != current_) {
+            refusedRead_ = std::move(current_);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            return Step::Again;
+        }
+        if (!merged.text)
+            return changedElsewhere("another program changed it since it was loaded, " + merged.refusal), Step::Stop;
+        result_.rebased = std::move(merged.text);
+        rebasedView_ = *result_.rebased;
+        content_ = FileContent(&rebasedView_, 1);
+        return Step::Go;
+    }
+
+    // 4. The new file, whole and flushed, beside the old one.
+    bool writeNewFileBeside() {
+        std::string why;
+        temp_ = fs_.writeBeside(target_, old_.get(), content_, why);
+        if (!temp_) return failed(why);
+        return true;
+    }
+
+    // 5. Writing takes time: the old file is checked again just before the swap.
+    bool changedSinceChecked() const { return !checked_.sameAs(old_->stamp()) || fs_.idAt(target_) != idOf(checked_); }
+
+    // 6. The swap. Where it failed half-way, find out where the two files are before
+    // touching either: the new one may now be the only copy of the mod's file.
+    bool swapNewFileIn() {
+        old_->releaseForSwap();
+        backup_ = fs_.swappedOutName(*temp_);
+        const int error = fs_.swap(target_, temp_->path, backup_);
+        if (error == 0 || fs_.idAt(target_) == temp_->id) return true;
+        const std::string reason = fs_.errorText(error);
+        const FileId oldId = idOf(checked_);
+        if (fs_.idAt(target_) == oldId) {
+            fs_.remove(temp_->path);
+            return failed(reason);
+        }
+        if (fs_.idAt(target_)) {
+            // Some other file took its place meanwhile.
+            fs_.remove(temp_->path);
+            return changedElsewhere("another program replaced it while it was saved");
+        }
+        if (fs_.move(temp_->path, target_) == 0) return true;
+        const bool oldKept = fs_.idAt(backup_) == oldId;
+        if (oldKept && fs_.move(backup_, target_) == 0) {
+            fs_.remove(temp_->path);
+            return failed(reason);
+        }
+        std::string kept = "; the saved file is kept as " + temp_->path.string();
+        if (oldKept) kept += " and the old one as " + backup_.string();
+        return failed(reason + kept);
+    }
+
+    // 7. The file swapped out must be the one checked, still holding what was checked: a
+    // rename-save of another program, or a change in place, that landed between the check
+    // and the swap went there.
+    bool swappedOutFileHoldsWhatWasChecked() {
+        // The id first and alone: while another program's file is out, ours stands in its place.
+        if (const auto out = fs_.idAt(backup_); out && *out != idOf(checked_)) return false;
+        std::string ignored;
+        std::unique_ptr<OpenedFile> out = fs_.openToRead(backup_, ignored);
+        // Where the system could not exchange the names, the old file is reachable only
+        // through what was opened (if the system kept it open).
+        const OpenedFile& swappedOut = out ? *out : *old_;
+        const FileStamp stamp = swappedOut.stamp();
+        if (!sameWrite(stamp, checked_)) return false;
+        if (trustStamp_) return true;
+        const std::string_view currentView = current_ ? std::string_view(*current_) : std::string_view();
+        return holds(swappedOut, current_ ? FileContent(&currentView, 1) : request_.base);
+    }
+
+    // 8. What was swapped out goes back, and the replace starts again from it; ours is
+    // dropped, and the edits are still here. Only while the name holds our file: once
+    // another program has saved over it, its save is the newest and stays.
+    bool putSwappedOutFileBack() {
+        const std::optional<FileId> out = fs_.idAt(backup_);
+        if (!out) return writeOldBytesBack();
+        if (fs_.idAt(target_) != temp_->id) {
+            if (*out == idOf(checked_)) fs_.remove(backup_);  // older than that save
+            return true;
+        }
+        if (fs_.swap(target_, backup_, temp_->path) != 0)
+            return failed("another program changed it while it was saved, and its change could not be put back; it is "
+                          "kept as " +
+                          backup_.string());
+        // Another program saved over ours just before the exchange: its file came out, and goes back.
+        if (fs_.idAt(temp_->path) != temp_->id) fs_.swap(target_, temp_->path, backup_);
+        if (fs_.idAt(temp_->path) == temp_->id) fs_.remove(temp_->path);
+        if (fs_.idAt(backup_) == idOf(checked_)) fs_.remove(backup_);
+        return true;
+    }
+
+    // The old file was renamed over, but it is still open here: its bytes are written back.
+    bool writeOldBytesBack() {
+        if (auto theirs = readAll(*old_, old_->stamp().size)) {
+            const std::string_view view = *theirs;
+            if (replaceFileContents(target_, FileContent(&view, 1), fs_).empty())
+                return changedElsewhere("another program changed it while it was saved");
+        }
+        return failed("another program changed it while it was saved, and its change could not be put back");
+    }
+
+    void finish() {
+        if (fs_.idAt(backup_) == idOf(checked_)) fs_.remove(backup_);
+        fs_.settle(target_);
+        std::string ignored;
+        std::unique_ptr<OpenedFile> written = temp_->open ? nullptr : fs_.openToRead(target_, ignored);
+        result_.stamp = temp_->open ? temp_->open->stamp() : written ? written->stamp() : FileStamp{};
+        result_.stamp.racy = true;  // just written: a change within the same tick would look the same
+        result_.kind = ReplaceResult::Written;
+    }
+
+    const ReplaceRequest& request_;
+    const FileSystem& fs_;
+    ReplaceResult result_;
+    fs::path target_;
+    std::unique_ptr<OpenedFile> old_;
+    FileStamp checked_;
+    bool trustStamp_ = false;
+    std::optional<std::string> current_;
+    std::optional<std::string> refusedRead_;
+    std::string_view rebasedView_;
+    FileContent content_;
+    std::optional<TempFile> temp_;
+    fs::path backup_;
+};
+
+}  // namespace
+
+std::optional<ModDocument> readModDocument(const fs::path& path, std::string* reason, const FileSystem& fs) {
+    auto fail = [&](std::string why) -> std::optional<ModDocument> {
+        if (reason) *reason = std::move(why);
+        return std::nullopt;
+    };
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::int64_t start = fs.now();
+        std::string why;
+        std::unique_ptr<OpenedFile> file = fs.openToRead(path, why);
+        if (!file) return fail(why);
+        const FileStamp before = file->stamp();
+        auto bytes = readAll(*file, before.size);
+        if (!bytes) return fail("it could not be read to its end: " + fs.errorText(fs.lastError()));
+        FileStamp after = file->stamp();
+        if (!before.sameAs(after) || bytes->size() != after.size) continue;
+        after.racy = changedShortlyBefore(after, start);
+        return ModDocument{path, std::move(*bytes), after};
+    }
+    return fail("it kept changing while it was read");
+}
+
+ReplaceResult replaceModFile(const ReplaceRequest& request, const FileSystem& fs) {
+    return Replacement(request, fs).run();
+}
+
+std::string replaceFileContents(const fs::path& target, FileContent content, const FileSystem& fs) {
+    if (fs.exists(target) && !fs.isFileOrDevice(target)) return "a folder stands where the file should be";
+    std::string why;
+    std::unique_ptr<OpenedFile> old = fs.openToRead(target, why);  // for its access, when there is one
+    std::optional<TempFile> temp = fs.writeBeside(target, old.get(), content, why);
+    if (!temp) return why;
+    if (const int error = fs.move(temp->path, target); error != 0) {
+        fs.remove(temp->path);
+        return fs.errorText(error);
+    }
+    fs.settle(target);
+    return {};
+}
+
+std::string replaceFileText(const fs::path& target, std::string_view bytes) {
+    return replaceFileContents(target, FileContent(&bytes, 1));
+}
+
+}  // namespace tarsun
