@@ -30,7 +30,7 @@ struct ScoringCase {
 
 // After the usual header.
 ScoringCase tail(const char* name, std::string file, std::string shown, std::string after = "") {
-    const std::string header = "\"\"\"Scores.\nSCORE_KILL = 99\n\"\"\"\nfrom qmr import *\n";
+    const std::string header = "SCORE_KILL = 99  # not one yet\n\"\"\"Scores.\"\"\"\nfrom qmr import *\n";
     return {name, header + file, std::move(shown), after.empty() ? "" : header + after};
 }
 
