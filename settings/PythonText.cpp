@@ -179,34 +179,54 @@ struct Event {
     Clock at = 0;
     Kind kind = Kind::Plain;
     TSNode statement{};
-    TSNode value{};  // Plain and Chained: the assigned value
+    bool topLevel = false;  // the statement stands in the module itself, not in a block
+    TSNode value{};         // Plain and Chained: the assigned value
 };
 
-std::string_view typeOf(TSNode n) {
-    return ts_node_type(n);
-}
-std::size_t beginOf(TSNode n) {
-    return ts_node_start_byte(n);
-}
-std::size_t endOf(TSNode n) {
-    return ts_node_end_byte(n);
-}
+std::string_view typeOf(TSNode n) { return ts_node_type(n); }
+std::size_t beginOf(TSNode n) { return ts_node_start_byte(n); }
+std::size_t endOf(TSNode n) { return ts_node_end_byte(n); }
 TSNode field(TSNode n, const char* name) {
     return ts_node_child_by_field_name(n, name, static_cast<std::uint32_t>(std::strlen(name)));
 }
-bool isNull(TSNode n) {
-    return ts_node_is_null(n);
+bool isNull(TSNode n) { return ts_node_is_null(n); }
+
+// Calls f(child, field name or "") for each child of n. A cursor steps from one child to the
+// next at once, where asking for child i walks the first i again.
+template <typename F>
+void forEachChild(TSNode n, F&& f) {
+    TSTreeCursor c = ts_tree_cursor_new(n);
+    if (ts_tree_cursor_goto_first_child(&c)) {
+        do {
+            const char* name = ts_tree_cursor_current_field_name(&c);
+            f(ts_tree_cursor_current_node(&c), std::string_view(name ? name : ""));
+        } while (ts_tree_cursor_goto_next_sibling(&c));
+    }
+    ts_tree_cursor_delete(&c);
 }
 
-// The statement a binding belongs to: the node that stands in the module or in a block,
-// or the except or case clause that binds.
-TSNode statementOf(TSNode n) {
-    for (TSNode parent = ts_node_parent(n); !isNull(parent); n = parent, parent = ts_node_parent(n)) {
-        std::string_view t = typeOf(parent);
-        if (t == "module" || t == "block") return n;
-        if (t == "except_clause" || t == "case_clause") return parent;
+// Calls f(node, path) for every node below root, parents first, path holding the node's
+// ancestors and itself; f returns whether to go below the node. Without recursion: a file
+// of deeply nested brackets must not run the stack out.
+template <typename F>
+void forEachNode(TSNode root, F&& f) {
+    TSTreeCursor c = ts_tree_cursor_new(root);
+    std::vector<TSNode> path{root};
+    for (;;) {
+        const char* name = ts_tree_cursor_current_field_name(&c);
+        if (f(path, std::string_view(name ? name : "")) && ts_tree_cursor_goto_first_child(&c)) {
+            path.push_back(ts_tree_cursor_current_node(&c));
+            continue;
+        }
+        while (!ts_tree_cursor_goto_next_sibling(&c)) {
+            if (path.size() == 1 || !ts_tree_cursor_goto_parent(&c)) {
+                ts_tree_cursor_delete(&c);
+                return;
+            }
+            path.pop_back();
+        }
+        path.back() = ts_tree_cursor_current_node(&c);
     }
-    return n;
 }
 
 class Bindings {
@@ -214,71 +234,75 @@ public:
     Bindings(std::string_view text, std::vector<Event>& events, std::vector<Clock>& stars)
         : text_(text), events_(events), stars_(stars) {}
 
-    // Every node below the root once, without recursion: a file of deeply nested brackets
-    // must not run the stack out.
     void walk(TSNode root) {
-        std::vector<std::pair<TSNode, bool>> todo{{root, false}};
-        while (!todo.empty()) {
-            auto [n, inner] = todo.back();
-            todo.pop_back();
+        std::vector<bool> inner;  // per depth: inside a function, class or lambda
+        forEachNode(root, [&](const std::vector<TSNode>& path, std::string_view fieldName) {
+            inner.resize(path.size());
+            const bool outer = path.size() < 2 || !inner[path.size() - 2];
+            inner.back() = !outer;
+            path_ = &path;
+            const TSNode n = path.back();
             const std::string_view t = typeOf(n);
-            bool innerBelow = inner;
+            // A comprehension's own loop variables live in the comprehension.
+            if (path.size() >= 2 && fieldName == "left" && typeOf(path[path.size() - 2]) == "for_in_clause")
+                return false;
             if (t == "function_definition" || t == "class_definition" || t == "lambda") {
-                if (!inner && t != "lambda") add(field(n, "name"), Kind::Definition);
-                innerBelow = true;
+                if (outer && t != "lambda") add(field(n, "name"), Kind::Definition);
+                inner.back() = true;
             } else if (t == "global_statement") {
-                for (TSNode id : namedChildren(n)) add(id, Kind::Global);
-            } else if (!inner) {
+                forEachChild(n, [&](TSNode id, std::string_view) { add(id, Kind::Global); });
+            } else if (outer) {
                 visit(n, t);
             }
-            const std::uint32_t count = ts_node_child_count(n);
-            for (std::uint32_t i = count; i-- > 0;) {
-                // A comprehension's own loop variables live in the comprehension.
-                if (t == "for_in_clause" && ts_node_field_name_for_child(n, i) != nullptr &&
-                    std::string_view(ts_node_field_name_for_child(n, i)) == "left")
-                    continue;
-                todo.emplace_back(ts_node_child(n, i), innerBelow);
-            }
-        }
+            return true;
+        });
     }
 
 private:
-    static std::vector<TSNode> namedChildren(TSNode n) {
-        std::vector<TSNode> out;
-        for (std::uint32_t i = 0; i < ts_node_named_child_count(n); ++i) out.push_back(ts_node_named_child(n, i));
-        return out;
-    }
-
     void add(TSNode id, Kind kind, TSNode value = {}) {
         if (isNull(id) || typeOf(id) != "identifier") return;
-        events_.push_back(
-            {text_.substr(beginOf(id), endOf(id) - beginOf(id)), beginOf(id), kind, statementOf(id), value});
+        // The statement is the innermost node of the path that stands in the module or in a
+        // block, or the except or case clause that binds.
+        const std::vector<TSNode>& path = *path_;
+        std::size_t s = path.size() - 1;
+        for (std::size_t i = path.size() - 1; i > 0; --i) {
+            const std::string_view parent = typeOf(path[i - 1]);
+            if (parent == "module" || parent == "block") {
+                s = i;
+                break;
+            }
+            if (parent == "except_clause" || parent == "case_clause") {
+                s = i - 1;
+                break;
+            }
+        }
+        events_.push_back({text_.substr(beginOf(id), endOf(id) - beginOf(id)), beginOf(id), kind, path[s],
+                           s == 1 && typeOf(path[0]) == "module", value});
     }
 
     // The names a target binds: a name, or names inside a tuple, list, star or brackets.
     void targets(TSNode n, Kind kind) {
-        const std::string_view t = typeOf(n);
-        if (t == "identifier")
-            add(n, kind);
-        else if (t == "pattern_list" || t == "tuple_pattern" || t == "list_pattern" || t == "tuple" || t == "list" ||
-                 t == "expression_list" || t == "parenthesized_expression" || t == "list_splat_pattern" ||
-                 t == "list_splat" || t == "as_pattern_target")
-            for (TSNode c : namedChildren(n)) targets(c, kind);
+        forEachNode(n, [&](const std::vector<TSNode>& path, std::string_view) {
+            const std::string_view t = typeOf(path.back());
+            if (t == "identifier") add(path.back(), kind);
+            return path.size() == 1 || t == "pattern_list" || t == "tuple_pattern" || t == "list_pattern" ||
+                   t == "tuple" || t == "list" || t == "expression_list" || t == "parenthesized_expression" ||
+                   t == "list_splat_pattern" || t == "list_splat" || t == "as_pattern_target";
+        });
     }
 
     void visit(TSNode n, std::string_view t) {
         if (t == "assignment") {
             TSNode left = field(n, "left"), right = field(n, "right");
             if (isNull(right)) return;  // "NAME: int" annotates, binds nothing
-            const bool chained = typeOf(right) == "assignment" || typeOf(ts_node_parent(n)) == "assignment";
+            const std::vector<TSNode>& path = *path_;
+            const bool chained = typeOf(right) == "assignment" ||
+                                 (path.size() >= 2 && typeOf(path[path.size() - 2]) == "assignment");
             TSNode value = right;
             while (typeOf(value) == "assignment" && !isNull(field(value, "right"))) value = field(value, "right");
-            if (typeOf(left) != "identifier")
-                targets(left, Kind::Unpacked);
-            else if (!isNull(field(n, "type")))
-                add(left, Kind::Annotated);
-            else
-                add(left, chained ? Kind::Chained : Kind::Plain, value);
+            if (typeOf(left) != "identifier") targets(left, Kind::Unpacked);
+            else if (!isNull(field(n, "type"))) add(left, Kind::Annotated);
+            else add(left, chained ? Kind::Chained : Kind::Plain, value);
         } else if (t == "augmented_assignment") {
             targets(field(n, "left"), Kind::Augmented);
         } else if (t == "named_expression") {
@@ -286,49 +310,41 @@ private:
         } else if (t == "for_statement") {
             targets(field(n, "left"), Kind::Loop);
         } else if (t == "delete_statement") {
-            for (TSNode c : namedChildren(n)) targets(c, Kind::Deleted);
+            targets(n, Kind::Deleted);
         } else if (t == "as_pattern") {
             TSNode alias = field(n, "alias");
-            if (!isNull(alias))
-                targets(alias, Kind::As);
-            else if (ts_node_named_child_count(n) > 1)
-                add(ts_node_named_child(n, ts_node_named_child_count(n) - 1), Kind::Case);
+            if (!isNull(alias)) targets(alias, Kind::As);
+            else add(ts_node_named_child(n, ts_node_named_child_count(n) - 1), Kind::Case);
         } else if (t == "case_pattern" || t == "splat_pattern" || t == "keyword_pattern") {
             // Any name in a pattern may capture; a few more than Python binds are taken.
-            for (TSNode c : namedChildren(n)) {
-                if (typeOf(c) == "dotted_name" && ts_node_named_child_count(c) == 1)
-                    add(ts_node_named_child(c, 0), Kind::Case);
-                else
-                    add(c, Kind::Case);
-            }
+            forEachChild(n, [&](TSNode c, std::string_view) {
+                if (typeOf(c) == "dotted_name" && ts_node_named_child_count(c) == 1) add(ts_node_named_child(c, 0), Kind::Case);
+                else add(c, Kind::Case);
+            });
         } else if (t == "import_statement" || t == "import_from_statement") {
-            for (std::uint32_t i = 0; i < ts_node_child_count(n); ++i) {
-                const char* f = ts_node_field_name_for_child(n, i);
-                if (f == nullptr || std::string_view(f) != "name") continue;
-                TSNode c = ts_node_child(n, i);
+            forEachChild(n, [&](TSNode c, std::string_view fieldName) {
                 // "import a.b" binds a; "import a.b as c" and "from m import b as c" bind c.
-                add(typeOf(c) == "aliased_import" ? field(c, "alias") : ts_node_named_child(c, 0), Kind::Import);
-            }
-            for (TSNode c : namedChildren(n))
+                if (fieldName == "name")
+                    add(typeOf(c) == "aliased_import" ? field(c, "alias") : ts_node_named_child(c, 0), Kind::Import);
                 if (typeOf(c) == "wildcard_import") stars_.push_back(beginOf(n));
+            });
         }
     }
 
     std::string_view text_;
     std::vector<Event>& events_;
     std::vector<Clock>& stars_;
+    const std::vector<TSNode>* path_ = nullptr;
 };
 
 // True when a node of type `type` stands anywhere below n.
 bool holds(TSNode n, std::string_view type) {
-    std::vector<TSNode> todo{n};
-    while (!todo.empty()) {
-        TSNode c = todo.back();
-        todo.pop_back();
-        if (typeOf(c) == type) return true;
-        for (std::uint32_t i = 0; i < ts_node_child_count(c); ++i) todo.push_back(ts_node_child(c, i));
-    }
-    return false;
+    bool found = false;
+    forEachNode(n, [&](const std::vector<TSNode>& path, std::string_view) {
+        found = found || typeOf(path.back()) == type;
+        return !found;
+    });
+    return found;
 }
 
 const char* reasonFor(Kind kind) {
@@ -428,7 +444,7 @@ PythonModule readPythonModule(std::string_view text, std::string_view headerModu
             b.notEditable = "a later from ... import * can set it again";
         else if (e->kind != Kind::Plain && e->kind != Kind::Global)
             b.notEditable = reasonFor(e->kind);
-        else if (typeOf(ts_node_parent(s)) != "module" || e->kind == Kind::Global)
+        else if (!e->topLevel || e->kind == Kind::Global)
             b.notEditable = "it is set inside a block (if, for, while, try, with, match or def), so what it holds "
                             "depends on how the file runs";
         else if (holds(e->value, "named_expression"))
