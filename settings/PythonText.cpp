@@ -398,13 +398,12 @@ PythonModule readPythonModule(std::string_view text, std::string_view headerModu
     const std::string_view parsed = text.substr(bom);
 
     std::optional<TSNode> header;
-    for (std::uint32_t i = 0; i < ts_node_named_child_count(root); ++i) {
-        const TSNode c = ts_node_named_child(root, i);
-        if (typeOf(c) != "import_from_statement") continue;
+    forEachChild(root, [&](TSNode c, std::string_view) {
+        if (typeOf(c) != "import_from_statement") return;
         TSNode name = field(c, "module_name");
         if (!header && !isNull(name) && parsed.substr(beginOf(name), endOf(name) - beginOf(name)) == headerModule)
             header = c;
-    }
+    });
     if (!header) return module;
     module.headerEnd = bom + endOf(*header);
 
