@@ -59,18 +59,30 @@ brk "hexadecimal read as decimal" settings/PythonText.cpp \
 brk "leading zeros taken as a literal" settings/PythonText.cpp \
     "if (intDigits.size() > 1 && intDigits[0] == '0' && intDigits.find_first_not_of('0') != std::string::npos)" \
     'if (false)'
-brk "strings not skipped" settings/PythonText.cpp \
-    "if (c == '\\'' || c == '\"') {" \
-    'if (false) {'
-brk "a value ends at its first blank" settings/PythonText.cpp \
-    "if (quote_ == 0 && depth_ == 0 && (c == ';' || isNewline(c))) break;" \
-    "if (quote_ == 0 && depth_ == 0 && (c == ';' || c == ' ' || isNewline(c))) break;"
-brk "the first assignment holds" settings/EditorState.cpp \
-    'if (table < ScoreCount) last[table] = a;' \
-    'if (table < ScoreCount && !last[table]) last[table] = a;'
+brk "a later augmented assignment ignored" settings/PythonText.cpp \
+    'targets(field(n, "left"), Kind::Augmented);' \
+    ';'
+brk "the inner name of a chain taken as plain" settings/PythonText.cpp \
+    'const bool chained = typeOf(right) == "assignment" || typeOf(ts_node_parent(n)) == "assignment";' \
+    'const bool chained = typeOf(right) == "assignment";'
+brk "a binding inside a block taken as plain" settings/PythonText.cpp \
+    'else if (typeOf(ts_node_parent(s)) != "module" || e->kind == Kind::Global)' \
+    'else if (e->kind == Kind::Global)'
+brk "a second from qmr line taken as the header's end" settings/PythonText.cpp \
+    'if (!header && !isNull(name) &&' \
+    'if (!isNull(name) &&'
+brk "the first binding holds" settings/PythonText.cpp \
+    'if (e.at >= endOf(*header) && (e.kind != Kind::Global || !last.count(e.name))) last[e.name] = &e;' \
+    'if (e.at >= endOf(*header) && !last.count(e.name)) last[e.name] = &e;'
+brk "a fraction taken as the whole number shown" settings/PythonText.cpp \
+    'return integer || static_cast<double>(r) == real;' \
+    'return true;'
 brk "only the value's first character replaced" settings/EditorState.cpp \
-    'entry.Value = {a.valueBegin - headerEnd, a.valueEnd - a.valueBegin};' \
-    'entry.Value = {a.valueBegin - headerEnd, a.valueEnd > a.valueBegin ? 1u : 0u};'
+    'entry.Value = {b.valueBegin - headerEnd, b.valueEnd - b.valueBegin};' \
+    'entry.Value = {b.valueBegin - headerEnd, b.valueEnd > b.valueBegin ? 1u : 0u};'
+brk "two characters swapped in the code page table" settings/CodePage.cpp \
+    '0x2013, 0x2014, 0x02DC' \
+    '0x2014, 0x2013, 0x02DC'
 brk "setting edit rewrites the whole line" settings/ModWriter.cpp \
     'edits.push_back({line.Value, bare ? " " + value : value});' \
     'edits.push_back({line.Line, std::string(info.command) + " " + value});'
@@ -214,6 +226,15 @@ brk "score span not widened" windows/FormEdit.cpp \
 brk "bot names one character shorter" settings/NamedValues.h \
     'constexpr int BotNameLength = 256;' \
     'constexpr int BotNameLength = 255;'
+brk "the value editor looks a constant up by its list row" windows/FormEdit.cpp \
+    'const qint64 value = state_.ScoreValues[entry.Index];' \
+    'const qint64 value = state_.ScoreValues[static_cast<std::size_t>(row)];'
+brk "accept without a step writes the value" windows/FormEdit.cpp \
+    '} else if (moved_) {' \
+    '} else {'
+brk "the save window does not ask the main window to show what was written" windows/FormSave.cpp \
+    'emit finished(true);' \
+    'emit finished(false);'
 
 brk "a slider pages by ten" windows/FormMain.cpp \
     'slider->setPageStep(5);' \
@@ -350,7 +371,7 @@ run_tests() {
 }
 
 echo "building the unbroken copy in $work" >&2
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARSUN_SANITIZE=OFF \
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARSUN_SANITIZE=OFF -DTARSUN_NPM_CACHE="$PWD/build/npm" \
     -DTARSUN_BUILD_BENCH=OFF >"$work/configure.log"
 cmake --build "$build" -j"$jobs" >"$work/build.log" || { cat "$work/build.log" >&2; exit 1; }
 run_tests

@@ -27,6 +27,12 @@ ensure_packages() {
 
 # tarsun-cli's header-only libraries: arguments, JSON and the dry run's diff.
 cli_packages=(libcli11-dev nlohmann-json3-dev libdtl-dev)
+# The scoring file's Python parser is compiled from two npm packages' C sources, which the
+# build fetches with npm (Debian's, when no npm is there yet).
+ensure_npm() {
+    command -v npm >/dev/null || ensure_packages npm
+}
+
 base_packages=(cmake ninja-build g++ qt6-base-dev libgl-dev fonts-dejavu-core "${cli_packages[@]}")
 # The Windows cross build: mingw-w64, GoogleTest's sources, and Wine to run the tests
 # (wine64 alone: it brings the 64-bit loader, /usr/lib/wine/wine64).
@@ -35,6 +41,7 @@ windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine64
 # The core, tarsun-cli, the shell's folder dialog and the program's resources
 # cross-compiled for Windows, and the core's and tarsun-cli's tests run there under Wine.
 windows_test() {
+    ensure_npm
     cmake -S . -B build/mingw -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARSUN_CORE_ONLY=ON -DTARSUN_CORE_TESTS=ON \
         -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
     cmake --build build/mingw -j"$jobs"
@@ -88,6 +95,7 @@ fuzz_properties() {
 
 case "${1:-}" in
 run)
+    ensure_npm
     ensure_packages "${base_packages[@]}" xvfb xauth
     cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DTARSUN_BUILD_TESTS=OFF -DTARSUN_BUILD_BENCH=OFF
@@ -100,6 +108,7 @@ run)
     exec build/release/startup/tarsun-editor "$@"
     ;;
 test)
+    ensure_npm
     ensure_packages "${base_packages[@]}" libgtest-dev libgmock-dev librapidcheck-dev libbenchmark-dev python3 xvfb \
         "${windows_packages[@]}"
     cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARSUN_SANITIZE=ON
@@ -110,6 +119,7 @@ test)
     windows_test
     ;;
 fuzz)
+    ensure_npm
     ensure_packages "${base_packages[@]}" libgtest-dev libgmock-dev librapidcheck-dev libbenchmark-dev python3
     cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARSUN_SANITIZE=ON
     cmake --build build/test -j"$jobs" --target settings_tests

@@ -3,7 +3,6 @@
 #include "PythonText.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 namespace tarsun {
 
@@ -37,16 +36,6 @@ constexpr std::array<SettingInfo, SettingCount> settingTable{{
     {"aiSettings.setMaxNBots", ModFile::AIDefaults, 1, 256, 16, false},
     {"aiSettings.setBotSkill", ModFile::AIDefaults, 0, 100, 50, true},
 }};
-
-std::size_t scoreIndexOf(std::string_view name) {
-    static const std::unordered_map<std::string_view, std::size_t> byName = [] {
-        std::unordered_map<std::string_view, std::size_t> m;
-        for (std::size_t i = 0; i < ScoreCount; ++i) m.emplace(scoreNameTable[i], i);
-        return m;
-    }();
-    auto it = byName.find(name);
-    return it == byName.end() ? ScoreCount : it->second;
-}
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -175,9 +164,10 @@ NameProblem EditorState::setBotName(std::size_t entry, std::string name) {
 
 void EditorState::setScoreValue(std::size_t entry, std::int64_t value) {
     ScoreEntry& e = ListScores.at(entry);
+    if (!e.Editable) return;
     ScoreValues[e.Index] = value;
-    // A value the file holds as an expression is written even when its leading number is
-    // chosen again: the user asked for that number, not for what the expression gives.
+    // A value the file holds as an expression or a fraction is written even when the
+    // number it shows is chosen: the user asked for that number, not for what it holds.
     e.Edited = value != e.SavedValue || !e.Literal;
     e.Text = scoreListText(e);
 }
@@ -260,43 +250,37 @@ void EditorState::adoptAIDefaults(ModDocument doc) { adoptSettingsFile(ModFile::
 
 void EditorState::adoptScoring(ModDocument doc) {
     std::string_view bytes = doc.Text;
-    // The header runs up to and including the first "from qmr i" line; without one the
-    // whole file is header.
-    std::size_t headerEnd = bytes.size();
-    bool headerFound = false;
-    forEachLine(bytes, [&](LineRef ref, std::size_t lineEnd) {
-        if (!headerFound && ref.in(bytes).substr(0, ScoringHeaderEnd.size()) == ScoringHeaderEnd) {
-            headerFound = true;
-            headerEnd = ref.end() + lineEnd;
-        }
-    });
-
-    // Python runs the module top to bottom, so a constant assigned twice has the value of
-    // its last assignment.
-    std::array<std::optional<PythonAssignment>, ScoreCount> last;
-    for (const PythonAssignment& a : findPythonAssignments(bytes, headerEnd)) {
-        std::size_t table = scoreIndexOf(a.name);
-        if (table < ScoreCount) last[table] = a;
-    }
+    // Without the header statement the whole file is header.
+    const PythonModule module = readPythonModule(bytes, ScoringHeaderModule);
+    const std::size_t headerEnd = std::min(module.headerEnd, bytes.size());
     std::vector<ScoreEntry> entries;
     for (std::size_t table = 0; table < ScoreCount; ++table) {
-        if (!last[table]) continue;
-        const PythonAssignment& a = *last[table];
+        auto found = module.names.find(scoreNameTable[table]);
+        if (found == module.names.end()) continue;
+        const PythonBinding& b = found->second;
+        // The list shows the binding's whole lines, from the line's start unless the
+        // header's statement stands before it there.
+        std::size_t lineBegin = bytes.find_last_of("\r\n", b.statementBegin == 0 ? 0 : b.statementBegin - 1);
+        lineBegin = lineBegin == std::string_view::npos || b.statementBegin == 0 ? 0 : lineBegin + 1;
+        if (lineBegin < headerEnd) lineBegin = b.statementBegin;
+        const std::size_t lineEnd = std::min(bytes.find_first_of("\r\n", b.statementEnd), bytes.size());
         ScoreEntry entry;
         entry.Index = table;
-        entry.Line = {a.statementBegin - headerEnd, a.statementEnd - a.statementBegin};
-        entry.Value = {a.valueBegin - headerEnd, a.valueEnd - a.valueBegin};
-        std::string_view valueText = bytes.substr(a.valueBegin, a.valueEnd - a.valueBegin);
+        entry.Line = {lineBegin - headerEnd, lineEnd - lineBegin};
+        entry.Value = {b.valueBegin - headerEnd, b.valueEnd - b.valueBegin};
+        entry.Editable = b.notEditable.empty();
+        if (!entry.Editable) entry.NotEditableReason = "Not editable here: " + b.notEditable + ".";
+        std::string_view valueText = bytes.substr(b.valueBegin, b.valueEnd - b.valueBegin);
         if (auto number = readPythonNumber(valueText)) {
-            entry.Literal = true;
             entry.SavedValue = number->rounded();
+            entry.Literal = number->exact();
         } else {
             // Not one literal (2 * 3, a name): its leading number, and the list shows the text.
             ParsedNumber leading = parseNumber(valueText);
             entry.SavedValue = leading.found ? roundToInteger(leading.value) : 0;
         }
         ScoreValues[table] = entry.SavedValue;
-        entry.Text = codePage_.decode(oneLine(bytes.substr(a.statementBegin, a.statementEnd - a.statementBegin)));
+        entry.Text = codePage_.decode(oneLine(bytes.substr(lineBegin, lineEnd - lineBegin)));
         entries.push_back(std::move(entry));
     }
     ListScores = std::move(entries);

@@ -26,7 +26,8 @@ namespace tarsun {
 
 inline constexpr std::size_t ScoreCount = 68;
 inline constexpr std::string_view BotNamePrefix = "aiSettings.addBotName ";
-inline constexpr std::string_view ScoringHeaderEnd = "from qmr i";
+// The scoring file's header ends with its first "from qmr import" statement.
+inline constexpr std::string_view ScoringHeaderModule = "qmr";
 
 // The four mod files, in the order the loader checks them.
 enum class ModFile { BotNames, ServerSettings, AIDefaults, Scoring };
@@ -60,14 +61,14 @@ std::string settingValueText(Setting setting, int value);
 
 struct ScoreEntry {
     std::size_t Index = 0;         // which of the 68 constants this entry stands for
-    LineRef Line;                  // its statement in TextScoreB, the last line end excluded
-    LineRef Value;                 // the value's whole text, up to a comment, ';' or the line end
+    LineRef Line;                  // its last binding's lines in TextScoreB, the last line end excluded
+    LineRef Value;                 // the value's whole text, without a comment or ';'
     std::int64_t SavedValue = 0;   // the value shown for what the file held when last read or written
-    bool Literal = false;          // the file's value is one number literal, read as Python reads it
+    bool Literal = false;          // the file's value is one number literal, and SavedValue is exactly it
+    bool Editable = true;          // a new value replaces Value and changes nothing else Python reads
+    std::string NotEditableReason; // why not, for the list's tooltip
     bool Edited = false;           // the user set a value, to be written on the next save
     std::string Text;              // the list entry: the line as the file holds it or will hold it
-    bool Editable = true;
-    std::string NotEditableReason;
 };
 
 // One line of a setting in its file, and where its value stands in the document. An
@@ -107,7 +108,7 @@ public:
 
     ModDocument TextFF;       // server-settings file
     ModDocument TextAI;       // AI-defaults file
-    std::string TextScoreA;   // scoring file up to and including its "from qmr i" line
+    std::string TextScoreA;   // scoring file up to and including its "from qmr import" statement
     ModDocument TextScoreB;   // the rest of the scoring file (Path is the scoring file's)
 
     // Where each setting's lines stand, in TextFF or TextAI.
@@ -145,7 +146,8 @@ public:
     // The names that differ from what the file holds, by entry, in file order.
     const std::map<std::size_t, std::string>& editedBotNames() const { return editedBots_; }
 
-    // Stores an edited value for ListScores entry `entry`, and its list text.
+    // Stores an edited value for ListScores entry `entry`, and its list text; an entry that
+    // is not Editable stays as it is.
     void setScoreValue(std::size_t entry, std::int64_t value);
 
     // Used by the loader and the writer: take the given bytes as what the file holds

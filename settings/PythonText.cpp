@@ -1,22 +1,23 @@
 #include "PythonText.h"
 #include "TextLines.h"
 
+#include <tree_sitter/api.h>
+
+#include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <memory>
 #include <cmath>
 #include <limits>
 #include <string>
+
+extern "C" const TSLanguage* tree_sitter_python(void);
 
 namespace tarsun {
 
 namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\f'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isNameStart(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || static_cast<unsigned char>(c) >= 0x80;
-}
-bool isNameChar(char c) { return isNameStart(c) || isDigit(c); }
-bool isNewline(char c) { return c == '\r' || c == '\n'; }
 
 int digitIn(char c, int base) {
     int v = 99;
@@ -74,6 +75,13 @@ std::optional<PythonNumber> integerOf(std::string_view digits, int base, bool ne
 }  // namespace
 
 std::int64_t PythonNumber::rounded() const { return integer ? whole : roundToInteger(real); }
+
+bool PythonNumber::exact() const {
+    // A saturated value stands for a larger one.
+    const std::int64_t r = rounded();
+    if (r == std::numeric_limits<std::int64_t>::max() || r == std::numeric_limits<std::int64_t>::min()) return false;
+    return integer || static_cast<double>(r) == real;
+}
 
 std::optional<PythonNumber> readPythonNumber(std::string_view s) {
     std::size_t i = 0, end = s.size();
@@ -148,145 +156,303 @@ std::optional<PythonNumber> readPythonNumber(std::string_view s) {
 
 namespace {
 
-// Python's split of a file into logical lines, one character at a time.
-class Scanner {
-public:
-    explicit Scanner(std::string_view text) : t_(text) {}
+using Clock = std::size_t;  // a binding's place: the byte where its name stands
 
-    std::vector<PythonAssignment> run(std::size_t from) {
-        std::vector<PythonAssignment> found;
-        std::size_t i = 0;
-        bool lineStart = true;
-        while (i < t_.size()) {
-            if (lineStart) {
-                lineStart = false;
-                const bool fresh = depth_ == 0 && quote_ == 0 && !continued_;
-                continued_ = false;
-                if (fresh && i >= from) {
-                    if (auto a = assignmentAt(i)) {
-                        found.push_back(*a);
-                        i = resume_;
-                        // After a ';' the next statement of the line may assign again.
-                        if (i > 0 && t_[i - 1] == ';') {
-                            while (i < t_.size() && (t_[i] == ' ' || t_[i] == '\t')) ++i;
-                            lineStart = true;
-                        }
-                        continue;
-                    }
-                }
-            }
-            i = step(i, lineStart);
+enum class Kind {
+    Plain,
+    Chained,
+    Annotated,
+    Augmented,
+    Unpacked,
+    Walrus,
+    Loop,
+    Import,
+    Definition,
+    Deleted,
+    As,
+    Case,
+    Global
+};
+
+struct Event {
+    std::string_view name;
+    Clock at = 0;
+    Kind kind = Kind::Plain;
+    TSNode statement{};
+    bool topLevel = false;  // the statement stands in the module itself, not in a block
+    TSNode value{};         // Plain and Chained: the assigned value
+};
+
+std::string_view typeOf(TSNode n) { return ts_node_type(n); }
+std::size_t beginOf(TSNode n) { return ts_node_start_byte(n); }
+std::size_t endOf(TSNode n) { return ts_node_end_byte(n); }
+TSNode field(TSNode n, const char* name) {
+    return ts_node_child_by_field_name(n, name, static_cast<std::uint32_t>(std::strlen(name)));
+}
+bool isNull(TSNode n) { return ts_node_is_null(n); }
+
+// Calls f(child, field name or "") for each child of n. A cursor steps from one child to the
+// next at once, where asking for child i walks the first i again.
+template <typename F>
+void forEachChild(TSNode n, F&& f) {
+    TSTreeCursor c = ts_tree_cursor_new(n);
+    if (ts_tree_cursor_goto_first_child(&c)) {
+        do {
+            const char* name = ts_tree_cursor_current_field_name(&c);
+            f(ts_tree_cursor_current_node(&c), std::string_view(name ? name : ""));
+        } while (ts_tree_cursor_goto_next_sibling(&c));
+    }
+    ts_tree_cursor_delete(&c);
+}
+
+// Calls f(node, path) for every node below root, parents first, path holding the node's
+// ancestors and itself; f returns whether to go below the node. Without recursion: a file
+// of deeply nested brackets must not run the stack out.
+template <typename F>
+void forEachNode(TSNode root, F&& f) {
+    TSTreeCursor c = ts_tree_cursor_new(root);
+    std::vector<TSNode> path{root};
+    for (;;) {
+        const char* name = ts_tree_cursor_current_field_name(&c);
+        if (f(path, std::string_view(name ? name : "")) && ts_tree_cursor_goto_first_child(&c)) {
+            path.push_back(ts_tree_cursor_current_node(&c));
+            continue;
         }
-        return found;
+        while (!ts_tree_cursor_goto_next_sibling(&c)) {
+            if (path.size() == 1 || !ts_tree_cursor_goto_parent(&c)) {
+                ts_tree_cursor_delete(&c);
+                return;
+            }
+            path.pop_back();
+        }
+        path.back() = ts_tree_cursor_current_node(&c);
+    }
+}
+
+class Bindings {
+public:
+    Bindings(std::string_view text, std::vector<Event>& events, std::vector<Clock>& stars)
+        : text_(text), events_(events), stars_(stars) {}
+
+    void walk(TSNode root) {
+        std::vector<bool> inner;  // per depth: inside a function, class or lambda
+        forEachNode(root, [&](const std::vector<TSNode>& path, std::string_view fieldName) {
+            inner.resize(path.size());
+            const bool outer = path.size() < 2 || !inner[path.size() - 2];
+            inner.back() = !outer;
+            path_ = &path;
+            const TSNode n = path.back();
+            const std::string_view t = typeOf(n);
+            // A comprehension's own loop variables live in the comprehension.
+            if (path.size() >= 2 && fieldName == "left" && typeOf(path[path.size() - 2]) == "for_in_clause")
+                return false;
+            if (t == "function_definition" || t == "class_definition" || t == "lambda") {
+                if (outer && t != "lambda") add(field(n, "name"), Kind::Definition);
+                inner.back() = true;
+            } else if (t == "global_statement") {
+                forEachChild(n, [&](TSNode id, std::string_view) { add(id, Kind::Global); });
+            } else if (outer) {
+                visit(n, t);
+            }
+            return true;
+        });
     }
 
 private:
-    std::size_t newlineLength(std::size_t i) const {
-        return t_[i] == '\r' && i + 1 < t_.size() && t_[i + 1] == '\n' ? 2 : 1;
+    void add(TSNode id, Kind kind, TSNode value = {}) {
+        if (isNull(id) || typeOf(id) != "identifier") return;
+        // The statement is the innermost node of the path that stands in the module or in a
+        // block, or the except or case clause that binds.
+        const std::vector<TSNode>& path = *path_;
+        std::size_t s = path.size() - 1;
+        for (std::size_t i = path.size() - 1; i > 0; --i) {
+            const std::string_view parent = typeOf(path[i - 1]);
+            if (parent == "module" || parent == "block") {
+                s = i;
+                break;
+            }
+            if (parent == "except_clause" || parent == "case_clause") {
+                s = i - 1;
+                break;
+            }
+        }
+        events_.push_back({text_.substr(beginOf(id), endOf(id) - beginOf(id)), beginOf(id), kind, path[s],
+                           s == 1 && typeOf(path[0]) == "module", value});
     }
 
-    // Takes the token or character at i; returns where the next one starts. lineStart is
-    // set when a physical line ended.
-    std::size_t step(std::size_t i, bool& lineStart) {
-        const char c = t_[i];
-        if (quote_ != 0) {
-            if (c == '\\' && i + 1 < t_.size()) {
-                if (isNewline(t_[i + 1])) {
-                    lineStart = true;
-                    return i + 1 + newlineLength(i + 1);
-                }
-                return i + 2;
-            }
-            if (isNewline(c)) {
-                if (!triple_) quote_ = 0;  // an unterminated string ends with its line
-                lineStart = true;
-                return i + newlineLength(i);
-            }
-            if (c == quote_) {
-                if (!triple_) {
-                    quote_ = 0;
-                    return i + 1;
-                }
-                if (i + 2 < t_.size() && t_[i + 1] == c && t_[i + 2] == c) {
-                    quote_ = 0;
-                    return i + 3;
-                }
-            }
-            return i + 1;
-        }
-        if (isNewline(c)) {
-            lineStart = true;
-            return i + newlineLength(i);
-        }
-        if (c == '#') {
-            while (i < t_.size() && !isNewline(t_[i])) ++i;
-            return i;
-        }
-        if (c == '\\' && i + 1 < t_.size() && isNewline(t_[i + 1])) {
-            continued_ = true;
-            lineStart = true;
-            return i + 1 + newlineLength(i + 1);
-        }
-        if (c == '\'' || c == '"') {
-            triple_ = i + 2 < t_.size() && t_[i + 1] == c && t_[i + 2] == c;
-            quote_ = c;
-            return i + (triple_ ? 3 : 1);
-        }
-        if (c == '(' || c == '[' || c == '{') ++depth_;
-        if ((c == ')' || c == ']' || c == '}') && depth_ > 0) --depth_;
-        return i + 1;
+    // The names a target binds: a name, or names inside a tuple, list, star or brackets.
+    void targets(TSNode n, Kind kind) {
+        forEachNode(n, [&](const std::vector<TSNode>& path, std::string_view) {
+            const std::string_view t = typeOf(path.back());
+            if (t == "identifier") add(path.back(), kind);
+            return path.size() == 1 || t == "pattern_list" || t == "tuple_pattern" || t == "list_pattern" ||
+                   t == "tuple" || t == "list" || t == "expression_list" || t == "parenthesized_expression" ||
+                   t == "list_splat_pattern" || t == "list_splat" || t == "as_pattern_target";
+        });
     }
 
-    // "NAME = value" beginning at column 0 of line start i.
-    std::optional<PythonAssignment> assignmentAt(std::size_t start) {
-        std::size_t i = start;
-        if (!isNameStart(t_[i])) return std::nullopt;
-        while (i < t_.size() && isNameChar(t_[i])) ++i;
-        PythonAssignment a;
-        a.name = t_.substr(start, i - start);
-        while (i < t_.size() && isSpace(t_[i])) ++i;
-        if (i >= t_.size() || t_[i] != '=' || (i + 1 < t_.size() && t_[i + 1] == '=')) return std::nullopt;
-        ++i;
-        while (i < t_.size() && isSpace(t_[i])) ++i;
-        a.statementBegin = start;
-        a.valueBegin = i;
-        a.valueEnd = i;
-
-        // The value runs until the statement ends: a ';', or a line end outside any
-        // string or bracket (a backslash continuation is taken with its line end).
-        while (i < t_.size()) {
-            const char c = t_[i];
-            if (quote_ == 0 && depth_ == 0 && (c == ';' || isNewline(c))) break;
-            const bool continuation = c == '\\' && i + 1 < t_.size() && isNewline(t_[i + 1]);
-            const bool significant = quote_ != 0 || !(isSpace(c) || isNewline(c) || c == '#' || continuation);
-            bool lineEnded = false;
-            const std::size_t next = step(i, lineEnded);
-            if (significant) a.valueEnd = next;
-            i = next;
+    void visit(TSNode n, std::string_view t) {
+        if (t == "assignment") {
+            TSNode left = field(n, "left"), right = field(n, "right");
+            if (isNull(right)) return;  // "NAME: int" annotates, binds nothing
+            const std::vector<TSNode>& path = *path_;
+            const bool chained = typeOf(right) == "assignment" ||
+                                 (path.size() >= 2 && typeOf(path[path.size() - 2]) == "assignment");
+            TSNode value = right;
+            while (typeOf(value) == "assignment" && !isNull(field(value, "right"))) value = field(value, "right");
+            if (typeOf(left) != "identifier") targets(left, Kind::Unpacked);
+            else if (!isNull(field(n, "type"))) add(left, Kind::Annotated);
+            else add(left, chained ? Kind::Chained : Kind::Plain, value);
+        } else if (t == "augmented_assignment") {
+            targets(field(n, "left"), Kind::Augmented);
+        } else if (t == "named_expression") {
+            add(field(n, "name"), Kind::Walrus);
+        } else if (t == "for_statement") {
+            targets(field(n, "left"), Kind::Loop);
+        } else if (t == "delete_statement") {
+            targets(n, Kind::Deleted);
+        } else if (t == "as_pattern") {
+            TSNode alias = field(n, "alias");
+            if (!isNull(alias)) targets(alias, Kind::As);
+            else add(ts_node_named_child(n, ts_node_named_child_count(n) - 1), Kind::Case);
+        } else if (t == "case_pattern" || t == "splat_pattern" || t == "keyword_pattern") {
+            // Any name in a pattern may capture; a few more than Python binds are taken.
+            forEachChild(n, [&](TSNode c, std::string_view) {
+                if (typeOf(c) == "dotted_name" && ts_node_named_child_count(c) == 1) add(ts_node_named_child(c, 0), Kind::Case);
+                else add(c, Kind::Case);
+            });
+        } else if (t == "import_statement" || t == "import_from_statement") {
+            forEachChild(n, [&](TSNode c, std::string_view fieldName) {
+                // "import a.b" binds a; "import a.b as c" and "from m import b as c" bind c.
+                if (fieldName == "name")
+                    add(typeOf(c) == "aliased_import" ? field(c, "alias") : ts_node_named_child(c, 0), Kind::Import);
+                if (typeOf(c) == "wildcard_import") stars_.push_back(beginOf(n));
+            });
         }
-        // A string that ran into the end of the text: close it for what follows.
-        quote_ = 0;
-        depth_ = 0;
-        continued_ = false;
-        std::size_t lineEnd = i;
-        while (lineEnd < t_.size() && !isNewline(t_[lineEnd])) ++lineEnd;
-        a.statementEnd = lineEnd;
-        resume_ = i < t_.size() && t_[i] == ';' ? i + 1 : i;
-        return a;
     }
 
-    std::string_view t_;
-    int depth_ = 0;
-    char quote_ = 0;
-    bool triple_ = false;
-    bool continued_ = false;
-    std::size_t resume_ = 0;
+    std::string_view text_;
+    std::vector<Event>& events_;
+    std::vector<Clock>& stars_;
+    const std::vector<TSNode>* path_ = nullptr;
+};
+
+// True when a node of type `type` stands anywhere below n.
+bool holds(TSNode n, std::string_view type) {
+    bool found = false;
+    forEachNode(n, [&](const std::vector<TSNode>& path, std::string_view) {
+        found = found || typeOf(path.back()) == type;
+        return !found;
+    });
+    return found;
+}
+
+const char* reasonFor(Kind kind) {
+    switch (kind) {
+    case Kind::Plain: return "";
+    case Kind::Chained:
+        return "it shares one value with another name (A = B = ...), which a new value would change too";
+    case Kind::Annotated: return "its last assignment carries a type annotation";
+    case Kind::Augmented: return "its last binding changes it with an operator (+=, -= ...)";
+    case Kind::Unpacked: return "its last binding unpacks several values at once";
+    case Kind::Walrus: return "its last binding is an assignment expression (:=)";
+    case Kind::Loop: return "it is a for loop's variable";
+    case Kind::Import: return "an import sets it";
+    case Kind::Definition: return "a def or class statement sets it";
+    case Kind::Deleted: return "del removes it";
+    case Kind::As: return "a with or except clause sets it (as ...)";
+    case Kind::Case: return "a match statement's case can set it";
+    case Kind::Global: return "a function sets it through global";
+    }
+    return "";
+}
+
+struct ParserDeleter {
+    void operator()(TSParser* p) const { ts_parser_delete(p); }
+    void operator()(TSTree* t) const { ts_tree_delete(t); }
 };
 
 }  // namespace
 
-std::vector<PythonAssignment> findPythonAssignments(std::string_view text, std::size_t from) {
-    return Scanner(text).run(from);
+PythonModule readPythonModule(std::string_view text, std::string_view headerModule) {
+    PythonModule module;
+    // Python drops a leading byte order mark. The parser reads UTF-8 only, while a coding
+    // line may declare another code: every byte beyond ASCII becomes a letter, which keeps
+    // each byte where it was and reads a name as a name and a string as a string. And it
+    // ends lines at LF only, where Python ends one at a lone CR too. A NUL would end its
+    // input, while Python refuses a file that holds one.
+    const std::size_t bom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    std::string ascii(text.substr(bom));
+    for (std::size_t i = 0; i < ascii.size(); ++i) {
+        if (static_cast<unsigned char>(ascii[i]) >= 0x80 || ascii[i] == '\0')
+            ascii[i] = 'x';
+        else if (ascii[i] == '\r' && (i + 1 == ascii.size() || ascii[i + 1] != '\n'))
+            ascii[i] = '\n';
+    }
+    std::unique_ptr<TSParser, ParserDeleter> parser(ts_parser_new());
+    if (!ts_parser_set_language(parser.get(), tree_sitter_python())) return module;
+    std::unique_ptr<TSTree, ParserDeleter> tree(
+        ts_parser_parse_string(parser.get(), nullptr, ascii.data(), static_cast<std::uint32_t>(ascii.size())));
+    if (!tree) return module;
+    const TSNode root = ts_tree_root_node(tree.get());
+    const std::string_view parsed = text.substr(bom);
+
+    std::optional<TSNode> header;
+    forEachChild(root, [&](TSNode c, std::string_view) {
+        if (typeOf(c) != "import_from_statement") return;
+        TSNode name = field(c, "module_name");
+        if (!header && !isNull(name) && parsed.substr(beginOf(name), endOf(name) - beginOf(name)) == headerModule)
+            header = c;
+    });
+    if (!header) return module;
+    module.headerEnd = bom + endOf(*header);
+
+    std::vector<Event> events;
+    std::vector<Clock> stars;
+    Bindings(parsed, events, stars).walk(root);
+    std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
+    std::map<std::string_view, const Event*> last;
+    std::map<std::string_view, const Event*> global;
+    for (const Event& e : events) {
+        if (e.kind == Kind::Global) global[e.name] = &e;
+        if (e.at >= endOf(*header) && (e.kind != Kind::Global || !last.count(e.name))) last[e.name] = &e;
+    }
+    const Clock lastStar = stars.empty() ? 0 : *std::max_element(stars.begin(), stars.end());
+    const bool broken = ts_node_has_error(root) || text.find('\0') != std::string_view::npos;
+
+    for (const auto& [name, e] : last) {
+        PythonBinding b;
+        const TSNode s = e->statement;
+        b.statementBegin = bom + beginOf(s);
+        const std::string_view t = typeOf(s);
+        const bool simple = t == "expression_statement" || t == "delete_statement" || t == "import_statement" ||
+                            t == "import_from_statement" || t == "global_statement";
+        const std::size_t shownEnd = simple ? endOf(s) : std::min(endOf(s), parsed.find_first_of("\r\n", beginOf(s)));
+        b.statementEnd = bom + shownEnd;
+        if (!isNull(e->value)) {
+            b.valueBegin = bom + beginOf(e->value);
+            b.valueEnd = bom + endOf(e->value);
+        } else {
+            b.valueBegin = b.valueEnd = b.statementEnd;
+        }
+        if (broken)
+            b.notEditable = "Python cannot run the file as it stands (a syntax error)";
+        else if (global.count(name))
+            b.notEditable = reasonFor(Kind::Global);
+        else if (lastStar > e->at)
+            b.notEditable = "a later from ... import * can set it again";
+        else if (e->kind != Kind::Plain && e->kind != Kind::Global)
+            b.notEditable = reasonFor(e->kind);
+        else if (!e->topLevel || e->kind == Kind::Global)
+            b.notEditable = "it is set inside a block (if, for, while, try, with, match or def), so what it holds "
+                            "depends on how the file runs";
+        else if (holds(e->value, "named_expression"))
+            b.notEditable = "its value also sets another name (:=)";
+        else if (holds(e->value, "call"))
+            b.notEditable = "its value calls a function, which a new value would no longer do";
+        module.names.emplace(std::string(name), std::move(b));
+    }
+    return module;
 }
 
 }  // namespace tarsun

@@ -1,14 +1,16 @@
 #pragma once
 
 // The scoring file is Python: its constants are read as Python reads them. This reads a
-// value that is one number literal, and finds the module-level assignments of a file
-// the way Python's tokenizer splits it into statements (strings, brackets, line
-// continuations and comments), so that a "constant" inside a docstring or a value that
-// runs over several lines is never mistaken or cut in half.
+// value that is one number literal, and finds every binding of a module-level name with
+// tree-sitter's Python grammar, so that a "constant" inside a docstring, a value over
+// several lines, or a name that a later statement sets again is never taken for what it
+// is not.
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,20 +25,34 @@ struct PythonNumber {
     double real = 0;         // otherwise
     // The value as the editor shows it: a float rounds half to even, as Python's round().
     std::int64_t rounded() const;
+    // rounded() is the value itself: a whole number within 64 bits.
+    bool exact() const;
 };
 std::optional<PythonNumber> readPythonNumber(std::string_view valueText);
 
-// A module-level statement "NAME = value" of the text.
-struct PythonAssignment {
-    std::string_view name;
-    std::size_t statementBegin = 0;  // the start of its first line
-    std::size_t valueBegin = 0;      // the value's first character
-    std::size_t valueEnd = 0;        // just past its last (before a comment, a ';' or the line end)
-    std::size_t statementEnd = 0;    // the end of its last line, line end excluded
+// A name's last binding in a module, as Python runs it, after the module's first
+// "from HEADER import" statement.
+struct PythonBinding {
+    // The binding's statement: a simple statement whole, a compound one's first line.
+    std::size_t statementBegin = 0;
+    std::size_t statementEnd = 0;
+    // The assigned value, for "NAME = value" (and a chain's shared value); empty otherwise.
+    std::size_t valueBegin = 0;
+    std::size_t valueEnd = 0;
+    // Why replacing the value text alone would not set the name to a new value and leave
+    // every other name as it was; "" when it would.
+    std::string notEditable;
 };
 
-// The assignments that begin at or after `from`, in file order. Lines before `from` are
-// read too, so that a string or bracket opened there is still known to be open.
-std::vector<PythonAssignment> findPythonAssignments(std::string_view text, std::size_t from = 0);
+struct PythonModule {
+    // Just past the header statement ("from qmr import *"); npos when there is none.
+    std::size_t headerEnd = std::string_view::npos;
+    // Each name bound after the header, by its last binding.
+    std::map<std::string, PythonBinding, std::less<>> names;
+};
+
+// Reads the module with a Python parser. The text is the file's bytes (a UTF-8 byte
+// order mark and a coding line are taken as Python takes them).
+PythonModule readPythonModule(std::string_view text, std::string_view headerModule);
 
 }  // namespace tarsun

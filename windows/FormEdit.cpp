@@ -70,6 +70,7 @@ void FormEdit::prepareBotName(int row) {
     vScrollNum_->setVisible(false);
     labelLScore_->setVisible(false);
     labelScore_->setVisible(false);
+    commandAccept_->setEnabled(true);
     textBotName_->setFocus();
 }
 
@@ -84,22 +85,34 @@ void FormEdit::prepareScore(int row) {
     textBotName_->setMaxLength(BotNameLength);
     textBotName_->clear();
 
-    labelLScore_->setText(QString::fromStdString(state_.ScoreNames[entry.Index]));
-    labelScore_->setText(QString::number(value));
-    labelLScore_->setToolTip(labelLScore_->text());
+    const QString name = QString::fromStdString(state_.ScoreNames[entry.Index]);
+    labelLScore_->setText(name);
+    labelLScore_->setToolTip(entry.Editable ? name : name + "\n" + QString::fromStdString(entry.NotEditableReason));
     // A value the file holds beyond the usual span widens it, so that stepping starts
     // from the real value and nothing is clamped unless the user steps.
     const ValueRange range = scoreRange(value);
     vScrollNum_->setRange(range.minimum, range.maximum);
     vScrollNum_->setValue(value);
+    moved_ = false;
+    // Until the user steps, a value the number cannot show exactly (-0.5, 2 * 3) shows as
+    // the file holds it; one that cannot be edited here, as a dash.
+    const std::string_view held = entry.Value.in(state_.TextScoreB.Text);
+    if (!entry.Editable) labelScore_->setText(QStringLiteral("\u2014"));
+    else if (!entry.Literal && !entry.Edited) labelScore_->setText(QString::fromStdString(state_.codePage().decode(held)).simplified());
+    labelScore_->setToolTip(entry.Editable ? QString() : QString::fromStdString(entry.NotEditableReason));
+    vScrollNum_->setEnabled(entry.Editable);
+    commandAccept_->setEnabled(entry.Editable);
 
     vScrollNum_->setVisible(true);
     labelLScore_->setVisible(true);
     labelScore_->setVisible(true);
-    commandAccept_->setFocus();
+    (entry.Editable ? commandAccept_ : commandCancel_)->setFocus();
 }
 
-void FormEdit::VScrollNum_Change() { labelScore_->setText(QString::number(vScrollNum_->value())); }
+void FormEdit::VScrollNum_Change() {
+    moved_ = true;
+    labelScore_->setText(QString::number(vScrollNum_->value()));
+}
 
 void FormEdit::CommandAccept_Click() {
     if (state_.EditMode == -1) {
@@ -113,7 +126,8 @@ void FormEdit::CommandAccept_Click() {
                 return;
             }
         }
-    } else {
+    } else if (moved_) {
+        // Accept without a step is no edit, whatever form the value has in the file.
         state_.setScoreValue(static_cast<std::size_t>(state_.EditIndex), vScrollNum_->value());
     }
     hide();

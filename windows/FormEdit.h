@@ -54,6 +54,7 @@ private:
     ArrowSpinner* vScrollNum_;
     QPushButton* commandAccept_;
     QPushButton* commandCancel_;
+    bool moved_ = false;  // the score was stepped since the editor opened
 };
 
 }  // namespace tarsun

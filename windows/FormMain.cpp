@@ -167,7 +167,13 @@ void FormMain::createLists() {
                                       [this](int row) {
                                           return QString::fromStdString(state_.ListScores[row].Text);
                                       },
-                                      this);
+                                      this,
+                                      [this](int row) {
+                                          // A constant the editor leaves alone says why.
+                                          const ScoreEntry& e = state_.ListScores[row];
+                                          return QString::fromStdString(
+                                              e.Editable ? e.Text : e.Text + "\n" + e.NotEditableReason);
+                                      });
     botNamesModel_ = new StateListModel([this] { return static_cast<int>(state_.botCount()); },
                                         [this](int row) {
                                             return QString::fromStdString(state_.botName(static_cast<std::size_t>(row)));

@@ -13,8 +13,9 @@ namespace tarsun {
 class StateListModel : public QAbstractListModel {
     Q_OBJECT
 public:
+    // A row's tooltip is its text unless `tip` gives one.
     StateListModel(std::function<int()> count, std::function<QString(int row)> text,
-                   QObject* parent = nullptr);
+                   QObject* parent = nullptr, std::function<QString(int row)> tip = {});
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -30,6 +31,7 @@ public:
 private:
     std::function<int()> count_;
     std::function<QString(int)> text_;
+    std::function<QString(int)> tip_;
     int rows_ = 0;
 };
 

@@ -109,7 +109,7 @@ TEST_F(CliTest, SetWritesOnlyTheValuesGiven) {
                            "# scoring\r\nfrom qmr import *\r\nSCORE_KILL = -7   # points\r\n"
                            "SCORE_TEAMKILL = 3\r\nSCORE_HEAL = 0x10; SCORE_REVIVE = 1\r\n"}));
     TARSUN_NEEDS_PYTHON();
-    const auto python = pythonConstants(mod.path(ModFile::Scoring));
+    const auto python = pythonNames(mod.path(ModFile::Scoring));
     ASSERT_TRUE(python);
     std::map<std::string, std::string> values;
     for (const auto& [name, value] : *python) values[name] = value.repr;

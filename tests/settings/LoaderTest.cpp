@@ -94,25 +94,10 @@ TEST(Loader, SettingsShowTheLastLinesValueWithinRange) {
     EXPECT_EQ(state.setSetting(Setting::MaxBots, 999), 256);
 }
 
-TEST(Loader, ScoringConstantsAreTheModulesAssignmentsAfterTheHeaderEnd) {
+TEST(Loader, ScoringFileWithoutItsHeaderIsAllHeader) {
     TempMod mod;
-    mod.writeAll("", "", "",
-                 "SCORE_KILL = 9\n"  // before the header: not a constant
-                 "# header\nfrom qmr import *\n"
-                 "SCORE_KILL\t =\t1.5\n"
-                 "SCORE_KILL = 7\n"      // Python keeps the last assignment
-                 "  SCORE_REVIVE = 3\n"  // indented: Python code, not a constant
-                 "SCORE_KILLER = 4\n"
-                 "def f():\n\treturn SCORE_KILL\n");
+    mod.writeAll("", "", "", "SCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n");
     EditorState state = mod.load();
-    EXPECT_EQ(state.TextScoreA, "SCORE_KILL = 9\n# header\nfrom qmr import *\n");
-    ASSERT_EQ(state.ListScores.size(), 1u);
-    EXPECT_EQ(state.ListScores[0].Text, "SCORE_KILL = 7");
-    EXPECT_EQ(state.ScoreValues[0], 7);
-
-    // Without the header's end, the whole file is header.
-    mod.write(ModFile::Scoring, "SCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n");
-    state = mod.load();
     EXPECT_TRUE(state.ListScores.empty());
     EXPECT_EQ(state.TextScoreA, "SCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n");
 }

@@ -118,6 +118,35 @@ private slots:
         QCOMPARE(rowText(scores, 1), second);
     }
 
+    // A file that lacks constants and holds them out of order: each row opens its own
+    // constant; Accept without a step changes nothing, whatever the value's form.
+    void eachRowOpensItsOwnConstantAndAcceptAloneEditsNothing() {
+        LoadedMod mod([](LoadedMod& m) {
+            QVERIFY(writeAll(m.path(ScoringFile), "from qmr import *\nMAX_EMP_TIME = 30\nSCORE_REPAIR = SCORE_SO_REPAIR = 4\n"
+                                                  "SCORE_HEAL = 2 * 3\nSCORE_SUICIDE = -0.5\nSCORE_KILL = 9\n"));
+        });
+        const QStringList names{"SCORE_KILL", "SCORE_SUICIDE", "SCORE_HEAL", "SCORE_REPAIR", "SCORE_SO_REPAIR", "MAX_EMP_TIME"};
+        const QStringList shown{"9", "-0.5", "2 * 3", "\u2014", "\u2014", "30"};
+        auto* scores = mod.find<QListView>("ListScores");
+        for (int row = 0; row < names.size(); ++row) {
+            FormEdit* edit = open(mod, "ListScores", row);
+            QCOMPARE(caption(edit, "LabelLScore"), names[row]);
+            QCOMPARE(caption(edit, "LabelScore"), shown[row]);
+            const bool editable = shown[row] != "\u2014";
+            QCOMPARE(child(edit, "CommandAccept")->isEnabled(), editable);
+            QCOMPARE(child(edit, "VScrollNum")->isEnabled(), editable);
+            QCOMPARE(scores->model()->index(row, 0).data(Qt::ToolTipRole).toString().contains("Not editable here"), !editable);
+            click(edit, editable ? "CommandAccept" : "CommandCancel");
+        }
+        for (const ScoreEntry& e : mod.state.ListScores) QVERIFY(!e.Edited);
+
+        // A fraction shown rounded is written when its rounded value is chosen.
+        FormEdit* edit = open(mod, "ListScores", 1);
+        for (const char* arrow : {"ArrowUp", "ArrowDown"}) click(child(edit, "VScrollNum"), arrow);
+        click(edit, "CommandAccept");
+        QCOMPARE(rowText(scores, 1), QStringLiteral("SCORE_SUICIDE = 0"));
+    }
+
     void botNameAcceptedAsTypedUnlessTheFileCannotHoldIt() {
         LoadedMod mod;
         auto* bots = mod.find<QListView>("ListBotNames");

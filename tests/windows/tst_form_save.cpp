@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QSignalSpy>
 
 using namespace tarsun;
 using namespace tarsun::testing;
@@ -60,7 +61,9 @@ private slots:
         click(&mod.main, "PictureSave");
         QCOMPARE(mod.main.formSave(), save);
         mod.dialogs.answers = {yes};
+        QSignalSpy refreshed(mod.find<QListView>("ListScores")->model(), &QAbstractItemModel::dataChanged);
         click(save, "CommandSave");
+        QCOMPARE(refreshed.isEmpty(), !yes);  // the main window shows what the files now hold
         QCOMPARE(mod.state.Answer, yes ? AnswerYes : AnswerNo);
         QCOMPARE(mod.dialogs.texts(), QStringList{"Save?"});  // success is silent
         if (!yes) {                                           // No leaves the window open as it was
