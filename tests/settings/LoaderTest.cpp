@@ -61,10 +61,7 @@ TEST(Loader, FindsFilesInAnyLetterCaseAndSavesToThem) {
     EXPECT_EQ(readBytes(mod.folder() / "ai" / "botnames.ai"), "aiSettings.addBotName Bravo\r\n");
     // Saved to the file as found, with no file added (where the file system ignores case,
     // the exact name finds it too).
-    std::size_t files = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(mod.folder()))
-        files += entry.is_regular_file();
-    EXPECT_EQ(files, 4u);
+    EXPECT_EQ(filesIn(mod.folder()), 4u);
 }
 
 TEST(Loader, SettingsShowTheLastLinesValueWithinRange) {
