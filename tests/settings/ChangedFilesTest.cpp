@@ -10,8 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <functional>
 #include <random>
 
 #ifndef _WIN32
@@ -52,6 +50,12 @@ struct EditedMod {
         state.setScoreValue(1, 9);
     }
 };
+
+// A save of these groups with the system's calls behind a test's script.
+SaveResult saveThrough(EditorState& state, SaveGroups groups, const ScriptedFileSystem& system) {
+    return SaveModSettings(state, groups,
+                           [&](const ReplaceRequest& request) { return replaceModFile(request, system); });
+}
 
 TEST(ChangedFiles, EditsAreCarriedOverToWhatAnotherProgramWrote) {
     EditedMod m;
@@ -119,8 +123,7 @@ TEST(ChangedFiles, AHalfWrittenFileIsReadAgain) {
     system.beforeOpenOld = [&](int n) {
         writeBytes(m.mod.path(ModFile::ServerSettings), n == 0 ? theirs.substr(0, 30) : theirs);
     };
-    SaveResult result = SaveModSettings(m.state, {true, false, false, false},
-                                        [&](const ReplaceRequest& request) { return replaceModFile(request, system); });
+    SaveResult result = saveThrough(m.state, {true, false, false, false}, system);
     EXPECT_TRUE(result.done()) << (result.failures.empty() ? "" : result.failures[0].reason);
     EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("y", 50, "sv.new 1\r\n"));
 }
@@ -175,10 +178,7 @@ TEST(ChangedFiles, AnotherProgramsSaveInAnyWindowOfTheSwapIsKept) {
             }
             return error;
         };
-        SaveResult result = SaveModSettings(m.state, {true, false, false, false}, [&](const ReplaceRequest& request) {
-            return replaceModFile(request, system);
-        });
-        EXPECT_TRUE(result.done()) << w;
+        EXPECT_TRUE(saveThrough(m.state, {true, false, false, false}, system).done()) << w;
         EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("x", 50, "sv.new 1\r\n")) << w;
         const fs::path folder = m.mod.path(ModFile::ServerSettings).parent_path();
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << w;
@@ -225,16 +225,13 @@ TEST(ChangedFiles, WhereTheStampCannotTellTheBytesOrTheFileDo) {
 // the new one is then the only copy and must be kept, and named.
 TEST(ChangedFiles, TheOnlyCopyIsKeptWhenTheFileCannotBePutInPlace) {
     EditedMod m;
-    auto replacer = [&](const ReplaceRequest& request) {
-        ScriptedFileSystem system;
-        system.swapInstead = [](const fs::path& target, const fs::path&, const fs::path&) {
-            fs::remove(target);  // as ReplaceFileW leaves it on ERROR_UNABLE_TO_MOVE_REPLACEMENT
-            return 1176;
-        };
-        system.moveInstead = [](const fs::path&, const fs::path&) { return 5; };
-        return replaceModFile(request, system);
+    ScriptedFileSystem system;
+    system.swapInstead = [](const fs::path& target, const fs::path&, const fs::path&) {
+        fs::remove(target);  // as ReplaceFileW leaves it on ERROR_UNABLE_TO_MOVE_REPLACEMENT
+        return 1176;
     };
-    SaveResult result = SaveModSettings(m.state, {false, false, false, true}, replacer);
+    system.moveInstead = [](const fs::path&, const fs::path&) { return 5; };
+    SaveResult result = saveThrough(m.state, {false, false, false, true}, system);
     ASSERT_EQ(result.failures.size(), 1u);
     const std::string& reason = result.failures[0].reason;
     const auto at = reason.find("the saved file is kept as ");
@@ -327,18 +324,6 @@ TEST(ChangedFiles, TheMergeAgreesWithGitsThreeWayMerge) {
     EXPECT_GT(clean, 150);
 }
 
-// Runs f as another user (nobody) in a child process; its exit status.
-template <typename F> int asNobody(F f) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(90);
-        _exit(f());
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
-}
-
 TEST(ChangedFiles, WhoMayWriteAFileIsTheSystemsAnswer) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root, to own files as another user";
     TempMod mod;
@@ -352,33 +337,35 @@ TEST(ChangedFiles, WhoMayWriteAFileIsTheSystemsAnswer) {
     ASSERT_EQ(chown(mod.path(ModFile::AIDefaults).c_str(), 0, 65534), 0);
     fs::permissions(mod.path(ModFile::AIDefaults), fs::perms(0464));
 
-    const int status = asNobody([&] {
+    // As nobody, in a child process.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(90);
         EditorState state = mod.load();
         state.setSetting(Setting::SoldierFF, 50);
         state.setSetting(Setting::MaxBots, 9);
         SaveResult result = SaveModSettings(state, {});
-        const bool refused = result.failures.size() == 1 && result.failures[0].file == ModFile::ServerSettings &&
-                             result.failures[0].reason == "you may not write to this file";
-        return refused ? 0 : 1;
-    });
+        _exit(result.failures.size() == 1 && result.failures[0].file == ModFile::ServerSettings &&
+                      result.failures[0].reason == "you may not write to this file"
+                  ? 0
+                  : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(mod.read(ModFile::ServerSettings), "sv.soldierFriendlyFire 75\n");
     EXPECT_EQ(fs::status(mod.path(ModFile::ServerSettings)).permissions(), fs::perms(0644));
     EXPECT_EQ(mod.read(ModFile::AIDefaults), "aiSettings.setMaxNBots 9\n");
 }
 
-pid_t endedProcess() {
-    pid_t pid = fork();
-    if (pid == 0) _exit(0);
-    waitpid(pid, nullptr, 0);
-    return pid;
-}
-
 TEST(ChangedFiles, LeftoversOfAnInterruptedSaveAreRemovedAndNothingElse) {
     TempMod mod;
     mod.writeAll("", "", "", "");
     const fs::path ai = mod.path(ModFile::BotNames).parent_path();
-    const std::string dead = std::to_string(endedProcess());
+    const pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    waitpid(ended, nullptr, 0);
+    const std::string dead = std::to_string(ended);
     // The last: a running process's number, but an hour old, as after a restart.
     const std::vector<std::string> leftovers{".BotNames.AI.tarsun-" + dead + "-a1B2c3",
                                              ".AIDefault.AI.tarsun-" + std::to_string(getpid()) + "-zzzzzz",

@@ -45,38 +45,22 @@ TEST(Loader, AnyMissingFileLoadsNothing) {
 #endif
 }
 
-TEST(Loader, FindsFilesInAnyLetterCaseAndSavesToThem) {
+// The files in any letter case, saved to as found; each setting shows its last line's value,
+// within its range.
+TEST(Loader, FindsFilesInAnyLetterCaseAndShowsTheLastLinesValueWithinRange) {
     TempMod mod;
     writeBytes(mod.folder() / "ai" / "botnames.ai", "aiSettings.addBotName Alpha\r\n");
-    writeBytes(mod.folder() / "ai" / "aidefault.ai", "aiSettings.setMaxNBots 8\r\n");
-    writeBytes(mod.folder() / "SETTINGS" / "serversettings.con", "");
+    writeBytes(mod.folder() / "SETTINGS" / "serversettings.con",
+               "sv.soldierFriendlyFire 35\nsv.soldierFriendlyFire 60\n"  // the last line counts
+               "sv.soldierFriendlyFireScale 2\n"                         // another command
+               "SV.vehicleFriendlyFire 10\n"                             // other letter case
+               "sv.soldierSplashFriendlyFire 150\n"                      // clamped to 100
+               "sv.vehicleSplashFriendlyFire\tabc\n");                   // no number: fallback
+    writeBytes(mod.folder() / "ai" / "aidefault.ai", "aiSettings.setMaxNBots 0\naiSettings.setBotSkill 0.355\n");
     writeBytes(mod.folder() / "Python" / "Game" / "ScoringCommon.py", minimalScoring);
     EditorState state = mod.load();
     ASSERT_EQ(state.botCount(), 1u);
     EXPECT_EQ(state.botName(0), "Alpha");
-    EXPECT_EQ(state.setting(Setting::MaxBots), 8);
-
-    state.setBotName(0, "Bravo");
-    ASSERT_TRUE(SaveModSettings(state, {}).done());
-    EXPECT_EQ(readBytes(mod.folder() / "ai" / "botnames.ai"), "aiSettings.addBotName Bravo\r\n");
-    // Saved to the file as found, with no file added (where the file system ignores case,
-    // the exact name finds it too).
-    std::size_t files = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(mod.folder()))
-        files += entry.is_regular_file();
-    EXPECT_EQ(files, 4u);
-}
-
-TEST(Loader, SettingsShowTheLastLinesValueWithinRange) {
-    TempMod mod;
-    mod.writeAll("",
-                 "sv.soldierFriendlyFire 35\nsv.soldierFriendlyFire 60\n"  // the last line counts
-                 "sv.soldierFriendlyFireScale 2\n"                         // another command
-                 "SV.vehicleFriendlyFire 10\n"                             // other letter case
-                 "sv.soldierSplashFriendlyFire 150\n"                      // clamped to 100
-                 "sv.vehicleSplashFriendlyFire\tabc\n",                    // no number: fallback
-                 "aiSettings.setMaxNBots 0\naiSettings.setBotSkill 0.355\n", minimalScoring);
-    EditorState state = mod.load();
     EXPECT_EQ(state.setting(Setting::SoldierFF), 60);
     EXPECT_EQ(state.setting(Setting::VehicleFF), 100);
     EXPECT_EQ(state.setting(Setting::SoldierSplashFF), 100);
@@ -91,6 +75,13 @@ TEST(Loader, SettingsShowTheLastLinesValueWithinRange) {
     EXPECT_NE(state.settingNote(Setting::SoldierSplashFF).find("\"150\""), std::string::npos);
     EXPECT_NE(state.settingNote(Setting::VehicleSplashFF).find("\"abc\", which is not a number"), std::string::npos);
     EXPECT_NE(state.settingNote(Setting::BotSkill).find("\"0.355\", shown rounded"), std::string::npos);
+
+    state.setBotName(0, "Bravo");
+    ASSERT_TRUE(SaveModSettings(state, {}).done());
+    EXPECT_EQ(readBytes(mod.folder() / "ai" / "botnames.ai"), "aiSettings.addBotName Bravo\r\n");
+    // Saved to the file as found, with no file added (where the file system ignores case,
+    // the exact name finds it too).
+    EXPECT_EQ(filesIn(mod.folder()), 4u);
     EXPECT_EQ(state.setSetting(Setting::MaxBots, 999), 256);
 }
 

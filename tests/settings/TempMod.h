@@ -65,6 +65,12 @@ inline std::vector<std::filesystem::path> temporariesBeside(const std::filesyste
     return found;
 }
 
+inline std::size_t filesIn(const std::filesystem::path& folder) {
+    std::size_t n = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) n += entry.is_regular_file();
+    return n;
+}
+
 class TempMod {
 public:
     TempMod() {
