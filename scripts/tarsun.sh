@@ -288,6 +288,7 @@ windows_program_test() {
     windows_build
 
     export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    unset QT_QPA_PLATFORM    # Wine hands the environment on: the windows platform here
     start_display
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         /usr/lib/wine/wine64 wineboot --init >build/windows/wineboot.log 2>&1 ||
