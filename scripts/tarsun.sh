@@ -273,6 +273,10 @@ windows_build() {
     windows_qt
     prefix=$(qt_windows_prefix)
     mkdir -p build
+    # A build made with another Qt starts afresh: CMake keeps the toolchain it began with.
+    if [ -f build/windows/CMakeCache.txt ] && ! grep -qF "=$prefix/lib/cmake/Qt6/qt.toolchain.cmake" build/windows/CMakeCache.txt; then
+        rm -rf build/windows/CMakeCache.txt build/windows/CMakeFiles
+    fi
     cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARSUN_BUILD_BENCH=OFF \
         -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
         -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
