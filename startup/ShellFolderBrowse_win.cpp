@@ -16,9 +16,13 @@ constexpr int CsidlDrives = 17;  // CSIDL_DRIVES: every drive of the machine, no
 constexpr UINT BrowseFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;  // 81
 
 // The shell takes a preselection only once its dialog is up; `data` is the folder's path.
+// Wine's dialog matches the path against its tree item by item, bytes and times, and
+// stops short when a folder on the way (the temporary folder, say) changed meanwhile; it
+// tells so, and another try matches. Windows' answer is not documented: at most three.
 int CALLBACK ChooseStartFolder(HWND dialog, UINT message, LPARAM, LPARAM data) {
     if (message == BFFM_INITIALIZED && data)
-        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
+        for (int attempt = 0; attempt < 3 && !SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data); ++attempt) {
+        }
     return 0;
 }
 }  // namespace

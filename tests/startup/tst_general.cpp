@@ -1,7 +1,12 @@
 // The platform services: the folder test, the subfolder listing, the folder dialog, the
 // message boxes and the end of the program.
 
+#ifdef _WIN32
+#include <windows.h>
+#include <commctrl.h>
+#else
 #include "FolderBrowseDialog.h"
+#endif
 #include "FolderFixture.h"
 #include "General.h"
 #include "SystemDialogs.h"
@@ -12,6 +17,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
+
+#include <functional>
 
 using namespace tarsun;
 using namespace tarsun::testing;
@@ -29,6 +36,51 @@ void answerNextBox(QVariantList& seen, QMessageBox::StandardButton press) {
         box->button(press)->click();
     });
 }
+
+#ifdef _WIN32
+// Once the shell's folder dialog is up, hands it to `act` (which presses a button).
+void onShellDialog(std::function<void(HWND)> act) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        HWND dialog = FindWindowA("#32770", nullptr);
+        if (!dialog || !IsWindowVisible(dialog))
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(dialog);
+    });
+    poll->start(50);
+}
+
+// The first window of a class among all of the dialog's (Windows nests the tree deeper).
+HWND shellChild(HWND dialog, const char* className) {
+    std::pair<const char*, HWND> search{className, nullptr};
+    EnumChildWindows(
+        dialog,
+        [](HWND window, LPARAM data) {
+            auto* found = reinterpret_cast<std::pair<const char*, HWND>*>(data);
+            char name[64] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (lstrcmpiA(name, found->first) != 0)
+                return TRUE;
+            found->second = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+QString itemText(HWND tree, HTREEITEM item) {
+    char text[MAX_PATH] = {};
+    TVITEMA query{};
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = text;
+    query.cchTextMax = MAX_PATH;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    return QString::fromLocal8Bit(text);
+}
+#endif
 
 }  // namespace
 
@@ -60,6 +112,35 @@ private slots:
         QVERIFY(!ListSubfolders(toPath(file)).ok);
     }
 
+#ifdef _WIN32
+    // The shell's own dialog (Wine's, under Wine), driven through its windows.
+    void shellDialogShowsThePromptAndDrivesAndReturnsTheChosenFolder() {
+        FolderFixture dirs;
+        const QString game = QDir::toNativeSeparators(dirs.folder("game"));
+        QString prompt, selected;
+        QStringList drives;
+        onShellDialog([&](HWND dialog) {
+            char text[256] = {};
+            GetWindowTextA(shellChild(dialog, "Static"), text, sizeof text);
+            prompt = QString::fromLocal8Bit(text);
+            HWND tree = shellChild(dialog, WC_TREEVIEWA);
+            auto root = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+            for (auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(root)));
+                 item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(item))))
+                drives << itemText(tree, item);
+            selected = itemText(tree, reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)));
+            SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        });
+        // The remembered folder opens chosen: OK alone confirms it.
+        QCOMPARE(BrowseForGameFolder(nullptr, "Locate it\r\nExample: here", game), game);
+        QCOMPARE(prompt, QString("Locate it\r\nExample: here"));
+        QCOMPARE(selected, QString("game"));
+        QVERIFY2(drives.filter("C:)").size() == 1, qPrintable(drives.join(", ")));
+
+        onShellDialog([](HWND dialog) { SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); });
+        QCOMPARE(BrowseForGameFolder(nullptr, "prompt", game), QString());
+    }
+#else
     void dialogConfirmsOnlyExistingFolders() {
         FolderFixture dirs;
         const QString game = dirs.folder("game");
@@ -101,6 +182,7 @@ private slots:
             QCOMPARE(BrowseForGameFolder(nullptr, "prompt"), chosen);
         }
     }
+#endif
 
     void errorsAndQuestionsUseTheProgramsTitleAndButtons() {
         SystemDialogs dialogs;
