@@ -91,15 +91,8 @@ TEST_F(CliTest, ShowsAndGetsWhatTheFilesHold) {
 }
 
 TEST_F(CliTest, SetWritesOnlyTheValuesGiven) {
-    const std::vector<std::string> args{"set",
-                                        folder(),
-                                        "sv.soldierFriendlyFire=40",
-                                        "sv.vehicleSplashFriendlyFire=10",
-                                        "aiSettings.setBotSkill=50",
-                                        "SCORE_KILL=-7",
-                                        "SCORE_TEAMKILL=3",
-                                        "bot.2=Zo\u00EB"};
-    const Ran r = run(args);
+    const Ran r = run({"set", folder(), "sv.soldierFriendlyFire=40", "sv.vehicleSplashFriendlyFire=10",
+                       "aiSettings.setBotSkill=50", "SCORE_KILL=-7", "SCORE_TEAMKILL=3", "bot.2=Zo\u00EB"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(files(), (std::array<std::string, 4>{
                            "rem bots\r\naiSettings.addBotName Alpha\r\naiSettings.addBotName Zo\xEB\r\n",

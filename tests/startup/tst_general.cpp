@@ -94,9 +94,9 @@ private slots:
             dirs.folder(QString("mods/") + name);
         const QString file = dirs.file("mods/readme.txt", "x");
         QVERIFY(FolderExists(toPath(mods)) && FolderExists(toPath(mods + "/")));
-        QVERIFY(!FolderExists({}));
         // A NUL would let the system call test only the part before it.
-        for (const QString& other : {file, file + "/", dirs.path("missing"), mods + QChar(0) + "x", QString(5000, 'a')})
+        for (const QString& other :
+             {QString(), file, file + "/", dirs.path("missing"), mods + QChar(0) + "x", QString(5000, 'a')})
             QVERIFY2(!FolderExists(toPath(other)), qPrintable(other));
 
         // The listing: subfolder names only, sorted without letter case.
@@ -105,8 +105,6 @@ private slots:
         QStringList names;
         for (const auto& name : listing.names) names << toText(name);
         QCOMPARE(names, QStringList({"Alpha", "ALPHA2", "beta", "gamma", "my mod"}));
-        const FolderListing empty = ListSubfolders(toPath(dirs.path("mods/beta")));
-        QVERIFY(empty.ok && empty.names.empty());
         // What is no folder is reported; an unreadable one: tst_startup, through the loop.
         QVERIFY(!ListSubfolders(toPath(dirs.path("missing"))).ok);
         QVERIFY(!ListSubfolders(toPath(file)).ok);

@@ -9,7 +9,6 @@
 #include "General.h"
 #include "ScriptedDialogs.h"
 
-#include <QCheckBox>
 #include <QSettings>
 
 using namespace tarsun;
@@ -101,7 +100,6 @@ private slots:
         QCOMPARE(StartUp::findModsFolder(dirs.path("game") + "/"), toPath(dirs.path("game") + "//MODS/"));
         QCOMPARE(StartUp::findModsFolder(dirs.path("game")), toPath(dirs.path("game") + "/MODS/"));
         QCOMPARE(StartUp::findModsFolder(dirs.folder("bare")), std::nullopt);
-        if (FolderExists("/mods")) QCOMPARE(StartUp::findModsFolder("/"), toPath("//mods/"));
     }
 
     void theDialogOpensAtTheLastAcceptedGameFolder() {
@@ -167,7 +165,7 @@ private slots:
     }
 
     // The game folder, the mod choice, one scoring value raised by a step in the value
-    // editor, the score list saved into the mod folder as the start-up joined it, and the exit.
+    // editor, the edits saved into the mod folder as the start-up joined it, and the exit.
     void fromTheFolderDialogToTheSavedScoringFile() {
         FolderFixture dirs;
         const QString mod = dirs.sampleGame() + "/mods/TarsunSample/";
@@ -191,12 +189,9 @@ private slots:
         openRow(child<QAbstractItemView>(&main, "ListScores"), 0);
         click(child(main.formEdit(), "VScrollNum"), "ArrowDown");
         click(main.formEdit(), "CommandAccept");
-        QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 
-        // 6: only the score list ticked, Save, confirmed.
+        // 6: Save with every group ticked, confirmed: the groups not edited keep their bytes.
         click(&main, "PictureSave");
-        for (auto* box : main.formSave()->findChildren<QCheckBox*>())
-            box->setChecked(box->objectName() == "CheckScore");
         click(main.formSave(), "CommandSave");
 
         // The scoring file differs from the sample only in the first constant's value.
