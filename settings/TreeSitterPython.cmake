@@ -12,6 +12,10 @@ function(tarsun_npm_package name version out)
   if(NOT EXISTS "${dir}/package.json")
     find_program(TARSUN_NPM npm REQUIRED)
     file(MAKE_DIRECTORY "${TARSUN_NPM_CACHE}")
+    # Build folders share the cache: one unpacks while another waits, then finds it there.
+    file(LOCK "${TARSUN_NPM_CACHE}/.lock" GUARD FUNCTION)
+  endif()
+  if(NOT EXISTS "${dir}/package.json")
     execute_process(COMMAND "${TARSUN_NPM}" pack "${name}@${version}" --silent
                     WORKING_DIRECTORY "${TARSUN_NPM_CACHE}" RESULT_VARIABLE failed
                     OUTPUT_VARIABLE tarball OUTPUT_STRIP_TRAILING_WHITESPACE)
