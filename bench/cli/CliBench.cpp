@@ -65,15 +65,7 @@ void readReplace(benchmark::State& st, const std::vector<fs::path>& rounds, bool
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> defaults{"--benchmark_repetitions=" + std::to_string(Repetitions),
-                                      "--benchmark_enable_random_interleaving=true",
-                                      "--benchmark_display_aggregates_only=true"};
-    std::vector<char*> args{argv[0]};
-    for (std::string& flag : defaults) args.push_back(flag.data());
-    args.insert(args.end(), argv + 1, argv + argc);
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+    if (!initBenchmark(argc, argv, Repetitions)) return 1;
 
     try {
         ScratchFolder scratch;

@@ -291,22 +291,14 @@ bool run(const fs::path& folder, const std::vector<ModSize>& sizes) {
 
 int main(int argc, char** argv) {
     // Disk timings wander from one second to the next, so by default each benchmark runs
-    // five times, the runs of all of them shuffled together, and the medians are
-    // compared. Flags given on the command line come later and win.
+    // five times, the runs of all of them shuffled together, and the medians are compared.
     // A player's run loads a mod once. Round after round in one process, glibc would hand
     // the memory of each round's large texts back to the system and fault it in again in
     // the next, a cost that no single run pays and that B, with one buffer, escapes: keep
     // freed memory in the process for both, so that the rounds measure the work itself.
     mallopt(M_MMAP_THRESHOLD, 256 << 20);
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
-    std::vector<std::string> defaults{"--benchmark_repetitions=" + std::to_string(Repetitions), "--benchmark_enable_random_interleaving=true",
-                                      "--benchmark_display_aggregates_only=true"};
-    std::vector<char*> args{argv[0]};
-    for (std::string& flag : defaults) args.push_back(flag.data());
-    args.insert(args.end(), argv + 1, argv + argc);
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+    if (!initBenchmark(argc, argv, Repetitions)) return 1;
 
     // The last two must stay the 1x and 10x pair that the growth target compares.
     const std::vector<ModSize> sizes{

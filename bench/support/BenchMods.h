@@ -24,6 +24,21 @@ namespace fs = std::filesystem;
 
 // ---- Generated mod files -------------------------------------------------------------
 
+// Starts Google Benchmark with the repetitions shuffled together, so that A and B share the
+// machine's ups and downs, and only the aggregates shown. Flags given on the command line
+// come later and win. False when one of them is not Google Benchmark's.
+inline bool initBenchmark(int argc, char** argv, int repetitions) {
+    std::vector<std::string> defaults{"--benchmark_repetitions=" + std::to_string(repetitions),
+                                      "--benchmark_enable_random_interleaving=true",
+                                      "--benchmark_display_aggregates_only=true"};
+    std::vector<char*> args{argv[0]};
+    for (std::string& flag : defaults) args.push_back(flag.data());
+    args.insert(args.end(), argv + 1, argv + argc);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    return !benchmark::ReportUnrecognizedArguments(count, args.data());
+}
+
 inline std::string padded(std::size_t n, std::size_t width) {
     std::string digits = std::to_string(n);
     return std::string(digits.size() < width ? width - digits.size() : 0, '0') + digits;
