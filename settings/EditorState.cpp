@@ -162,6 +162,8 @@ NameProblem EditorState::setBotName(std::size_t entry, std::string name) {
     return problem;
 }
 
+std::string notEditableNote(const ScoreEntry& entry) { return "Not editable here: " + entry.NotEditableReason + "."; }
+
 void EditorState::setScoreValue(std::size_t entry, std::int64_t value) {
     ScoreEntry& e = ListScores.at(entry);
     if (!e.Editable) return;
@@ -269,7 +271,7 @@ void EditorState::adoptScoring(ModDocument doc) {
         entry.Line = {lineBegin - headerEnd, lineEnd - lineBegin};
         entry.Value = {b.valueBegin - headerEnd, b.valueEnd - b.valueBegin};
         entry.Editable = b.notEditable.empty();
-        if (!entry.Editable) entry.NotEditableReason = "Not editable here: " + b.notEditable + ".";
+        entry.NotEditableReason = b.notEditable;
         std::string_view valueText = bytes.substr(b.valueBegin, b.valueEnd - b.valueBegin);
         if (auto number = readPythonNumber(valueText)) {
             entry.SavedValue = number->rounded();

@@ -66,7 +66,7 @@ struct ScoreEntry {
     std::int64_t SavedValue = 0;   // the value shown for what the file held when last read or written
     bool Literal = false;          // the file's value is one number literal, and SavedValue is exactly it
     bool Editable = true;          // a new value replaces Value and changes nothing else Python reads
-    std::string NotEditableReason; // why not, for the list's tooltip
+    std::string NotEditableReason; // why not ("" when Editable)
     bool Edited = false;           // the user set a value, to be written on the next save
     std::string Text;              // the list entry: the line as the file holds it or will hold it
 };
@@ -84,6 +84,9 @@ struct ModDocument {
     std::string Text;
     FileStamp Stamp;
 };
+
+// What the windows say of a constant they leave alone: "Not editable here: <why>."
+std::string notEditableNote(const ScoreEntry& entry);
 
 enum class NameProblem { None, ControlCharacter, NotEncodable, InvalidText };
 // A short, user-facing description ("" for None).

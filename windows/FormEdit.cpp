@@ -87,7 +87,8 @@ void FormEdit::prepareScore(int row) {
 
     const QString name = QString::fromStdString(state_.ScoreNames[entry.Index]);
     labelLScore_->setText(name);
-    labelLScore_->setToolTip(entry.Editable ? name : name + "\n" + QString::fromStdString(entry.NotEditableReason));
+    const QString note = QString::fromStdString(entry.Editable ? std::string() : notEditableNote(entry));
+    labelLScore_->setToolTip(entry.Editable ? name : name + "\n" + note);
     // A value the file holds beyond the usual span widens it, so that stepping starts
     // from the real value and nothing is clamped unless the user steps.
     const ValueRange range = scoreRange(value);
@@ -99,7 +100,7 @@ void FormEdit::prepareScore(int row) {
     const std::string_view held = entry.Value.in(state_.TextScoreB.Text);
     if (!entry.Editable) labelScore_->setText(QStringLiteral("\u2014"));
     else if (!entry.Literal && !entry.Edited) labelScore_->setText(QString::fromStdString(state_.codePage().decode(held)).simplified());
-    labelScore_->setToolTip(entry.Editable ? QString() : QString::fromStdString(entry.NotEditableReason));
+    labelScore_->setToolTip(note);
     vScrollNum_->setEnabled(entry.Editable);
     commandAccept_->setEnabled(entry.Editable);
 

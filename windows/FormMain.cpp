@@ -172,7 +172,7 @@ void FormMain::createLists() {
                                           // A constant the editor leaves alone says why.
                                           const ScoreEntry& e = state_.ListScores[row];
                                           return QString::fromStdString(
-                                              e.Editable ? e.Text : e.Text + "\n" + e.NotEditableReason);
+                                              e.Editable ? e.Text : e.Text + "\n" + notEditableNote(e));
                                       });
     botNamesModel_ = new StateListModel([this] { return static_cast<int>(state_.botCount()); },
                                         [this](int row) {

@@ -159,13 +159,13 @@ TEST_F(CliTest, BadInputWritesNothing) {
 
 // A constant whose binding the writer cannot replace is refused with the reason.
 TEST_F(CliTest, ConstantThatCannotBeEditedIsRefused) {
+    mod.write(ModFile::Scoring, "from qmr import *\r\nSCORE_KILL = 2\r\nSCORE_KILL += 1\r\n");
     EditorState state = mod.load();
-    state.ListScores[0].Editable = false;
-    state.ListScores[0].NotEditableReason = "it is bound again later";
     std::string problem;
     const auto value = findNamedValue(state, "SCORE_KILL", problem);
     ASSERT_TRUE(value);
-    EXPECT_EQ(setNamedValue(state, *value, "5"), "cannot be edited here: it is bound again later");
+    EXPECT_EQ(setNamedValue(state, *value, "5"),
+              "cannot be edited here: its last binding changes it with an operator (+=, -= ...)");
     EXPECT_FALSE(state.ListScores[0].Edited);
 }
 
