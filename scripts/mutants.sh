@@ -63,10 +63,10 @@ brk "a later augmented assignment ignored" settings/PythonText.cpp \
     'targets(field(n, "left"), Kind::Augmented);' \
     ';'
 brk "the inner name of a chain taken as plain" settings/PythonText.cpp \
-    'const bool chained = typeOf(right) == "assignment" || typeOf(ts_node_parent(n)) == "assignment";' \
-    'const bool chained = typeOf(right) == "assignment";'
+    '(path.size() >= 2 && typeOf(path[path.size() - 2]) == "assignment");' \
+    'false;'
 brk "a binding inside a block taken as plain" settings/PythonText.cpp \
-    'else if (typeOf(ts_node_parent(s)) != "module" || e->kind == Kind::Global)' \
+    'else if (!e->topLevel || e->kind == Kind::Global)' \
     'else if (e->kind == Kind::Global)'
 brk "a second from qmr line taken as the header's end" settings/PythonText.cpp \
     'if (!header && !isNull(name) &&' \
