@@ -7,7 +7,6 @@
 #endif
 
 #include <QApplication>
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QWidget>
@@ -21,11 +20,9 @@ namespace tarsun {
 
 QString BrowseForGameFolder(QWidget* owner, const QString& prompt, const QString& startFolder) {
 #ifdef _WIN32
-    // The shell's dialog speaks the system's 8-bit code page.
+    // The shell's wide form: any folder name comes back as the file system spells it.
     void* hwnd = owner ? reinterpret_cast<void*>(owner->window()->winId()) : nullptr;
-    std::string chosen = ShellBrowseForFolder(hwnd, prompt.toLocal8Bit().toStdString(),
-                                              QDir::toNativeSeparators(startFolder).toLocal8Bit().toStdString());
-    return QString::fromLocal8Bit(QByteArray::fromStdString(chosen));
+    return toText(ShellBrowseForFolder(hwnd, prompt.toStdWString(), toPath(QDir::toNativeSeparators(startFolder))));
 #else
     // A dialog over a hidden owner would be placed by the owner's stale geometry.
     QWidget* parent = owner && owner->isVisible() ? owner : QApplication::activeWindow();

@@ -1,10 +1,12 @@
 #pragma once
 
-// The Windows shell's folder-browse dialog, in its narrow (8-bit code page) form. Kept
-// free of Qt so that it compiles on its own with the Windows headers.
+// The Windows shell's folder-browse dialog, in its wide (UTF-16) form: a folder whose name
+// lies outside the system's 8-bit code page comes back whole. Kept free of Qt so that it
+// compiles on its own with the Windows headers.
 
 #ifdef _WIN32
 
+#include <filesystem>
 #include <string>
 
 namespace tarsun {
@@ -15,9 +17,10 @@ namespace tarsun {
 void* SpecialFolderPath(void* ownerHwnd, int csidl);
 
 // Opens the dialog on the drives view with startFolder chosen (none when empty) and
-// returns the confirmed folder's path, or empty text when cancelled or when the chosen
+// returns the confirmed folder's path, or an empty path when cancelled or when the chosen
 // item has no file-system path.
-std::string ShellBrowseForFolder(void* ownerHwnd, const std::string& narrowPrompt, const std::string& startFolder);
+std::filesystem::path ShellBrowseForFolder(void* ownerHwnd, const std::wstring& prompt,
+                                           const std::filesystem::path& startFolder);
 
 }  // namespace tarsun
 

@@ -7,8 +7,6 @@
 #include <ole2.h>
 #include <shlobj.h>
 
-#include <vector>
-
 namespace tarsun {
 
 namespace {
@@ -21,7 +19,7 @@ constexpr UINT BrowseFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGS
 // tells so, and another try matches. Windows' answer is not documented: at most three.
 int CALLBACK ChooseStartFolder(HWND dialog, UINT message, LPARAM, LPARAM data) {
     if (message == BFFM_INITIALIZED && data)
-        for (int attempt = 0; attempt < 3 && !SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data); ++attempt) {
+        for (int attempt = 0; attempt < 3 && !SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data); ++attempt) {
         }
     return 0;
 }
@@ -34,29 +32,27 @@ void* SpecialFolderPath(void* ownerHwnd, int csidl) {
     return list;
 }
 
-std::string ShellBrowseForFolder(void* ownerHwnd, const std::string& narrowPrompt, const std::string& startFolder) {
+std::filesystem::path ShellBrowseForFolder(void* ownerHwnd, const std::wstring& prompt,
+                                           const std::filesystem::path& startFolder) {
     // When the drives view cannot be resolved the dialog opens on the whole namespace.
     auto root = static_cast<PIDLIST_ABSOLUTE>(SpecialFolderPath(ownerHwnd, CsidlDrives));
     // The dialog needs COM on this thread; a failure here still lets it open.
     const HRESULT ole = OleInitialize(nullptr);
 
-    std::vector<char> title(narrowPrompt.begin(), narrowPrompt.end());
-    title.push_back('\0');
-
-    BROWSEINFOA info{};
+    BROWSEINFOW info{};
     info.hwndOwner = static_cast<HWND>(ownerHwnd);
     info.pidlRoot = root;
     info.pszDisplayName = nullptr;
-    info.lpszTitle = title.data();
+    info.lpszTitle = prompt.c_str();
     info.ulFlags = BrowseFlags;
     info.lpfn = ChooseStartFolder;
     info.lParam = startFolder.empty() ? 0 : reinterpret_cast<LPARAM>(startFolder.c_str());
 
-    std::string result;
-    if (PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info)) {
-        char buffer[MAX_PATH] = {};
+    std::filesystem::path result;
+    if (PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info)) {
+        wchar_t buffer[MAX_PATH] = {};
         // An item without a file-system path leaves the buffer empty: the same as a cancel.
-        SHGetPathFromIDListA(chosen, buffer);
+        SHGetPathFromIDListW(chosen, buffer);
         CoTaskMemFree(chosen);
         result = buffer;
     }

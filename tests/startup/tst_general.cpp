@@ -4,17 +4,22 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 #else
 #include "FolderBrowseDialog.h"
 #endif
+#include "EditorState.h"
 #include "FolderFixture.h"
 #include "General.h"
+#include "ScriptedDialogs.h"
+#include "StartUp.h"
 #include "SystemDialogs.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimer>
 #include <QTreeView>
 
@@ -42,7 +47,7 @@ void answerNextBox(QVariantList& seen, QMessageBox::StandardButton press) {
 void onShellDialog(std::function<void(HWND)> act) {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        HWND dialog = FindWindowA("#32770", nullptr);
+        HWND dialog = FindWindowW(L"#32770", nullptr);
         if (!dialog || !IsWindowVisible(dialog))
             return;
         poll->stop();
@@ -53,15 +58,15 @@ void onShellDialog(std::function<void(HWND)> act) {
 }
 
 // The first window of a class among all of the dialog's (Windows nests the tree deeper).
-HWND shellChild(HWND dialog, const char* className) {
-    std::pair<const char*, HWND> search{className, nullptr};
+HWND shellChild(HWND dialog, const wchar_t* className) {
+    std::pair<const wchar_t*, HWND> search{className, nullptr};
     EnumChildWindows(
         dialog,
         [](HWND window, LPARAM data) {
-            auto* found = reinterpret_cast<std::pair<const char*, HWND>*>(data);
-            char name[64] = {};
-            GetClassNameA(window, name, sizeof name);
-            if (lstrcmpiA(name, found->first) != 0)
+            auto* found = reinterpret_cast<std::pair<const wchar_t*, HWND>*>(data);
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, 64);
+            if (lstrcmpiW(name, found->first) != 0)
                 return TRUE;
             found->second = window;
             return FALSE;
@@ -71,15 +76,30 @@ HWND shellChild(HWND dialog, const char* className) {
 }
 
 QString itemText(HWND tree, HTREEITEM item) {
-    char text[MAX_PATH] = {};
-    TVITEMA query{};
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW query{};
     query.mask = TVIF_TEXT;
     query.hItem = item;
     query.pszText = text;
     query.cchTextMax = MAX_PATH;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
-    return QString::fromLocal8Bit(text);
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query));
+    return QString::fromWCharArray(text);
 }
+
+QString selectedItem(HWND dialog) {
+    HWND tree = shellChild(dialog, WC_TREEVIEWW);
+    return itemText(tree, reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)));
+}
+
+// The real shell dialog within scripted messages, opened `shellRuns` times, then scripted.
+struct ShellDialogs : ScriptedDialogs {
+    int shellRuns = 0;
+    QString browseForFolder(QWidget* owner, const QString& prompt, const QString& startFolder) override {
+        if (shellRuns-- <= 0) return ScriptedDialogs::browseForFolder(owner, prompt, startFolder);
+        startFolders << startFolder;
+        return BrowseForGameFolder(owner, prompt, startFolder);
+    }
+};
 #endif
 
 }  // namespace
@@ -118,16 +138,16 @@ private slots:
         QString prompt, selected;
         QStringList drives;
         onShellDialog([&](HWND dialog) {
-            char text[256] = {};
-            GetWindowTextA(shellChild(dialog, "Static"), text, sizeof text);
-            prompt = QString::fromLocal8Bit(text);
-            HWND tree = shellChild(dialog, WC_TREEVIEWA);
+            wchar_t text[256] = {};
+            GetWindowTextW(shellChild(dialog, L"Static"), text, 256);
+            prompt = QString::fromWCharArray(text);
+            HWND tree = shellChild(dialog, WC_TREEVIEWW);
             auto root = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
             for (auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(root)));
                  item; item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(item))))
                 drives << itemText(tree, item);
-            selected = itemText(tree, reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)));
-            SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+            selected = selectedItem(dialog);
+            SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
         });
         // The remembered folder opens chosen: OK alone confirms it.
         QCOMPARE(BrowseForGameFolder(nullptr, "Locate it\r\nExample: here", game), game);
@@ -135,8 +155,47 @@ private slots:
         QCOMPARE(selected, QString("game"));
         QVERIFY2(drives.filter("C:)").size() == 1, qPrintable(drives.join(", ")));
 
-        onShellDialog([](HWND dialog) { SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); });
+        onShellDialog([](HWND dialog) { SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); });
         QCOMPARE(BrowseForGameFolder(nullptr, "prompt", game), QString());
+    }
+
+    // A game folder named outside the system's code page (Wine's is Windows-1252): chosen in
+    // the tree, accepted, kept in the registry, and preselected from there on the next start.
+    void shellDialogAndRegistryKeepAFolderNamedOutsideTheCodePage() {
+        FolderFixture dirs;
+        const QString name = QStringLiteral("Κέρκυρα 遊戲");
+        dirs.folder(name + "/mods/one");
+        const QString game = QDir::toNativeSeparators(dirs.path(name));
+        const wchar_t* key = L"Software\\Tarsun Editor\\tst_general";
+        RegDeleteKeyW(HKEY_CURRENT_USER, key);
+        QString selected;
+        for (const bool choose : {true, false}) {
+            QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tarsun Editor", "tst_general");
+            EditorState state;
+            ShellDialogs dialogs;
+            dialogs.shellRuns = 1;
+            QWidget mainWindow;
+            StartUp startUp(state, dialogs, settings, mainWindow, [] {});
+            onShellDialog([&](HWND dialog) {
+                // The user's choice in the tree; the next start finds it chosen already.
+                for (int attempt = 0; choose && attempt < 3; ++attempt)
+                    if (SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, LPARAM(game.utf16()))) break;
+                selected = selectedItem(dialog);
+                SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+            });
+            startUp.Form_Load();
+            QCOMPARE(selected, name);
+            QCOMPARE(dialogs.texts(), QStringList());  // no message
+            QCOMPARE(toText(state.ModsFolder), game + "\\mods\\");
+            QCOMPARE(startUp.chooser().list().count(), 1);
+            // What the registry holds, read past Qt.
+            settings.sync();
+            wchar_t held[MAX_PATH] = {};
+            DWORD size = sizeof held;
+            RegGetValueW(HKEY_CURRENT_USER, key, L"GameFolder", RRF_RT_REG_SZ, nullptr, held, &size);
+            QCOMPARE(QString::fromWCharArray(held), game);
+        }
+        RegDeleteKeyW(HKEY_CURRENT_USER, key);
     }
 #else
     void dialogConfirmsOnlyExistingFolders() {

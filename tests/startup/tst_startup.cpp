@@ -20,6 +20,8 @@ namespace {
 const QString Prompt = "Locate Kestrelfall folder\r\nExample: C:\\Program Files\\Quillon\\Kestrelfall\\";
 const QString Exit = "Do you want to exit?";
 const QString Error = "An error has occured!";
+// The start-up joins the mod folder as text, with the platform's separator.
+const QString Sep = QDir::separator();
 
 // One run of the start-up with a plain stand-in for the main window and folders of its
 // own, keeping its settings in `settingsFile` (by default a file there).
@@ -68,14 +70,24 @@ private slots:
         QFile::setPermissions(locked, QFileDevice::Permissions{});
         run.dialogs.folders = {"", run.dirs.path("missing"), run.dirs.folder("noMods"), run.dirs.path("locked"), game};
         run.dialogs.answers = {false};
+        QStringList texts{Prompt, Exit, Prompt, Error, Prompt, Error, Prompt, Error, Prompt};
+        // Missing folder: nothing shows yet; no mods, or mods that cannot be listed: the empty
+        // chooser; broken mod: no window.
+        std::vector<QStringList> errors{{"0", "1"}, {"FormSelect", "0", "1"}, {"FormSelect", "0", "1"}, {"3", "0"}};
         {
             ObeyPermissions obey;
-            if (!obey.active()) QSKIP("cannot give up the permission override here");
+            // Where no mode makes a folder unreadable (Windows has none, Wine keeps no ACLs),
+            // the locked folder is left out.
+            if (!obey.active()) {
+                run.dialogs.folders.erase(run.dialogs.folders.begin() + 3);
+                texts.remove(7, 2);
+                errors.erase(errors.begin() + 2);
+            }
             run.startUp.Form_Load();
         }
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-        QCOMPARE(run.dialogs.texts(), QStringList({Prompt, Exit, Prompt, Error, Prompt, Error, Prompt, Error, Prompt}));
+        QCOMPARE(run.dialogs.texts(), texts);
         QCOMPARE(run.state.Answer, AnswerNo);
         QVERIFY(!run.dialogs.ended);
         // The good folder afterwards fills the list once.
@@ -84,22 +96,24 @@ private slots:
         // A mod without its files: the message, with no window left, then the end.
         run.dialogs.answers = {true};
         run.open("broken mod");
-        QCOMPARE(run.dialogs.texts().mid(9), QStringList({"Edit broken mod?", "File not found! No data loaded."}));
-        // Missing folder: nothing shows yet; no mods, or mods that cannot be listed: the empty
-        // chooser; broken mod: no window.
-        QCOMPARE(atError, (std::vector<QStringList>{
-                              {"0", "1"}, {"FormSelect", "0", "1"}, {"FormSelect", "0", "1"}, {"3", "0"}}));
+        QCOMPARE(run.dialogs.texts().mid(texts.size()),
+                 QStringList({"Edit broken mod?", "File not found! No data loaded."}));
+        QCOMPARE(atError, errors);
         QVERIFY(run.dialogs.ended);
-        QCOMPARE(toText(run.state.ModFolder), game + "/mods/broken mod");
+        QCOMPARE(toText(run.state.ModFolder), game + Sep + "mods" + Sep + "broken mod");
     }
 
     void modsFolderIsJoinedAsTextAndFoundInAnyCase() {
         FolderFixture dirs;
         dirs.folder("game/MODS/one");
+        const QString game = dirs.path("game");
+        const auto found = [](const QString& folder) { return toText(StartUp::findModsFolder(folder).value_or("")); };
+        // A file system without letter case (Windows') finds "mods" itself, as named.
+        const QString mods = QFileInfo::exists(game + "/mods") ? "mods" : "MODS";
         // A folder given with its separator, as a root is, keeps it: the join doubles it.
-        QCOMPARE(StartUp::findModsFolder(dirs.path("game") + "/"), toPath(dirs.path("game") + "//MODS/"));
-        QCOMPARE(StartUp::findModsFolder(dirs.path("game")), toPath(dirs.path("game") + "/MODS/"));
-        QCOMPARE(StartUp::findModsFolder(dirs.folder("bare")), std::nullopt);
+        QCOMPARE(found(game + "/"), game + "/" + Sep + mods + Sep);
+        QCOMPARE(found(game), game + Sep + mods + Sep);
+        QCOMPARE(found(dirs.folder("bare")), QString());
     }
 
     void theDialogOpensAtTheLastAcceptedGameFolder() {
@@ -158,7 +172,7 @@ private slots:
 
         run.dialogs.answers = {true};
         run.open("TarsunSample", Qt::Key(key));
-        QCOMPARE(toText(run.state.ModFolder), run.dirs.path("game") + "/mods/TarsunSample");
+        QCOMPARE(toText(run.state.ModFolder), run.dirs.path("game") + Sep + "mods" + Sep + "TarsunSample");
         QVERIFY(run.state.botCount() > 0 && !run.state.ScoreNames[0].empty());
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
         QVERIFY(!run.dialogs.ended);
