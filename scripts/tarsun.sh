@@ -172,6 +172,7 @@ start_display() {
 
 stop_display() {
     [ -n "${WINEPREFIX:-}" ] && /usr/lib/wine/wineserver -k 2>/dev/null || true
+    WINEPREFIX=$PWD/build/windows/wineprefix-150 /usr/lib/wine/wineserver -k 2>/dev/null || true
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
     xvfb_pid=""
 }
@@ -311,6 +312,16 @@ windows_program_test() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         /usr/lib/wine/wine64 wineboot --init >build/windows/wineboot.log 2>&1 ||
             { cat build/windows/wineboot.log; echo "wineboot failed" >&2; return 1; }
+    fi
+    # A second prefix whose desktop is set to 150% (144 dots per inch), for the main
+    # window's test at that scale; Wine hands the setting on to Qt as Windows would.
+    local prefix150=$PWD/build/windows/wineprefix-150
+    if [ ! -f "$prefix150/.dpi-144" ]; then
+        { WINEPREFIX=$prefix150 /usr/lib/wine/wine64 wineboot --init &&
+            WINEPREFIX=$prefix150 /usr/lib/wine/wine64 reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
+                /t REG_DWORD /d 144 /f && WINEPREFIX=$prefix150 /usr/lib/wine/wineserver -w; } \
+            >build/windows/wineboot-150.log 2>&1 || { cat build/windows/wineboot-150.log; return 1; }
+        touch "$prefix150/.dpi-144"
     fi
     # One file for the player: everything it imports is a part of Windows (a system DLL, as
     # Wine's system folder holds one, or one of Windows' API sets).

@@ -3,10 +3,42 @@
 #include "ArrowSpinner.h"
 #include "PictureButton.h"
 
+#include <QScreen>
 #include <QSlider>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 using namespace tarsun;
 using namespace tarsun::testing;
+
+#ifdef _WIN32
+namespace {
+// One mouse event through Windows' own input queue, at a point of the screen.
+void sendMouse(QPoint at, DWORD buttons = 0) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(at.x(), 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(at.y(), 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = buttons | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+}
+
+QPoint cursor() {
+    POINT at;
+    GetCursorPos(&at);
+    return {at.x, at.y};
+}
+
+// A point of a window's client area on the screen, in the screen's pixels.
+QPoint onScreen(HWND window, QPoint client) {
+    POINT at{client.x(), client.y()};
+    ClientToScreen(window, &at);
+    return {at.x, at.y};
+}
+}  // namespace
+#endif
 
 class FormMainTest : public QObject {
     Q_OBJECT
@@ -169,6 +201,58 @@ private slots:
                                  mod.find<QListView>("ListBotNames")->viewport()})
             tryDrag(control, Qt::LeftButton, QPoint(5, 5));
     }
+
+    // Every caption inside its box, in the very face the look asked for (no stand-in the
+    // platform picked: under Wine the fallback, DejaVu Sans).
+    void captionsFitTheirBoxes() {
+        LoadedMod mod;
+        for (QLabel* label : mod.main.findChildren<QLabel*>()) {
+            if (label->text().isEmpty()) continue;  // a picture
+            QCOMPARE(QFontInfo(label->font()).family(), label->font().family());
+            const QSize need = label->fontMetrics().boundingRect(label->text()).size();
+            QVERIFY2(need.width() <= label->width() && need.height() <= label->height(),
+                     qPrintable(label->objectName()));
+        }
+    }
+
+#ifdef _WIN32
+    // The frameless window as Windows moves, minimises and scales it: real input through the
+    // system's queue, the native window's own position, state and size. The test command
+    // runs this at 96 and at 144 dots per inch (TARSUN_DPI).
+    void windowsMovesMinimisesAndScalesTheFramelessWindow() {
+        LoadedMod mod;
+        const auto hwnd = reinterpret_cast<HWND>(mod.main.winId());
+        const int dpi = int(GetDpiForWindow(hwnd)), asked = qEnvironmentVariableIntValue("TARSUN_DPI");
+        QCOMPARE(dpi, asked ? asked : 96);
+        QCOMPARE(mod.main.devicePixelRatioF(), dpi / 96.0);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        QCOMPARE(QSize(client.right, client.bottom), mod.main.size() * (dpi / 96.0));
+        if (const QString shot = qEnvironmentVariable("TARSUN_SCREENSHOT"); !shot.isEmpty()) {
+            QTest::qWait(500);  // the first paint
+            mod.main.screen()->grabWindow(mod.main.winId()).save(shot);
+        }
+
+        // A press on the surface and two moves: the grabbed point stays under the pointer.
+        const QPoint grab = onScreen(hwnd, QPoint(200, 40) * dpi / 96);
+        const QPoint start = onScreen(hwnd, {});
+        sendMouse(grab, MOUSEEVENTF_LEFTDOWN);
+        for (const QPoint step : {QPoint(30, 21), QPoint(-72, 6)}) {
+            sendMouse(cursor() + step);
+            QTRY_COMPARE(onScreen(hwnd, {}) + grab - start, cursor());
+        }
+        sendMouse(cursor(), MOUSEEVENTF_LEFTUP);
+        QCOMPARE(onScreen(hwnd, {}), start + QPoint(-42, 27));
+
+        auto* mini = mod.find("PictureMini");
+        const QPoint button = onScreen(hwnd, mini->geometry().center() * dpi / 96);
+        sendMouse(button, MOUSEEVENTF_LEFTDOWN);
+        sendMouse(button, MOUSEEVENTF_LEFTUP);
+        QTRY_VERIFY(IsIconic(hwnd));
+        mod.main.showModeless();
+        QTRY_VERIFY(!IsIconic(hwnd) && IsWindowVisible(hwnd));
+    }
+#endif
 };
 
 QTEST_MAIN(FormMainTest)
