@@ -25,17 +25,14 @@ void sendMouse(QPoint at, DWORD buttons = 0) {
     SendInput(1, &input, sizeof input);
 }
 
+// The pointer, and a point of a window's client area, on the screen in its pixels.
 QPoint cursor() {
     POINT at;
-    GetCursorPos(&at);
-    return {at.x, at.y};
+    return GetCursorPos(&at), QPoint(at.x, at.y);
 }
-
-// A point of a window's client area on the screen, in the screen's pixels.
 QPoint onScreen(HWND window, QPoint client) {
     POINT at{client.x(), client.y()};
-    ClientToScreen(window, &at);
-    return {at.x, at.y};
+    return ClientToScreen(window, &at), QPoint(at.x, at.y);
 }
 }  // namespace
 #endif
