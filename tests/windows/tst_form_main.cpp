@@ -231,6 +231,8 @@ private slots:
         }
 
         // A press on the surface and two moves: the grabbed point stays under the pointer.
+        // Moves of whole logical pixels (at 150%, of 3 screen pixels): Qt places a window in
+        // logical pixels, so after other moves the point lands up to one screen pixel off.
         const QPoint grab = onScreen(hwnd, QPoint(200, 40) * dpi / 96);
         const QPoint start = onScreen(hwnd, {});
         sendMouse(grab, MOUSEEVENTF_LEFTDOWN);
