@@ -31,8 +31,8 @@ std::filesystem::path findModFile(const std::filesystem::path& modFolder, ModFil
 
 // Reads a whole mod file and notes its stamp; nullopt (with a reason) when it cannot be
 // read. Reading goes on while the file changes under it, a few times at most.
-std::optional<ModDocument> readModDocument(const std::filesystem::path& path, std::string* reason = nullptr,
-                                           const FileSystem& fs = systemFileSystem());
+std::optional<FileBytes> readModFile(const std::filesystem::path& path, std::string* reason = nullptr,
+                                     const FileSystem& fs = systemFileSystem());
 
 // For a file that another program changed since it was read: the new content made from
 // the bytes it holds now, or why the edits cannot be applied to them.

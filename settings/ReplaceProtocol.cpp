@@ -285,8 +285,8 @@ private:
 
 }  // namespace
 
-std::optional<ModDocument> readModDocument(const fs::path& path, std::string* reason, const FileSystem& fs) {
-    auto fail = [&](std::string why) -> std::optional<ModDocument> {
+std::optional<FileBytes> readModFile(const fs::path& path, std::string* reason, const FileSystem& fs) {
+    auto fail = [&](std::string why) -> std::optional<FileBytes> {
         if (reason) *reason = std::move(why);
         return std::nullopt;
     };
@@ -301,7 +301,7 @@ std::optional<ModDocument> readModDocument(const fs::path& path, std::string* re
         FileStamp after = file->stamp();
         if (!before.sameAs(after) || bytes->size() != after.size) continue;
         after.racy = changedShortlyBefore(after, start);
-        return ModDocument{path, std::move(*bytes), after};
+        return FileBytes{path, std::move(*bytes), after};
     }
     return fail("it kept changing while it was read");
 }

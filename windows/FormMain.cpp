@@ -163,14 +163,14 @@ QListView* FormMain::createList(const char* objectName, QRect geometry, StateLis
 }
 
 void FormMain::createLists() {
-    scoresModel_ = new StateListModel([this] { return static_cast<int>(state_.ListScores.size()); },
+    scoresModel_ = new StateListModel([this] { return static_cast<int>(state_.ListScores().size()); },
                                       [this](int row) {
-                                          return QString::fromStdString(state_.ListScores[row].Text);
+                                          return QString::fromStdString(state_.ListScores()[row].Text);
                                       },
                                       this,
                                       [this](int row) {
                                           // A constant the editor leaves alone says why.
-                                          const ScoreEntry& e = state_.ListScores[row];
+                                          const ScoreEntry& e = state_.ListScores()[row];
                                           return QString::fromStdString(
                                               e.Editable ? e.Text : e.Text + "\n" + notEditableNote(e));
                                       });

@@ -166,7 +166,7 @@ TEST_F(CliTest, ConstantThatCannotBeEditedIsRefused) {
     ASSERT_TRUE(value);
     EXPECT_EQ(setNamedValue(state, *value, "5"),
               "cannot be edited here: its last binding changes it with an operator (+=, -= ...)");
-    EXPECT_FALSE(state.ListScores[0].Edited);
+    EXPECT_FALSE(state.ListScores()[0].Edited);
 }
 
 // Each mod is written or refused on its own; a refused file is named and left as it was.
