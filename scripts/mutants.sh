@@ -190,16 +190,16 @@ brk "SFD spinner writes the vehicle setting" windows/FormMain.cpp \
 brk "SSD spinner writes the VSD caption" windows/FormMain.cpp \
     'settingChanged(Setting::SoldierSplashFF, labelSSD_,' \
     'settingChanged(Setting::SoldierSplashFF, labelVSD_,'
-brk "spinners stop at 99" windows/FormMain.cpp \
+brk "spinners stop at 99" windows/FormMainLayout.cpp \
     'spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
     'spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum - 1);'
-brk "max bots slider starts at 0" windows/FormMain.cpp \
+brk "max bots slider starts at 0" windows/FormMainLayout.cpp \
     'slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
     'slider->setRange(0, settingInfo(setting).maximum);'
-brk "bot skill slider starts at 1" windows/FormMain.cpp \
+brk "bot skill slider starts at 1" windows/FormMainLayout.cpp \
     'slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
     'slider->setRange(std::max(1, settingInfo(setting).minimum), settingInfo(setting).maximum);'
-brk "tab order starts at the bot skill" windows/FormMain.cpp \
+brk "tab order starts at the bot skill" windows/FormMainLayout.cpp \
     'order{listBotNames_, sliderMaxBots_, sliderBotSkill_,' \
     'order{listBotNames_, sliderBotSkill_, sliderMaxBots_,'
 brk "accepted edit refreshes the other list" windows/FormMain.cpp \
@@ -236,7 +236,7 @@ brk "the save window does not ask the main window to show what was written" wind
     'emit finished(true);' \
     'emit finished(false);'
 
-brk "a slider pages by ten" windows/FormMain.cpp \
+brk "a slider pages by ten" windows/FormMainLayout.cpp \
     'slider->setPageStep(5);' \
     'slider->setPageStep(10);'
 # The start-up.
