@@ -111,7 +111,7 @@ brk "an edited line another program changed is merged anyway" settings/LineMerge
     'if (to < 0) return editedLineChanged;' \
     'if (to < 0) continue;'
 brk "a merge whose edit no longer holds is written" settings/ModWriter.cpp \
-    'merge.refusal = whyEditsFail(*merged);' \
+    'if (!why.empty()) return {std::nullopt, why};' \
     ';'
 
 brk "the merge's line shift with its sign flipped" settings/LineMerge.cpp \

@@ -24,15 +24,14 @@ bool saveDocument(ModFile file, Document& doc, const TextPatch& patch, WhyEditsF
         const std::vector<std::string_view> content = patch.pieces(base);
         std::optional<Document> merged;
         ReplaceRequest request{bytes.Path, bytes.Stamp, FileContent(&base, 1), content, {}};
-        request.rebase = [&](std::string_view current) {
+        request.rebase = [&](std::string_view current) -> Rebased {
             Merge merge = rebasePatch(base, current, patch);
-            if (merge.text) {
-                merged.emplace(doc.blank());
-                merged->adopt(FileBytes{bytes.Path, *merge.text, {}});
-                merge.refusal = whyEditsFail(*merged);
-            }
-            if (!merge.refusal.empty()) merge.text.reset();
-            return merge;
+            if (!merge.text) return {std::nullopt, merge.refusal};
+            merged.emplace(doc.blank());
+            merged->adopt(FileBytes{bytes.Path, std::move(*merge.text), {}});
+            std::string why = whyEditsFail(*merged);
+            if (!why.empty()) return {std::nullopt, why};
+            return {merged->file().Text, {}};
         };
         ReplaceResult replaced = replace(request);
         if (replaced.kind != ReplaceResult::Written) {
