@@ -107,10 +107,9 @@ nlohmann::json showJson(const LoadedMod& mod) {
                             {"note", state.settingNote(s)}});
     }
     for (std::size_t table = 0; table < ScoreCount; ++table) {
-        auto entry = std::find_if(state.ListScores.begin(), state.ListScores.end(),
-                                  [&](const ScoreEntry& e) { return e.Index == table; });
+        const ScoreEntry* entry = state.TextScore.entryOf(table);
         nlohmann::json constant{{"name", state.ScoreNames[table]}};
-        if (entry == state.ListScores.end()) {
+        if (!entry) {
             constant.update({{"value", nullptr},
                              {"text", nullptr},
                              {"literal", false},

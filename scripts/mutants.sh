@@ -39,17 +39,17 @@ brk "in-place patch skips the last stretch" settings/TextLines.cpp \
     'for (std::size_t k = 0; k <= n; ++k)' \
     'for (std::size_t k = 0; k < n; ++k)'
 brk "setting not clamped" settings/EditorState.cpp \
-    'shown_[index(s)] = std::clamp(value, info.minimum, info.maximum);' \
-    'shown_[index(s)] = value;'
-brk "percent text divided by 10" settings/EditorState.cpp \
+    'shown_[slotOf(s)] = std::clamp(value, info.minimum, info.maximum);' \
+    'shown_[slotOf(s)] = value;'
+brk "percent text divided by 10" settings/ModTables.cpp \
     'std::string text = std::to_string(value / 100);' \
     'std::string text = std::to_string(value / 10);'
-brk "control characters allowed in bot names" settings/EditorState.cpp \
+brk "control characters allowed in bot names" settings/BotNamesDocument.cpp \
     'if (isControl(c)) return NameProblem::ControlCharacter;' \
     'if (false && isControl(c)) return NameProblem::ControlCharacter;'
 brk "friendly fire and bot groups swapped" settings/ModWriter.cpp \
-    'file == ModFile::ServerSettings ? groups.FriendlyFire : groups.BotSettings;' \
-    'file == ModFile::ServerSettings ? groups.BotSettings : groups.FriendlyFire;'
+    'if (!(file == ModFile::ServerSettings ? groups.FriendlyFire : groups.BotSettings)) continue;' \
+    'if (!(file == ModFile::ServerSettings ? groups.BotSettings : groups.FriendlyFire)) continue;'
 brk "read-only file replaced" settings/FileSystem_posix.cpp \
     'if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {' \
     'if (false) {'
@@ -77,13 +77,13 @@ brk "the first binding holds" settings/PythonText.cpp \
 brk "a fraction taken as the whole number shown" settings/PythonText.cpp \
     'return integer || static_cast<double>(r) == real;' \
     'return true;'
-brk "only the value's first character replaced" settings/EditorState.cpp \
-    'entry.Value = {b.valueBegin - headerEnd, b.valueEnd - b.valueBegin};' \
-    'entry.Value = {b.valueBegin - headerEnd, b.valueEnd > b.valueBegin ? 1u : 0u};'
+brk "only the value's first character replaced" settings/ScoringDocument.cpp \
+    'entry.Value = {b.valueBegin, b.valueEnd - b.valueBegin};' \
+    'entry.Value = {b.valueBegin, b.valueEnd > b.valueBegin ? 1u : 0u};'
 brk "two characters swapped in the code page table" settings/CodePage.cpp \
     '0x2013, 0x2014, 0x02DC' \
     '0x2014, 0x2013, 0x02DC'
-brk "setting edit rewrites the whole line" settings/ModWriter.cpp \
+brk "setting edit rewrites the whole line" settings/SettingsDocument.cpp \
     'edits.push_back({line.Value, bare ? " " + value : value});' \
     'edits.push_back({line.Line, std::string(info.command) + " " + value});'
 brk "stamp always trusted" settings/ReplaceProtocol.cpp \
@@ -111,7 +111,7 @@ brk "an edited line another program changed is merged anyway" settings/LineMerge
     'if (to < 0) return editedLineChanged;' \
     'if (to < 0) continue;'
 brk "a merge whose edit no longer holds is written" settings/ModWriter.cpp \
-    'merged.refusal = whyEditsFailIn(state, file, *read);' \
+    'if (!why.empty()) return {std::nullopt, why};' \
     ';'
 
 brk "the merge's line shift with its sign flipped" settings/LineMerge.cpp \
@@ -123,8 +123,8 @@ brk "a file too different to match taken for an edited line changed" settings/Li
 brk "the last line of a two-line edit left unchecked in the merge" settings/LineMerge.cpp \
     'for (std::size_t line = first + 1; line <= last && line < a.text.size(); ++line)' \
     'for (std::size_t line = first + 1; line < last && line < a.text.size(); ++line)'
-brk "a line another program added for an edited setting not seen as a conflict" settings/ModWriter.cpp \
-    'if (state.SettingLines[static_cast<std::size_t>(s)].empty() && lines > 1)' \
+brk "a line another program added for an edited setting not seen as a conflict" settings/SettingsDocument.cpp \
+    'if (lines(s).empty() && merged.lines(s).size() > 1)' \
     'if (false)'
 brk "the two-second rule for young stamps dropped" settings/ReplaceProtocol.cpp \
     'after.racy = changedShortlyBefore(after, start);' \
@@ -147,12 +147,12 @@ brk "a half-written file refused without a second read" settings/ReplaceProtocol
 brk "a running process's number keeps an old leftover" settings/ModFiles.cpp \
     '!system.processRuns(*pid) || age > LeftoverAge;' \
     '!system.processRuns(*pid);'
-brk "bot name written as typed, not in the code page" settings/ModWriter.cpp \
-    'edits.push_back({state.botLine(entry), std::string(BotNamePrefix) + *bytes});' \
-    'edits.push_back({state.botLine(entry), std::string(BotNamePrefix) + name});'
-brk "bot name shown as the file's bytes" settings/EditorState.cpp \
-    'return codePage_.decode(botLines_.at(entry).in(BotFile.Text).substr(BotNamePrefix.size()));' \
-    'return std::string(botLines_.at(entry).in(BotFile.Text).substr(BotNamePrefix.size()));'
+brk "bot name written as typed, not in the code page" settings/BotNamesDocument.cpp \
+    'edits.push_back({lines_[entry], std::string(BotNamePrefix) + *bytes});' \
+    'edits.push_back({lines_[entry], std::string(BotNamePrefix) + name});'
+brk "bot name shown as the file's bytes" settings/BotNamesDocument.cpp \
+    'return codePage_.decode(lines_.at(entry).in(file_.Text).substr(BotNamePrefix.size()));' \
+    'return std::string(lines_.at(entry).in(file_.Text).substr(BotNamePrefix.size()));'
 brk "file names matched in their exact letter case" settings/ModFiles.cpp \
     'return lower(x) == lower(y);' \
     'return x == y;'
@@ -161,12 +161,12 @@ brk "a device read as a file" settings/FileSystem_posix.cpp \
         if (!S_ISREG(st.st_mode)) {' \
     'if (false) {'
 brk "settings not taken back after a save" settings/ModWriter.cpp \
-    '[&](const FileStamp& stamp) { state.settingsWritten(file, patch, stamp); });' \
-    '[&](const FileStamp&) {});'
-brk "a longer command read as the setting" settings/EditorState.cpp \
+    '[&](const FileStamp& stamp) { doc.written(patch, stamp, shown); }, replace, result);' \
+    '[&](const FileStamp&) {}, replace, result);'
+brk "a longer command read as the setting" settings/SettingsDocument.cpp \
     '(line.size() == command.size() || isBlank(line[command.size()])) &&' \
     'true &&'
-brk "bot skill of 100 written as 1.0" settings/EditorState.cpp \
+brk "bot skill of 100 written as 1.0" settings/ModTables.cpp \
     'if (hundredths != 0) {' \
     'if (true) {'
 # The windows.
@@ -190,16 +190,16 @@ brk "SFD spinner writes the vehicle setting" windows/FormMain.cpp \
 brk "SSD spinner writes the VSD caption" windows/FormMain.cpp \
     'settingChanged(Setting::SoldierSplashFF, labelSSD_,' \
     'settingChanged(Setting::SoldierSplashFF, labelVSD_,'
-brk "spinners stop at 99" windows/FormMain.cpp \
+brk "spinners stop at 99" windows/FormMainLayout.cpp \
     'spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
     'spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum - 1);'
-brk "max bots slider starts at 0" windows/FormMain.cpp \
+brk "max bots slider starts at 0" windows/FormMainLayout.cpp \
     'slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
     'slider->setRange(0, settingInfo(setting).maximum);'
-brk "bot skill slider starts at 1" windows/FormMain.cpp \
+brk "bot skill slider starts at 1" windows/FormMainLayout.cpp \
     'slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
     'slider->setRange(std::max(1, settingInfo(setting).minimum), settingInfo(setting).maximum);'
-brk "tab order starts at the bot skill" windows/FormMain.cpp \
+brk "tab order starts at the bot skill" windows/FormMainLayout.cpp \
     'order{listBotNames_, sliderMaxBots_, sliderBotSkill_,' \
     'order{listBotNames_, sliderBotSkill_, sliderMaxBots_,'
 brk "accepted edit refreshes the other list" windows/FormMain.cpp \
@@ -236,7 +236,7 @@ brk "the save window does not ask the main window to show what was written" wind
     'emit finished(true);' \
     'emit finished(false);'
 
-brk "a slider pages by ten" windows/FormMain.cpp \
+brk "a slider pages by ten" windows/FormMainLayout.cpp \
     'slider->setPageStep(5);' \
     'slider->setPageStep(10);'
 # The start-up.

@@ -31,12 +31,17 @@ std::filesystem::path findModFile(const std::filesystem::path& modFolder, ModFil
 
 // Reads a whole mod file and notes its stamp; nullopt (with a reason) when it cannot be
 // read. Reading goes on while the file changes under it, a few times at most.
-std::optional<ModDocument> readModDocument(const std::filesystem::path& path, std::string* reason = nullptr,
-                                           const FileSystem& fs = systemFileSystem());
+std::optional<FileBytes> readModFile(const std::filesystem::path& path, std::string* reason = nullptr,
+                                     const FileSystem& fs = systemFileSystem());
 
 // For a file that another program changed since it was read: the new content made from
-// the bytes it holds now, or why the edits cannot be applied to them.
-using Rebase = std::function<Merge(std::string_view current)>;
+// the bytes it holds now, or why the edits cannot be applied to them. The caller keeps
+// the text alive until the replace returns: it becomes the caller's document.
+struct Rebased {
+    std::optional<std::string_view> text;
+    std::string refusal;
+};
+using Rebase = std::function<Rebased(std::string_view current)>;
 
 struct ReplaceRequest {
     std::filesystem::path path;  // the file as found at load
@@ -50,8 +55,8 @@ struct ReplaceResult {
     enum Kind { Written, ChangedElsewhere, Failed } kind = Failed;
     std::string reason;  // why, for the user, when not written
     FileStamp stamp;     // when written: the new file's
-    // When another program had changed the file: what was written instead of `content`.
-    std::optional<std::string> rebased;
+    // Another program had changed the file: the rebase's text was written instead of `content`.
+    bool rebased = false;
 };
 
 // Replaces a mod file by the new content through a temporary file beside it, flushed to

@@ -20,11 +20,11 @@ LoadResult LoadModSettings(EditorState& state) {
 
     // Read all four before touching the state, so a failure loads nothing rather than half.
     try {
-        std::array<std::optional<ModDocument>, 4> docs;
+        std::array<std::optional<FileBytes>, 4> docs;
         for (ModFile file : AllModFiles) {
             auto i = static_cast<std::size_t>(file);
             std::string reason;
-            docs[i] = readModDocument(paths[i], &reason);
+            docs[i] = readModFile(paths[i], &reason);
             if (!docs[i]) result.problems.push_back({file, paths[i], reason});
         }
         if (!result.loaded()) return result;

@@ -37,8 +37,9 @@ std::optional<NamedValue> findNamedValue(const EditorState& state, std::string_v
     const auto known = std::find(state.ScoreNames.begin(), state.ScoreNames.end(), name);
     if (known != state.ScoreNames.end()) {
         const auto table = static_cast<std::size_t>(known - state.ScoreNames.begin());
-        for (std::size_t i = 0; i < state.ListScores.size(); ++i) {
-            if (state.ListScores[i].Index == table) return NamedValue{NamedValue::ScoreValue, {}, i, ModFile::Scoring};
+        if (const ScoreEntry* entry = state.TextScore.entryOf(table)) {
+            const auto row = static_cast<std::size_t>(entry - state.ListScores().data());
+            return NamedValue{NamedValue::ScoreValue, {}, row, ModFile::Scoring};
         }
         problem = "the file assigns it no value";
         return std::nullopt;
@@ -60,9 +61,9 @@ std::string namedValueText(const EditorState& state, const NamedValue& value) {
     case NamedValue::BotName: return state.botName(value.entry);
     case NamedValue::ScoreValue: break;
     }
-    const ScoreEntry& entry = state.ListScores.at(value.entry);
+    const ScoreEntry& entry = state.ListScores().at(value.entry);
     if (entry.Literal || entry.Edited) return std::to_string(state.ScoreValues[entry.Index]);
-    return state.codePage().decode(entry.Value.in(state.TextScoreB.Text));
+    return state.codePage().decode(state.TextScore.valueText(entry));
 }
 
 std::string setNamedValue(EditorState& state, const NamedValue& value, std::string_view text) {
@@ -81,7 +82,7 @@ std::string setNamedValue(EditorState& state, const NamedValue& value, std::stri
         state.setSetting(value.setting, static_cast<int>(*number));
         return {};
     }
-    const ScoreEntry& entry = state.ListScores.at(value.entry);
+    const ScoreEntry& entry = state.ListScores().at(value.entry);
     if (!entry.Editable) return "cannot be edited here: " + entry.NotEditableReason;
     if (!number) return quoted + " is not a whole number";
     const ValueRange range = scoreRange(state.ScoreValues[entry.Index]);
@@ -97,15 +98,14 @@ SaveGroups groupsWithEdits(const EditorState& state) {
     };
     return SaveGroups{
         changed({Setting::SoldierFF, Setting::VehicleFF, Setting::SoldierSplashFF, Setting::VehicleSplashFF}),
-        std::any_of(state.ListScores.begin(), state.ListScores.end(), [](const ScoreEntry& e) { return e.Edited; }),
+        std::any_of(state.ListScores().begin(), state.ListScores().end(), [](const ScoreEntry& e) { return e.Edited; }),
         changed({Setting::MaxBots, Setting::BotSkill}), !state.editedBotNames().empty()};
 }
 
 std::optional<std::string> settingFileText(const EditorState& state, Setting setting) {
-    const auto& lines = state.SettingLines[static_cast<std::size_t>(setting)];
+    const auto& lines = state.settingLines(setting);
     if (lines.empty()) return std::nullopt;
-    const ModDocument& doc = settingInfo(setting).file == ModFile::ServerSettings ? state.TextFF : state.TextAI;
-    return state.codePage().decode(lines.back().Value.in(doc.Text));
+    return state.codePage().decode(lines.back().Value.in(state.settingsFile(setting).file().Text));
 }
 
 }  // namespace tarsun

@@ -150,12 +150,12 @@ private:
     Step mergeIfChangedElsewhere() {
         trustStamp_ = !request_.stamp.racy && checked_.sameAs(request_.stamp);
         current_.reset();
-        result_.rebased.reset();
+        result_.rebased = false;
         content_ = request_.content;
         if (trustStamp_ || holds(*old_, request_.base)) return Step::Go;
         current_ = readAll(*old_, checked_.size);
         if (!current_) return failed("it could not be read to compare it with what was loaded"), Step::Stop;
-        Merge merged = request_.rebase ? request_.rebase(*current_) : Merge{std::nullopt, "in a line you edited"};
+        Rebased merged = request_.rebase ? request_.rebase(*current_) : Rebased{std::nullopt, "in a line you edited"};
         if (!merged.text && refusedRead_ != current_) {
             refusedRead_ = std::move(current_);
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -163,8 +163,8 @@ private:
         }
         if (!merged.text)
             return changedElsewhere("another program changed it since it was loaded, " + merged.refusal), Step::Stop;
-        result_.rebased = std::move(merged.text);
-        rebasedView_ = *result_.rebased;
+        result_.rebased = true;
+        rebasedView_ = *merged.text;
         content_ = FileContent(&rebasedView_, 1);
         return Step::Go;
     }
@@ -285,8 +285,8 @@ private:
 
 }  // namespace
 
-std::optional<ModDocument> readModDocument(const fs::path& path, std::string* reason, const FileSystem& fs) {
-    auto fail = [&](std::string why) -> std::optional<ModDocument> {
+std::optional<FileBytes> readModFile(const fs::path& path, std::string* reason, const FileSystem& fs) {
+    auto fail = [&](std::string why) -> std::optional<FileBytes> {
         if (reason) *reason = std::move(why);
         return std::nullopt;
     };
@@ -301,7 +301,7 @@ std::optional<ModDocument> readModDocument(const fs::path& path, std::string* re
         FileStamp after = file->stamp();
         if (!before.sameAs(after) || bytes->size() != after.size) continue;
         after.racy = changedShortlyBefore(after, start);
-        return ModDocument{path, std::move(*bytes), after};
+        return FileBytes{path, std::move(*bytes), after};
     }
     return fail("it kept changing while it was read");
 }

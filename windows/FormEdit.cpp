@@ -77,7 +77,7 @@ void FormEdit::prepareBotName(int row) {
 void FormEdit::prepareScore(int row) {
     state_.EditMode = 0;
     state_.EditIndex = row;
-    const ScoreEntry& entry = state_.ListScores.at(static_cast<std::size_t>(row));
+    const ScoreEntry& entry = state_.ListScores().at(static_cast<std::size_t>(row));
     const qint64 value = state_.ScoreValues[entry.Index];
 
     labelLEditing_->setText(QStringLiteral("Editing Score: "));
@@ -97,7 +97,7 @@ void FormEdit::prepareScore(int row) {
     moved_ = false;
     // Until the user steps, a value the number cannot show exactly (-0.5, 2 * 3) shows as
     // the file holds it; one that cannot be edited here, as a dash.
-    const std::string_view held = entry.Value.in(state_.TextScoreB.Text);
+    const std::string_view held = state_.TextScore.valueText(entry);
     if (!entry.Editable) labelScore_->setText(QStringLiteral("\u2014"));
     else if (!entry.Literal && !entry.Edited) labelScore_->setText(QString::fromStdString(state_.codePage().decode(held)).simplified());
     labelScore_->setToolTip(note);

@@ -63,7 +63,7 @@ void editEachGroup(EditorState& state) {
     state.setBotName(middle, state.botName(middle) == "Kestrel" ? "Harrier" : "Kestrel");
     state.setSetting(Setting::SoldierFF, state.setting(Setting::SoldierFF) == 40 ? 41 : 40);
     state.setSetting(Setting::BotSkill, state.setting(Setting::BotSkill) == 35 ? 36 : 35);
-    const ScoreEntry& score = state.ListScores.at(0);
+    const ScoreEntry& score = state.ListScores().at(0);
     state.setScoreValue(0, state.ScoreValues[score.Index] == 2 ? 3 : 2);
 }
 

@@ -84,10 +84,10 @@ TEST_F(CliTest, ShowsAndGetsWhatTheFilesHold) {
     EXPECT_TRUE(json["constants"][2]["value"].is_null());
     EXPECT_EQ(json["bots"], nlohmann::json::parse(R"(["Alpha", "Bravo"])"));
 
-    const Ran got =
-        run({"get", folder(), "aiSettings.setBotSkill", "SCORE_TEAMKILL", "bot.2", "sv.vehicleSplashFriendlyFire"});
+    const Ran got = run({"get", folder(), "aiSettings.setBotSkill", "SCORE_TEAMKILL", "SCORE_HEAL", "bot.2",
+                         "sv.vehicleSplashFriendlyFire"});
     EXPECT_EQ(got.status, 0) << got.err;
-    EXPECT_EQ(got.out, "35\n2 * 3\nBravo\n100\n");
+    EXPECT_EQ(got.out, "35\n2 * 3\n16\nBravo\n100\n");
 }
 
 TEST_F(CliTest, SetWritesOnlyTheValuesGiven) {
@@ -166,7 +166,11 @@ TEST_F(CliTest, ConstantThatCannotBeEditedIsRefused) {
     ASSERT_TRUE(value);
     EXPECT_EQ(setNamedValue(state, *value, "5"),
               "cannot be edited here: its last binding changes it with an operator (+=, -= ...)");
-    EXPECT_FALSE(state.ListScores[0].Edited);
+    EXPECT_FALSE(state.ListScores()[0].Edited);
+    // Python refuses 010: the value is shown as the file's text, not as a number it holds.
+    mod.write(ModFile::Scoring, "from qmr import *\r\nSCORE_KILL = 010\r\n");
+    state = mod.load();
+    EXPECT_EQ(namedValueText(state, *findNamedValue(state, "SCORE_KILL", problem)), "010");
 }
 
 // Each mod is written or refused on its own; a refused file is named and left as it was.

@@ -75,7 +75,7 @@ TEST(ChangedFiles, EditsAreCarriedOverToWhatAnotherProgramWrote) {
     // The editor now shows the files as they are, and the next save starts from them.
     EXPECT_EQ(m.state.botCount(), 2u);
     EXPECT_EQ(m.state.ScoreValues[0], 3);
-    EXPECT_EQ(m.state.ListScores.size(), 3u);
+    EXPECT_EQ(m.state.ListScores().size(), 3u);
     m.state.setSetting(Setting::SoldierFF, 40);
     ASSERT_TRUE(SaveModSettings(m.state, {}).done());
     EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("y", 40, "sv.new 1"));
@@ -203,7 +203,7 @@ TEST(ChangedFiles, WhereTheStampCannotTellTheBytesOrTheFileDo) {
         std::string why;
         const std::int64_t tick = systemFileSystem().openToRead(path, why)->stamp().modified;
         system.nowInstead = [&] { return tick + 1'900'000'000; };  // read 1.9 s into the tick
-        auto doc = readModDocument(path, nullptr, system);
+        auto doc = readModFile(path, nullptr, system);
         ASSERT_TRUE(doc);
         if (c == 0) EXPECT_TRUE(doc->Stamp.racy);
         if (c != 0) doc->Stamp.racy = false;                // as if read long after its last change

@@ -34,13 +34,13 @@ TEST(Loader, AnyMissingFileLoadsNothing) {
         }
 #endif
         EXPECT_EQ(state.botCount(), 0u);
-        EXPECT_TRUE(state.ListScores.empty());
-        EXPECT_TRUE(state.TextFF.Text.empty() && state.TextFF.Path.empty());
+        EXPECT_TRUE(state.ListScores().empty());
+        EXPECT_TRUE(state.TextFF.file().Text.empty() && state.TextFF.file().Path.empty());
     }
 #ifdef _WIN32
     // No device can stand at a mod file's path here; the system gives one for this name.
     std::string reason;
-    EXPECT_FALSE(readModDocument("NUL", &reason));
+    EXPECT_FALSE(readModFile("NUL", &reason));
     EXPECT_EQ(reason, "it is not an ordinary file");
 #endif
 }
@@ -67,8 +67,8 @@ TEST(Loader, FindsFilesInAnyLetterCaseAndShowsTheLastLinesValueWithinRange) {
     EXPECT_EQ(state.setting(Setting::VehicleSplashFF), 100);
     EXPECT_EQ(state.setting(Setting::MaxBots), 1);
     EXPECT_EQ(state.setting(Setting::BotSkill), 36);
-    EXPECT_EQ(state.SettingLines[0].size(), 2u);
-    EXPECT_TRUE(state.SettingLines[1].empty());
+    EXPECT_EQ(state.settingLines(Setting::SoldierFF).size(), 2u);
+    EXPECT_TRUE(state.settingLines(Setting::VehicleFF).empty());
     // What the controls cannot show, their tips tell.
     EXPECT_EQ(state.settingNote(Setting::SoldierFF), "");
     EXPECT_NE(state.settingNote(Setting::VehicleFF).find("no line"), std::string::npos);
@@ -89,8 +89,8 @@ TEST(Loader, ScoringFileWithoutItsHeaderIsAllHeader) {
     TempMod mod;
     mod.writeAll("", "", "", "SCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n");
     EditorState state = mod.load();
-    EXPECT_TRUE(state.ListScores.empty());
-    EXPECT_EQ(state.TextScoreA, "SCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n");
+    EXPECT_TRUE(state.ListScores().empty());
+    EXPECT_EQ(state.TextScore.TextScoreA(), "SCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n");
 }
 
 }  // namespace

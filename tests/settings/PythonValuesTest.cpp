@@ -46,14 +46,14 @@ TEST_P(Scoring, AnEditChangesTheNameAndNothingElsePythonReads) {
     TempMod mod;
     mod.writeAll("", "", "", c.file);
     EditorState state = mod.load();
-    auto row = std::find_if(state.ListScores.begin(), state.ListScores.end(), [](auto& e) { return e.Index == 0; });
-    ASSERT_NE(row, state.ListScores.end());
+    auto row = std::find_if(state.ListScores().begin(), state.ListScores().end(), [](auto& e) { return e.Index == 0; });
+    ASSERT_NE(row, state.ListScores().end());
     EXPECT_EQ(row->Text, c.shown);
     EXPECT_EQ(row->Editable, !c.after.empty()) << row->NotEditableReason;
     EXPECT_EQ(row->NotEditableReason.empty(), row->Editable);
     auto before = pythonNames(mod.path(ModFile::Scoring));
 
-    state.setScoreValue(static_cast<std::size_t>(row - state.ListScores.begin()), c.value);
+    state.setScoreValue(static_cast<std::size_t>(row - state.ListScores().begin()), c.value);
     ASSERT_TRUE(SaveModSettings(state, {}).done());
     EXPECT_EQ(mod.read(ModFile::Scoring), c.after.empty() ? c.file : c.after);
     TARSUN_NEEDS_PYTHON();
@@ -206,20 +206,20 @@ RC_GTEST_PROP(PythonJudges, AnEditChangesItsNameAndNothingElse, ()) {
     auto before = pythonNames(mod.path(ModFile::Scoring));
     RC_ASSERT(before.has_value());
     EditorState state = mod.load();
-    for (const ScoreEntry& e : state.ListScores) {
+    for (const ScoreEntry& e : state.ListScores()) {
         const std::string& name = state.ScoreNames[e.Index];
         if (e.Editable) RC_ASSERT(before->count(name) == 1u);
         if (e.Editable && e.Literal) RC_ASSERT((*before)[name].shown == std::to_string(state.ScoreValues[e.Index]));
     }
 
     // Each edit replaces its value's bytes and nothing else.
-    std::string expectedText = state.TextScoreB.Text;
+    std::string expectedText = state.TextScore.file().Text;
     std::vector<std::size_t> edited;  // from the file's end, so that each span still stands
-    for (std::size_t e = 0; e < state.ListScores.size(); ++e)
+    for (std::size_t e = 0; e < state.ListScores().size(); ++e)
         if (*rc::gen::arbitrary<bool>()) edited.push_back(e);
-    std::ranges::sort(edited, std::greater{}, [&](std::size_t e) { return state.ListScores[e].Value.begin; });
+    std::ranges::sort(edited, std::greater{}, [&](std::size_t e) { return state.ListScores()[e].Value.begin; });
     for (std::size_t e : edited) {
-        const ScoreEntry& entry = state.ListScores[e];
+        const ScoreEntry& entry = state.ListScores()[e];
         const std::int64_t v = *rc::gen::inRange<std::int64_t>(-1000, 1000);
         const bool changes = entry.Editable && (v != entry.SavedValue || !entry.Literal);
         state.setScoreValue(e, v);
@@ -228,7 +228,7 @@ RC_GTEST_PROP(PythonJudges, AnEditChangesItsNameAndNothingElse, ()) {
         (*before)[state.ScoreNames[entry.Index]] = {std::to_string(v), std::to_string(v)};
     }
     RC_ASSERT(SaveModSettings(state, {}).done());
-    RC_ASSERT(mod.read(ModFile::Scoring) == state.TextScoreA + expectedText);
+    RC_ASSERT(mod.read(ModFile::Scoring) == expectedText);
     auto after = pythonNames(mod.path(ModFile::Scoring));
     RC_ASSERT(after.has_value());
     RC_ASSERT(*after == *before);

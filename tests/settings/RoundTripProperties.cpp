@@ -122,14 +122,15 @@ rc::Gen<Line> scoreLine() {
 std::string kept(const EditorState& state) {
     std::ostringstream out;
     auto spans = [&](auto... refs) -> std::ostream& { return ((out << refs.begin << '+' << refs.length << ' '), ...); };
-    out << state.BotFile.Text << '|' << state.TextFF.Text << '|' << state.TextAI.Text << '|' << state.scoringText()
+    out << state.BotFile.file().Text << '|' << state.TextFF.file().Text << '|' << state.TextAI.file().Text << '|'
+        << state.TextScore.file().Text
         << "|edited " << state.editedBotNames().size() << '\n';
     for (std::size_t i = 0; i < state.botCount(); ++i) spans(state.botLine(i)) << state.botName(i) << '\n';
     for (Setting s : AllSettings) {
-        for (const auto& l : state.SettingLines[static_cast<std::size_t>(s)]) spans(l.Line, l.Value);
+        for (const auto& l : state.settingLines(s)) spans(l.Line, l.Value);
         out << "saved " << state.savedSetting(s) << " shown " << state.setting(s) << '\n';
     }
-    for (const ScoreEntry& e : state.ListScores)
+    for (const ScoreEntry& e : state.ListScores())
         spans(e.Value) << e.Index << ' ' << state.ScoreValues[e.Index] << ' ' << e.Text << '\n';
     return out.str();
 }
@@ -201,18 +202,18 @@ RC_GTEST_PROP(RoundTrip, EditsChangeOnlyTheirValues, ()) {
     std::map<std::size_t, Line*> lastOf;
     for (Line& l : scores)
         if (l.key >= 0) lastOf[static_cast<std::size_t>(l.key)] = &l;
-    RC_ASSERT(state.ListScores.size() == lastOf.size());
+    RC_ASSERT(state.ListScores().size() == lastOf.size());
     std::map<std::size_t, std::int64_t> expectedValues;
-    for (std::size_t e = 0; e < state.ListScores.size(); ++e) {
-        const std::size_t index = state.ListScores[e].Index;
+    for (std::size_t e = 0; e < state.ListScores().size(); ++e) {
+        const std::size_t index = state.ListScores()[e].Index;
         RC_ASSERT(lastOf.count(index) == 1u);
         expectedValues[index] = state.ScoreValues[index];
         if (!*rc::gen::arbitrary<bool>()) continue;
         const std::int64_t v = *rc::gen::inRange<std::int64_t>(-1000, 1000);
         state.setScoreValue(e, v);
         // A NUL in a comment makes the file one Python refuses: nothing in it is edited.
-        if (state.ListScores[e].Editable) expectedValues[index] = v;
-        if (state.ListScores[e].Edited) lastOf[index]->value = std::to_string(v);
+        if (state.ListScores()[e].Editable) expectedValues[index] = v;
+        if (state.ListScores()[e].Edited) lastOf[index]->value = std::to_string(v);
     }
 
     RC_ASSERT(SaveModSettings(state, {}).done());

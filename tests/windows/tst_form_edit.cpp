@@ -105,7 +105,7 @@ private slots:
         const qint64 stepped = std::min(std::max(value - 1, lowest) + 2, highest);  // clamped at each end
         QCOMPARE(caption(edit, "LabelScore"), QString::number(stepped));
         click(edit, "CommandAccept");
-        QCOMPARE(mod.state.ScoreValues[mod.state.ListScores[0].Index], stepped);
+        QCOMPARE(mod.state.ScoreValues[mod.state.ListScores()[0].Index], stepped);
         // The list shows the line as the file will hold it: only the value replaced.
         QCOMPARE(rowText(scores, 0), QStringLiteral("SCORE_KILL = %1   # points for a kill").arg(stepped));
 
@@ -114,7 +114,7 @@ private slots:
         QCOMPARE(scroll->maximum(), 200);
         click(scroll, "ArrowDown");
         closesOnlyAsCancel(edit);
-        QCOMPARE(mod.state.ScoreValues[mod.state.ListScores[1].Index], -4);
+        QCOMPARE(mod.state.ScoreValues[mod.state.ListScores()[1].Index], -4);
         QCOMPARE(rowText(scores, 1), second);
     }
 
@@ -138,7 +138,7 @@ private slots:
             QCOMPARE(scores->model()->index(row, 0).data(Qt::ToolTipRole).toString().contains("Not editable here"), !editable);
             click(edit, editable ? "CommandAccept" : "CommandCancel");
         }
-        for (const ScoreEntry& e : mod.state.ListScores) QVERIFY(!e.Edited);
+        for (const ScoreEntry& e : mod.state.ListScores()) QVERIFY(!e.Edited);
 
         // A fraction shown rounded is written when its rounded value is chosen.
         FormEdit* edit = open(mod, "ListScores", 1);

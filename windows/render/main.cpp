@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
         edit.prepareBotName(static_cast<int>(std::min<std::size_t>(2, state.botCount() - 1)));
         ok = render(edit, out, QStringLiteral("edit-bot-name.png")) && ok;
     }
-    if (!state.ListScores.empty()) {
-        edit.prepareScore(static_cast<int>(std::min<std::size_t>(1, state.ListScores.size() - 1)));
+    if (!state.ListScores().empty()) {
+        edit.prepareScore(static_cast<int>(std::min<std::size_t>(1, state.ListScores().size() - 1)));
         ok = render(edit, out, QStringLiteral("edit-score.png")) && ok;
     }
     tarsun::FormSave save(state, dialogs);

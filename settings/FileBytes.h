@@ -1,0 +1,17 @@
+#pragma once
+
+#include "FileStamp.h"
+
+#include <filesystem>
+#include <string>
+
+namespace tarsun {
+
+// A mod file as last read or written, bytes untouched.
+struct FileBytes {
+    std::filesystem::path Path;  // the file that was found (letter case as on disk)
+    std::string Text;
+    FileStamp Stamp;
+};
+
+}  // namespace tarsun

@@ -1,0 +1,112 @@
+#include "ScoringDocument.h"
+
+#include "PythonText.h"
+
+#include <algorithm>
+
+namespace tarsun {
+
+namespace {
+
+// A statement that runs over several lines shows as one list line.
+std::string oneLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string notEditableNote(const ScoreEntry& entry) {
+    return "Not editable here: " + entry.NotEditableReason + ".";
+}
+
+void ScoringDocument::adopt(FileBytes file) {
+    std::string_view bytes = file.Text;
+    // Without the header statement the whole file is header.
+    const PythonModule module = readPythonModule(bytes, ScoringHeaderModule);
+    const std::size_t headerEnd = std::min(module.headerEnd, bytes.size());
+    std::vector<ScoreEntry> entries;
+    for (std::size_t table = 0; table < ScoreCount; ++table) {
+        auto found = module.names.find(scoreName(table));
+        if (found == module.names.end()) continue;
+        const PythonBinding& b = found->second;
+        // The list shows the binding's whole lines, from the line's start unless the
+        // header's statement stands before it there.
+        std::size_t lineBegin = bytes.find_last_of("\r\n", b.statementBegin == 0 ? 0 : b.statementBegin - 1);
+        lineBegin = lineBegin == std::string_view::npos || b.statementBegin == 0 ? 0 : lineBegin + 1;
+        if (lineBegin < headerEnd) lineBegin = b.statementBegin;
+        const std::size_t lineEnd = std::min(bytes.find_first_of("\r\n", b.statementEnd), bytes.size());
+        ScoreEntry entry;
+        entry.Index = table;
+        entry.Line = {lineBegin, lineEnd - lineBegin};
+        entry.Value = {b.valueBegin, b.valueEnd - b.valueBegin};
+        entry.Editable = b.notEditable.empty();
+        entry.NotEditableReason = b.notEditable;
+        std::string_view valueText = entry.Value.in(bytes);
+        if (auto number = readPythonNumber(valueText)) {
+            entry.SavedValue = number->rounded();
+            entry.Literal = number->exact();
+        } else {
+            // Not one literal (2 * 3, a name): its leading number, and the list shows the text.
+            ParsedNumber leading = parseNumber(valueText);
+            entry.SavedValue = leading.found ? roundToInteger(leading.value) : 0;
+        }
+        entry.Text = codePage_.decode(oneLine(entry.Line.in(bytes)));
+        entries.push_back(std::move(entry));
+    }
+    entries_ = std::move(entries);
+    headerEnd_ = headerEnd;
+    file_ = std::move(file);
+}
+
+const ScoreEntry* ScoringDocument::entryOf(std::size_t table) const {
+    // The entries stand in table order.
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), table,
+                               [](const ScoreEntry& e, std::size_t t) { return e.Index < t; });
+    return it != entries_.end() && it->Index == table ? &*it : nullptr;
+}
+
+void ScoringDocument::edit(std::size_t entry, std::int64_t value) {
+    ScoreEntry& e = entries_.at(entry);
+    if (!e.Editable) return;
+    // A value the file holds as an expression or a fraction is written even when the
+    // number it shows is chosen: the user asked for that number, not for what it holds.
+    e.Edited = value != e.SavedValue || !e.Literal;
+    e.Text = listText(e, value);
+}
+
+std::string ScoringDocument::listText(const ScoreEntry& entry, std::int64_t value) const {
+    std::string line(entry.Line.in(file_.Text));
+    if (entry.Edited) line.replace(entry.Value.begin - entry.Line.begin, entry.Value.length, std::to_string(value));
+    return codePage_.decode(oneLine(line));
+}
+
+TextPatch ScoringDocument::edits(const ScoreTable& values) const {
+    std::vector<TextPatch::Edit> edits;
+    for (const ScoreEntry& e : entries_)
+        if (e.Edited) edits.push_back({e.Value, std::to_string(values[e.Index])});
+    return TextPatch(std::move(edits));
+}
+
+std::string ScoringDocument::whyEditsFailIn(const ScoringDocument& merged, const ScoreTable& values) const {
+    for (const ScoreEntry& e : entries_) {
+        if (!e.Edited) continue;
+        const ScoreEntry* now = merged.entryOf(e.Index);
+        if (!now || !now->Literal || now->SavedValue != values[e.Index])
+            return "and set a value you edited again";
+    }
+    return {};
+}
+
+void ScoringDocument::written(const TextPatch& patch, const FileStamp& stamp) {
+    patch.applyInPlace(file_.Text);
+    file_.Stamp = stamp;
+    adopt(std::move(file_));
+}
+
+}  // namespace tarsun

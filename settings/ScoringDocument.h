@@ -1,0 +1,76 @@
+#pragma once
+
+// The scoring module as a document: its bytes, where each of the 68 constants is bound
+// last and how, and which of them the user set. Python runs this file, so a constant is
+// edited only where a new value changes nothing else Python reads.
+
+#include "CodePage.h"
+#include "FileBytes.h"
+#include "ModTables.h"
+#include "TextLines.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarsun {
+
+struct ScoreEntry {
+    std::size_t Index = 0;         // which of the 68 constants this entry stands for
+    LineRef Line;                  // its last binding's lines in the file, the last line end excluded
+    LineRef Value;                 // the value's whole text, without a comment or ';'
+    std::int64_t SavedValue = 0;   // the value shown for what the file held when last read or written
+    bool Literal = false;          // the file's value is one number literal, and SavedValue is exactly it
+    bool Editable = true;          // a new value replaces Value and changes nothing else Python reads
+    std::string NotEditableReason; // why not ("" when Editable)
+    bool Edited = false;           // the user set a value, to be written on the next save
+    std::string Text;              // the list entry: the line as the file holds it or will hold it
+};
+
+// What the windows say of a constant they leave alone: "Not editable here: <why>."
+std::string notEditableNote(const ScoreEntry& entry);
+
+class ScoringDocument {
+public:
+    explicit ScoringDocument(CodePage codePage) : codePage_(codePage) {}
+
+    // Takes the bytes as what the file holds now and finds the constants in them; edits
+    // are dropped.
+    void adopt(FileBytes file);
+    const FileBytes& file() const { return file_; }
+    // The header, up to and including its "from qmr import" statement (the whole file
+    // when it has none), and the rest.
+    std::string_view TextScoreA() const { return std::string_view(file_.Text).substr(0, headerEnd_); }
+    std::string_view TextScoreB() const { return std::string_view(file_.Text).substr(headerEnd_); }
+
+    // The constants the file binds, in table order.
+    const std::vector<ScoreEntry>& entries() const { return entries_; }
+    // The entry of the constant at this table index; none when the file does not bind it.
+    const ScoreEntry* entryOf(std::size_t table) const;
+    // The value's text as the file holds it.
+    std::string_view valueText(const ScoreEntry& entry) const { return entry.Value.in(file_.Text); }
+    // Sets an entry to a value, and its list text; an entry that is not Editable stays.
+    void edit(std::size_t entry, std::int64_t value);
+
+    // The edited values as a patch of the bytes; `values` holds them by table index.
+    TextPatch edits(const ScoreTable& values) const;
+    // Why an edit does not hold, as Python reads it, in `merged`, this file as another
+    // program changed it with the edits carried over ("" when all hold).
+    std::string whyEditsFailIn(const ScoringDocument& merged, const ScoreTable& values) const;
+    // The patch was written. The file is small: taken back whole, its constants are found afresh.
+    void written(const TextPatch& patch, const FileStamp& stamp);
+    void stamped(const FileStamp& stamp) { file_.Stamp = stamp; }
+    // A document of the same kind and code page, holding nothing yet.
+    ScoringDocument blank() const { return ScoringDocument(codePage_); }
+
+private:
+    std::string listText(const ScoreEntry& entry, std::int64_t value) const;
+
+    CodePage codePage_;
+    FileBytes file_;
+    std::size_t headerEnd_ = 0;
+    std::vector<ScoreEntry> entries_;
+};
+
+}  // namespace tarsun

@@ -1,0 +1,200 @@
+#include "FormMain.h"
+
+// The main window's controls, where they stand, and its drawing: the window's look, apart
+// from what it does (FormMain.cpp).
+
+#include "ArrowSpinner.h"
+#include "EditorState.h"
+#include "Look.h"
+#include "PictureButton.h"
+#include "StateListModel.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QPainter>
+#include <QSlider>
+
+#include <array>
+
+namespace tarsun {
+
+namespace {
+
+const QString ContactLine = QStringLiteral("tarsun@users.example");
+
+}  // namespace
+
+void FormMain::createPictureButtons() {
+    // The pictures come with the first showing (loadPictures).
+    pictureMini_ = new PictureButton(QPixmap(), this);
+    pictureMini_->setObjectName(QStringLiteral("PictureMini"));
+    pictureMini_->move(twips(6240), twips(90));
+    connect(pictureMini_, &PictureButton::mouseDown, this, &FormMain::PictureMini_MouseDown);
+    connect(pictureMini_, &PictureButton::mouseUp, this, &FormMain::PictureMini_MouseUp);
+
+    pictureExit_ = new PictureButton(QPixmap(), this);
+    pictureExit_->setObjectName(QStringLiteral("PictureExit"));
+    pictureExit_->move(twips(6480), twips(90));
+    connect(pictureExit_, &PictureButton::mouseDown, this, &FormMain::PictureExit_MouseDown);
+    connect(pictureExit_, &PictureButton::mouseUp, this, &FormMain::PictureExit_MouseUp);
+
+    pictureSave_ = new PictureButton(QPixmap(), this);
+    pictureSave_->setObjectName(QStringLiteral("PictureSave"));
+    pictureSave_->move(twips(5145), twips(945));
+    connect(pictureSave_, &PictureButton::clicked, this, &FormMain::PictureSave_Click);
+}
+
+void FormMain::loadPictures() {
+    background_.load(QStringLiteral(":/assets/background.jpg"));
+    pictureExit1_.load(QStringLiteral(":/assets/exit-pressed.jpg"));
+    pictureExit2_.load(QStringLiteral(":/assets/exit-released.jpg"));
+    pictureMini1_.load(QStringLiteral(":/assets/mini-pressed.jpg"));
+    pictureMini2_.load(QStringLiteral(":/assets/mini-released.jpg"));
+    pictureExit_->setPicture(pictureExit2_);
+    pictureMini_->setPicture(pictureMini2_);
+    pictureSave_->setPicture(QPixmap(QStringLiteral(":/assets/save.bmp")));
+}
+
+void FormMain::createLabels() {
+    const auto caption = [this](const char* name, const char* text, QRect at, Qt::Alignment align = Qt::AlignLeft) {
+        makeLabel(this, name, QString::fromLatin1(text), at, CaptionWhite, true, align);
+    };
+    const auto value = [this](const char* name, QRect at) {
+        return makeLabel(this, name, QStringLiteral("0"), at, ValueRed, true, Qt::AlignRight);
+    };
+    makeLabel(this, "LabelEMAIL", ContactLine, twipsRect(3600, 120, 2175, 255), CaptionWhite, true,
+              Qt::AlignHCenter);
+    caption("LabelLSettings", "Settings", twipsRect(240, 1080, 855, 255), Qt::AlignHCenter);
+    caption("LabelLBots", "Bots", twipsRect(3840, 1080, 615, 255), Qt::AlignHCenter);
+    caption("LabelLSFD", "Soldier Friendly Damage:", twipsRect(240, 1560, 2175, 255));
+    labelSFD_ = value("LabelSFD", twipsRect(2640, 1560, 495, 255));
+    caption("LabelLVFD", "Vehicle Friendly Damage:", twipsRect(240, 1920, 2175, 255));
+    labelVFD_ = value("LabelVFD", twipsRect(2640, 1920, 495, 255));
+    caption("LabelLSSD", "Soldier Splash Damage:", twipsRect(240, 2280, 2175, 255));
+    labelSSD_ = value("LabelSSD", twipsRect(2640, 2280, 495, 255));
+    caption("LabelLVSD", "Vehicle Splash Damage:", twipsRect(240, 2640, 2175, 255));
+    labelVSD_ = value("LabelVSD", twipsRect(2640, 2640, 495, 255));
+    caption("LabelLEditScores", "Edit Scores:", twipsRect(360, 3120, 1095, 255));
+    caption("LabelLBotSkill", "Bot Skill:", twipsRect(3840, 1440, 855, 255));
+    labelBotSkill_ = value("LabelBotSkill", twipsRect(5640, 1440, 735, 255));
+    caption("LabelLMaxBots", "Max Bots:", twipsRect(3840, 2280, 855, 255));
+    labelMaxBots_ = value("LabelMaxBots", twipsRect(5760, 2280, 615, 255));
+    caption("LabelLBotNames", "Bot Names:", twipsRect(3840, 3120, 1095, 255));
+}
+
+ArrowSpinner* FormMain::createSpinner(const char* objectName, QRect geometry, Setting setting) {
+    auto* spinner = new ArrowSpinner(this);
+    spinner->setObjectName(QString::fromLatin1(objectName));
+    spinner->setGeometry(geometry);
+    spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);
+    return spinner;
+}
+
+QSlider* FormMain::createSlider(const char* objectName, QRect geometry, Setting setting) {
+    auto* slider = new QSlider(Qt::Horizontal, this);
+    slider->setObjectName(QString::fromLatin1(objectName));
+    slider->setGeometry(geometry);
+    slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);
+    slider->setSingleStep(1);
+    slider->setPageStep(5);
+    slider->setTickInterval(10);
+    slider->setTickPosition(QSlider::TicksBelow);
+    // Only the settled value counts, not every position the thumb passes while dragged.
+    slider->setTracking(false);
+    return slider;
+}
+
+void FormMain::createSettingControls() {
+    vScrollSFD_ = createSpinner("VScrollSFD", twipsRect(3240, 1560, 255, 255), Setting::SoldierFF);
+    vScrollVFD_ = createSpinner("VScrollVFD", twipsRect(3240, 1920, 255, 255), Setting::VehicleFF);
+    vScrollSSD_ = createSpinner("VScrollSSD", twipsRect(3240, 2280, 255, 255), Setting::SoldierSplashFF);
+    vScrollVSD_ = createSpinner("VScrollVSD", twipsRect(3240, 2640, 255, 255), Setting::VehicleSplashFF);
+    sliderBotSkill_ = createSlider("SliderBotSkill", twipsRect(3840, 1680, 2655, 495), Setting::BotSkill);
+    sliderMaxBots_ = createSlider("SliderMaxBots", twipsRect(3840, 2520, 2655, 495), Setting::MaxBots);
+
+    connect(vScrollSFD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollSFD_Change);
+    connect(vScrollVFD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollVFD_Change);
+    connect(vScrollSSD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollSSD_Change);
+    connect(vScrollVSD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollVSD_Change);
+    connect(sliderBotSkill_, &QSlider::valueChanged, this, &FormMain::SliderBotSkill_Change);
+    connect(sliderMaxBots_, &QSlider::valueChanged, this, &FormMain::SliderMaxBots_Change);
+}
+
+QListView* FormMain::createList(const char* objectName, QRect geometry, StateListModel* model) {
+    auto* list = new QListView(this);
+    list->setObjectName(QString::fromLatin1(objectName));
+    list->setGeometry(geometry);
+    list->setModel(model);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every row is one line of the same face: the view need not measure 100,000 of them.
+    list->setUniformItemSizes(true);
+    return list;
+}
+
+void FormMain::createLists() {
+    scoresModel_ = new StateListModel([this] { return static_cast<int>(state_.ListScores().size()); },
+                                      [this](int row) {
+                                          return QString::fromStdString(state_.ListScores()[row].Text);
+                                      },
+                                      this,
+                                      [this](int row) {
+                                          // A constant the editor leaves alone says why.
+                                          const ScoreEntry& e = state_.ListScores()[row];
+                                          return QString::fromStdString(
+                                              e.Editable ? e.Text : e.Text + "\n" + notEditableNote(e));
+                                      });
+    botNamesModel_ = new StateListModel([this] { return static_cast<int>(state_.botCount()); },
+                                        [this](int row) {
+                                            return QString::fromStdString(state_.botName(static_cast<std::size_t>(row)));
+                                        },
+                                        this);
+    listScores_ = createList("ListScores", twipsRect(240, 3360, 3255, 1815), scoresModel_);
+    listBotNames_ = createList("ListBotNames", twipsRect(3840, 3360, 2655, 1815), botNamesModel_);
+    connect(listScores_, &QListView::doubleClicked, this, &FormMain::ListScores_DblClick);
+    connect(listBotNames_, &QListView::doubleClicked, this, &FormMain::ListBotNames_DblClick);
+    listScores_->installEventFilter(this);
+    listBotNames_->installEventFilter(this);
+}
+
+void FormMain::orderFocus() {
+    const std::array<QWidget*, 8> order{listBotNames_, sliderMaxBots_, sliderBotSkill_, vScrollSFD_,
+                                        vScrollVFD_,   vScrollSSD_,    vScrollVSD_,     listScores_};
+    for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void FormMain::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    painter.drawPixmap(0, 0, background_);  // unscaled; what lies beyond the window is cut off
+
+    painter.setPen(QColor::fromRgb(CaptionWhite));
+    const auto line = [&painter](int x1, int y1, int x2, int y2) {
+        painter.drawLine(twips(x1), twips(y1), twips(x2), twips(y2));
+    };
+    // The left group's frame, open at the top for its heading.
+    line(120, 1200, 120, 5280);
+    line(120, 5280, 3600, 5280);
+    line(3600, 5280, 3600, 1200);
+    line(120, 1200, 240, 1200);
+    line(1080, 1200, 3600, 1200);
+    // The right group's frame.
+    line(3720, 1200, 3720, 5280);
+    line(3720, 5280, 6600, 5280);
+    line(6600, 5280, 6600, 1200);
+    line(3720, 1200, 3840, 1200);
+    line(4440, 1200, 6600, 1200);
+    // Around the save button; the right group's top edge closes it.
+    line(5130, 930, 6585, 930);
+    line(5130, 930, 5130, 1200);
+    line(6600, 915, 6600, 1200);
+
+    // The black edge, two pixels thick.
+    const int w = width(), h = height();
+    painter.fillRect(0, 0, w, 2, Qt::black);
+    painter.fillRect(0, h - 2, w, 2, Qt::black);
+    painter.fillRect(0, 0, 2, h, Qt::black);
+    painter.fillRect(w - 2, 0, 2, h, Qt::black);
+}
+
+}  // namespace tarsun
