@@ -104,7 +104,7 @@ windows_qt() {
     # dpkg-source checks every file against the checksums in the .dsc before unpacking.
     (cd "$work" && dpkg-source -x qt6-base_*.dsc src >dpkg-source.log 2>&1) ||
         { cat "$work/dpkg-source.log"; return 1; }
-    echo "Qt for Windows: building into $prefix (about an hour on two cores)"
+    echo "Qt for Windows: building into $prefix (half an hour or more on two cores)"
     cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DCMAKE_INSTALL_PREFIX="$prefix" "${qt_windows_options[@]}" >"$work/configure.log" 2>&1 ||
