@@ -77,8 +77,6 @@ TEST(Loader, FindsFilesInAnyLetterCaseAndShowsTheLastLinesValueWithinRange) {
     EXPECT_EQ(state.setting(Setting::VehicleSplashFF), 100);
     EXPECT_EQ(state.setting(Setting::MaxBots), 1);
     EXPECT_EQ(state.setting(Setting::BotSkill), 36);
-    EXPECT_EQ(state.settingLines(Setting::SoldierFF).size(), 2u);
-    EXPECT_TRUE(state.settingLines(Setting::VehicleFF).empty());
     // What the controls cannot show, their tips tell.
     EXPECT_EQ(state.settingNote(Setting::SoldierFF), "");
     EXPECT_NE(state.settingNote(Setting::VehicleFF).find("no line"), std::string::npos);
