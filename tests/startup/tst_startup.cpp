@@ -7,7 +7,6 @@
 #include "FormEdit.h"
 #include "FormSave.h"
 #include "General.h"
-#include "ScriptedDialogs.h"
 
 #include <QSettings>
 
