@@ -4,7 +4,6 @@
 #include "CliTool.h"
 #include "ModFolders.h"
 #include "NamedValues.h"
-#include "PythonOracle.h"
 #include "TempMod.h"
 
 #include <gtest/gtest.h>

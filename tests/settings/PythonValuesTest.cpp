@@ -2,7 +2,6 @@
 // after an edit, are judged by python3 itself.
 
 #include "ModWriter.h"
-#include "PythonOracle.h"
 #include "TempMod.h"
 
 #include <gtest/gtest.h>

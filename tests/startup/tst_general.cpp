@@ -11,7 +11,6 @@
 #include "EditorState.h"
 #include "FolderFixture.h"
 #include "General.h"
-#include "ScriptedDialogs.h"
 #include "StartUp.h"
 #include "SystemDialogs.h"
 

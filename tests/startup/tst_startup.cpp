@@ -7,7 +7,6 @@
 #include "FormEdit.h"
 #include "FormSave.h"
 #include "General.h"
-#include "ScriptedDialogs.h"
 
 #include <QSettings>
 
@@ -192,30 +191,25 @@ private slots:
         EditorProgram program(state, dialogs, settings);
         FormMain& main = program.formMain();
 
-        // 1-4: the folder dialog, the chooser alone, the mod chosen and confirmed; the mod
-        // loads and the main window takes over.
         program.start();
         QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
         openRow(&program.startUp().chooser().list(), 1);
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 
-        // 5: the first scoring constant, one step up in the value editor, accepted.
         openRow(child<QAbstractItemView>(&main, "ListScores"), 0);
         click(child(main.formEdit(), "VScrollNum"), "ArrowDown");
         click(main.formEdit(), "CommandAccept");
 
-        // 6: Save with every group ticked, confirmed: the groups not edited keep their bytes.
         click(&main, "PictureSave");
         click(main.formSave(), "CommandSave");
 
-        // The scoring file differs from the sample only in the first constant's value.
+        // Only the first constant's value changed; the groups not edited keep their bytes.
         QByteArray expected = readAll(sample + ScoringFile);
         expected.replace("\r\nSCORE_KILL = 2   #", "\r\nSCORE_KILL = 3   #");
         QCOMPARE(readAll(mod + ScoringFile), expected);
         for (const QString& file : {BotNamesFile, ServerSettingsFile, AIDefaultsFile})
             QCOMPARE(readAll(mod + file), readAll(sample + file));
 
-        // 7: the exit button and Yes end the program.
         click(&main, "PictureExit");
         QCOMPARE(dialogs.texts().mid(1), QStringList({"Edit TarsunSample?", "Save?", "Do you want to exit?"}));
         QVERIFY(dialogs.ended);

@@ -1,7 +1,9 @@
 #pragma once
 
-// Real folders in a fresh temporary place per test, the sample mod's files, and what the
-// window and start-up tests look at and press on the screen.
+// Real folders in a fresh temporary place per test, the sample mod's files, what the
+// window and start-up tests look at and press on the screen, and the dialogs they answer.
+
+#include "Dialogs.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -10,6 +12,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <deque>
+#include <functional>
+#include <vector>
 
 #ifdef __linux__
 #include <linux/capability.h>
@@ -128,6 +134,65 @@ private:
     __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct saved_[2]{};
 #endif
+};
+
+// Dialogs answered from a script. Every message is recorded for the test to check, the
+// end of the program is recorded instead of done, and a question or folder dialog that
+// nobody scripted fails the running test.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        enum Kind { Error, Question, Folder } kind;
+        QString text;
+    };
+
+    std::deque<bool> answers;     // to askYesNo, true for Yes
+    std::deque<QString> folders;  // from browseForFolder, "" for cancel
+    std::vector<Shown> shown;
+    QStringList startFolders;  // where each folder dialog opened
+    bool ended = false;
+    // Runs as a dialog opens, so a test sees the windows as the user does then.
+    std::function<void(const Shown&)> onShow;
+
+    ~ScriptedDialogs() override {
+        // A leftover answer: a question the test expected never came.
+        if (!QTest::currentTestFailed() && !(answers.empty() && folders.empty()))
+            QTest::qFail("scripted answers left unused", __FILE__, __LINE__);
+    }
+
+    void showError(QWidget*, const QString& text) override { record(Shown::Error, text); }
+    bool askYesNo(QWidget*, const QString& text) override {
+        // Unscripted: No leaves things as they stand; past 30 dialogs, Yes ends a loop
+        // that would otherwise ask forever.
+        return next(answers, Shown::Question, text, shown.size() > 30);
+    }
+    QString browseForFolder(QWidget*, const QString& prompt, const QString& startFolder) override {
+        startFolders << startFolder;
+        return next(folders, Shown::Folder, prompt, QString());
+    }
+    void endProgram() override { ended = true; }
+
+    QStringList texts() const {
+        QStringList all;
+        for (const auto& s : shown) all << s.text;
+        return all;
+    }
+
+private:
+    void record(Shown::Kind kind, const QString& text) {
+        shown.push_back({kind, text});
+        if (onShow) onShow(shown.back());
+    }
+    template <typename T> T next(std::deque<T>& script, Shown::Kind kind, const QString& text, T unscripted) {
+        record(kind, text);
+        if (script.empty()) {
+            QTest::qFail(("unscripted dialog: " + text).toUtf8(), __FILE__, __LINE__);
+            return unscripted;
+        }
+        T answer = script.front();
+        script.pop_front();
+        return answer;
+    }
 };
 
 }  // namespace tarsun::testing

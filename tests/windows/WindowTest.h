@@ -7,7 +7,6 @@
 #include "FormMain.h"
 #include "Look.h"
 #include "ModLoader.h"
-#include "ScriptedDialogs.h"
 
 #include <QListView>
 
