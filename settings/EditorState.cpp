@@ -25,10 +25,7 @@ int EditorState::setSetting(Setting s, int value) {
 }
 
 void EditorState::setScoreValue(std::size_t entry, std::int64_t value) {
-    const ScoreEntry& e = ListScores().at(entry);
-    if (!e.Editable) return;
-    ScoreValues[e.Index] = value;
-    TextScore.edit(entry, value);
+    if (TextScore.edit(entry, value)) ScoreValues[ListScores()[entry].Index] = value;
 }
 
 void EditorState::adopt(ModFile file, FileBytes bytes) {

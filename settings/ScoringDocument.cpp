@@ -71,13 +71,14 @@ const ScoreEntry* ScoringDocument::entryOf(std::size_t table) const {
     return it != entries_.end() && it->Index == table ? &*it : nullptr;
 }
 
-void ScoringDocument::edit(std::size_t entry, std::int64_t value) {
+bool ScoringDocument::edit(std::size_t entry, std::int64_t value) {
     ScoreEntry& e = entries_.at(entry);
-    if (!e.Editable) return;
+    if (!e.Editable) return false;
     // A value the file holds as an expression or a fraction is written even when the
     // number it shows is chosen: the user asked for that number, not for what it holds.
     e.Edited = value != e.SavedValue || !e.Literal;
     e.Text = listText(e, value);
+    return true;
 }
 
 std::string ScoringDocument::listText(const ScoreEntry& entry, std::int64_t value) const {

@@ -50,8 +50,9 @@ public:
     const ScoreEntry* entryOf(std::size_t table) const;
     // The value's text as the file holds it.
     std::string_view valueText(const ScoreEntry& entry) const { return entry.Value.in(file_.Text); }
-    // Sets an entry to a value, and its list text; an entry that is not Editable stays.
-    void edit(std::size_t entry, std::int64_t value);
+    // Sets an entry to a value, and its list text; an entry that is not Editable stays,
+    // and false says so.
+    bool edit(std::size_t entry, std::int64_t value);
 
     // The edited values as a patch of the bytes; `values` holds them by table index.
     TextPatch edits(const ScoreTable& values) const;

@@ -112,6 +112,9 @@ std::string SettingsDocument::whyEditsFailIn(const SettingsDocument& merged, con
 void SettingsDocument::written(const TextPatch& patch, const FileStamp& stamp, const SettingValues& shown) {
     patch.applyInPlace(file_.Text);
     file_.Stamp = stamp;
+    // New lines to find: rare enough to read the file again. It gives the values just
+    // written, without notes.
+    if (patch.appends()) return adopt(std::move(file_));
     for (Setting s : AllSettings) {
         if (!holds(s)) continue;
         for (SettingLine& line : lines_[slotOf(s)]) {
@@ -122,9 +125,6 @@ void SettingsDocument::written(const TextPatch& patch, const FileStamp& stamp, c
         if (saved_[slotOf(s)] != shown[slotOf(s)]) notes_[slotOf(s)].clear();
         saved_[slotOf(s)] = shown[slotOf(s)];
     }
-    // New lines to find: rare enough to read the file again. It gives the values just
-    // written, without notes.
-    if (patch.appends()) adopt(std::move(file_));
 }
 
 }  // namespace tarsun

@@ -172,18 +172,16 @@ void FormMain::paintEvent(QPaintEvent*) {
     const auto line = [&painter](int x1, int y1, int x2, int y2) {
         painter.drawLine(twips(x1), twips(y1), twips(x2), twips(y2));
     };
-    // The left group's frame, open at the top for its heading.
-    line(120, 1200, 120, 5280);
-    line(120, 5280, 3600, 5280);
-    line(3600, 5280, 3600, 1200);
-    line(120, 1200, 240, 1200);
-    line(1080, 1200, 3600, 1200);
-    // The right group's frame.
-    line(3720, 1200, 3720, 5280);
-    line(3720, 5280, 6600, 5280);
-    line(6600, 5280, 6600, 1200);
-    line(3720, 1200, 3840, 1200);
-    line(4440, 1200, 6600, 1200);
+    // A group's frame, open at the top between gapLeft and gapRight for its heading.
+    const auto groupFrame = [&line](int left, int right, int gapLeft, int gapRight) {
+        line(left, 1200, left, 5280);
+        line(left, 5280, right, 5280);
+        line(right, 5280, right, 1200);
+        line(left, 1200, gapLeft, 1200);
+        line(gapRight, 1200, right, 1200);
+    };
+    groupFrame(120, 3600, 240, 1080);
+    groupFrame(3720, 6600, 3840, 4440);
     // Around the save button; the right group's top edge closes it.
     line(5130, 930, 6585, 930);
     line(5130, 930, 5130, 1200);
