@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTimer>
 #include <QTreeView>
@@ -125,10 +126,13 @@ private slots:
     // folder named outside the system's code page (Wine's is Windows-1252): chosen in the
     // tree, accepted, kept in the registry, preselected from there on the next start.
     void shellDialogAndRegistryKeepAFolderNamedOutsideTheCodePage() {
-        FolderFixture dirs;
+        // Straight under C:\, not in the profile's temporary folder: Wine's dialog matches a
+        // path through its tree by each folder's times, and that folder changes meanwhile.
         const QString name = QStringLiteral("Κέρκυρα 遊戲");
-        dirs.folder(name + "/mods/one");
-        const QString game = QDir::toNativeSeparators(dirs.path(name));
+        const QString game = QDir::toNativeSeparators(QDir("C:/").filePath(name));
+        QDir(game).removeRecursively();
+        QVERIFY(QDir().mkpath(game + "/mods/one"));
+        const auto removeGame = qScopeGuard([&] { QDir(game).removeRecursively(); });
         const wchar_t* key = L"Software\\Tarsun Editor\\tst_general";
         RegDeleteKeyW(HKEY_CURRENT_USER, key);
         QString prompt, selected;
