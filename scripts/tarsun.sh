@@ -73,6 +73,24 @@ qt_windows_prefix() {
     echo "${XDG_CACHE_HOME:-$HOME/.cache}/tarsun/qt-${version%%+*}-$hash"
 }
 
+# The system's own package sources as source-package lines, in an apt configuration of our
+# own (the system's stays as it is): the machine's configured servers, whichever they are.
+system_source_lines() {
+    local dir=$1 f
+    mkdir -p "$dir/sources.list.d"
+    : >"$dir/sources.list"
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$f" ] && sed -nE 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f" >>"$dir/sources.list"
+    done
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] && sed -E 's/^Types:.*/Types: deb-src/' "$f" >"$dir/sources.list.d/${f##*/}"
+    done
+    if [ ! -s "$dir/sources.list" ] && ! compgen -G "$dir/sources.list.d/*.sources" >/dev/null; then
+        echo "No package sources in /etc/apt to take the Qt source from" >&2
+        return 1
+    fi
+}
+
 windows_qt() {
     local prefix version work start=$SECONDS
     prefix=$(qt_windows_prefix)
@@ -92,13 +110,13 @@ windows_qt() {
     work="$prefix.work"
     rm -rf "$work" "$prefix"
     mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial"
-    # A source line of our own, apart from the system's apt configuration.
-    echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main" \
-        >"$work/apt/sources.list"
-    local apt=(apt-get -q -o Dir::Etc::SourceList="$work/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
+    system_source_lines "$work/apt"
+    local apt=(apt-get -q -o Dir::Etc::SourceList="$work/apt/sources.list" -o Dir::Etc::SourceParts="$work/apt/sources.list.d"
         -o Dir::State::Lists="$work/apt/lists" -o Dir::Cache="$work/apt/cache" -o APT::Sandbox::User="$(id -un)")
     echo "Qt for Windows: fetching Debian's qt6-base $version source"
-    "${apt[@]}" update >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; return 1; }
+    # A source among them that has no sources only warns here: the download below says
+    # whether the one we need was found.
+    "${apt[@]}" update >"$work/apt.log" 2>&1 || echo "apt-get update reported errors (see below if the source is not found)"
     (cd "$work" && "${apt[@]}" source --download-only "qt6-base=$version" >>apt.log 2>&1) ||
         { cat "$work/apt.log"; return 1; }
     # dpkg-source checks every file against the checksums in the .dsc before unpacking.
