@@ -135,39 +135,28 @@ windows_qt() {
 }
 
 # The core, tarsun-cli, the shell's folder dialog and the program's resources
-# cross-compiled for Windows, and the core's and tarsun-cli's tests run there under Wine.
+# cross-compiled for Windows, and the core's and tarsun-cli's tests run there under Wine
+# (by ctest, through the crosscompiling emulator).
 windows_test() {
     ensure_npm
-    cmake -S . -B build/mingw -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARSUN_CORE_ONLY=ON -DTARSUN_CORE_TESTS=ON \
-        -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-    cmake --build build/mingw -j"$jobs"
+    cmake --preset mingw
+    cmake --build --preset mingw -j"$jobs"
     echo "Windows cross-compile of the settings core, tarsun-cli, the shell folder dialog and the resource file: OK"
 
-    # A private prefix, no display, and no offer to install Mono or Gecko.
-    local wine=/usr/lib/wine/wine64
-    export WINEPREFIX="$PWD/build/mingw/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    unset DISPLAY WAYLAND_DISPLAY
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        "$wine" wineboot --init >build/mingw/wineboot.log 2>&1 ||
-            { cat build/mingw/wineboot.log; echo "wineboot failed" >&2; return 1; }
-    fi
-    local start=$SECONDS program
-    for program in settings/settings_tests cli/cli_tests; do
-        local status=0 log=build/mingw/${program#*/}.log
-        "$wine" "build/mingw/tests/$program.exe" >"$log" 2>&1 || status=$?
-        /usr/lib/wine/wineserver -w    # let Wine end before the script does
-        # The summary, each skipped case with its reason, and the whole log on a failure.
-        tr -d '\r' <"$log" | awk '
-            /^\[ RUN      \]/ { reason = "" }
-            /: Skipped$/ { getline reason }
-            /^\[  SKIPPED \] .*\(/ { print "  skipped " $4 ": " reason }
-            /^\[==========\] .* ran\./ || /^\[  (PASSED|FAILED)  \] [0-9]/ { print "  " $0 }'
-        if [ "$status" -ne 0 ]; then
-            tr -d '\r' <"$log"
-            echo "$program under Wine failed (exit status $status)." >&2
-            return 1
+    # A private prefix and no display.
+    local start=$SECONDS
+    (
+        export WINEPREFIX="$PWD/build/mingw/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+        unset DISPLAY WAYLAND_DISPLAY
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            /usr/lib/wine/wine64 wineboot --init >build/mingw/wineboot.log 2>&1 ||
+                { cat build/mingw/wineboot.log; echo "wineboot failed" >&2; exit 1; }
         fi
-    done
+        status=0
+        ctest --preset mingw || status=$?
+        /usr/lib/wine/wineserver -w    # let Wine end before the script does
+        exit "$status"
+    ) || { echo "The core's tests under Wine failed (above)." >&2; return 1; }
     echo "The core's tests under Wine: OK ($((SECONDS - start)) s)"
 }
 
@@ -195,127 +184,19 @@ stop_display() {
     xvfb_pid=""
 }
 
-# Waits up to 60 s for a mapped window of the program that the driver has not seen yet
-# (of size $1 when given); prints its id and notes it as seen.
-seen_windows=" "
-wait_new_window() {
-    local deadline=$((SECONDS + 60)) id WIDTH HEIGHT X Y SCREEN WINDOW
-    while [ $SECONDS -lt $deadline ]; do
-        for id in $(xdotool search --onlyvisible --class tarsun-editor 2>/dev/null); do
-            [[ "$seen_windows" == *" $id "* ]] && continue
-            if [ -n "${1:-}" ]; then
-                eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)" || continue
-                [ "${WIDTH}x${HEIGHT}" = "$1" ] || continue
-            fi
-            seen_windows+="$id "
-            echo "$id"
-            return 0
-        done
-        sleep 0.2
-    done
-    echo "no new window of the program within 60 s (driver step: $step)" >&2
-    return 1
-}
-
-# Clicks at x,y inside window $1 (its client area: Wine draws no frame without a window
-# manager, and the program's windows have none).
-click_in() {
-    local X Y WIDTH HEIGHT SCREEN WINDOW
-    eval "$(xdotool getwindowgeometry --shell "$1")"
-    xdotool mousemove $((X + $2)) $((Y + $3)) click 1
-}
-
-press_in() {
-    timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null || true
-    xdotool key "$2"
-}
-
-# The program under Wine on the windows platform, driven as a user would: the game folder
-# chosen in the shell's dialog, the sample mod opened, one value raised, saved, and the
-# program left. Every file must then hold exactly what the Linux program writes.
-windows_drive_program() {
-    local exe=build/windows/tarsun-editor.exe wine=/usr/lib/wine/wine64 step=start
-    local work game original
-    work=$(mktemp -d)
-    game="$work/Kestrelfall" original="$work/original"
-    cp -r examples/Kestrelfall "$game"
-    cp -r examples/Kestrelfall "$original"
-    # The remembered folder is the game folder's parent, so the dialog opens there and the
-    # user goes one level down in its tree.
-    "$wine" reg add 'HKCU\Software\Tarsun Editor\Tarsun Editor' /v GameFolder /t REG_SZ /d "Z:${work//\//\\}" /f \
-        >/dev/null 2>&1
-    "$wine" "$exe" >build/windows/program.log 2>&1 &
-    local program=$! dialog chooser box main save
-    seen_windows=" "
-    step="the shell's folder dialog"
-    dialog=$(timeout 60 xdotool search --sync --onlyvisible --name '^Browse for Folder$' | head -1)
-    [ -n "$dialog" ] || { echo "the folder dialog did not map" >&2; return 1; }
-    press_in "$dialog" Right && press_in "$dialog" Right && press_in "$dialog" Return
-    step="the mod chooser"
-    chooser=$(wait_new_window 179x130) || return 1
-    click_in "$chooser" 20 30 && press_in "$chooser" End && press_in "$chooser" Return
-    step="the question to edit the mod"
-    box=$(wait_new_window) || return 1
-    press_in "$box" Return
-    step="the main window"
-    main=$(wait_new_window 449x360) || return 1
-    xwd -id "$main" -silent | xwdtopnm 2>/dev/null | pnmtopng >build/windows/main-window.png
-    click_in "$main" 224 117     # the soldier friendly-fire spinner's lower arrow: one up
-    click_in "$main" 390 68      # the save picture
-    step="the save window"
-    save=$(wait_new_window 179x155) || return 1
-    click_in "$save" 133 137     # Save
-    step="the question to save"
-    box=$(wait_new_window) || return 1
-    press_in "$box" Return
-    step="the main window back"
-    local deadline=$((SECONDS + 60))
-    until xdotool search --onlyvisible --class tarsun-editor 2>/dev/null | grep -qx "$main"; do
-        [ $SECONDS -lt $deadline ] || { echo "the main window did not come back" >&2; return 1; }
-        sleep 0.2
-    done
-    step="the exit question"
-    click_in "$main" 437 11      # the exit picture
-    box=$(wait_new_window) || return 1
-    press_in "$box" Return
-    step="the end of the program"
-    deadline=$((SECONDS + 60))
-    while kill -0 "$program" 2>/dev/null; do
-        [ $SECONDS -lt $deadline ] || { echo "the program did not end" >&2; return 1; }
-        sleep 0.2
-    done
-
-    # The oracle: the original with that one value raised, every other byte the same.
-    python3 - "$original/mods/TarsunSample/Settings/ServerSettings.CON" <<'PY' || return 1
-import sys
-path = sys.argv[1]
-data = open(path, "rb").read()
-assert data.count(b"sv.soldierFriendlyFire 75") == 1, "the sample no longer holds the value the driver raises"
-open(path, "wb").write(data.replace(b"sv.soldierFriendlyFire 75", b"sv.soldierFriendlyFire 76"))
-PY
-    if ! diff -r "$original" "$game"; then
-        echo "The files the Windows program left differ from what is expected (above)." >&2
-        return 1
-    fi
-    rm -rf "$work"
-}
-
 # The Windows program (and its window and start-up tests) with the static Qt for Windows.
 windows_build() {
-    local prefix
     windows_qt
-    prefix=$(qt_windows_prefix)
-    mkdir -p build
+    export TARSUN_QT_WINDOWS
+    TARSUN_QT_WINDOWS=$(qt_windows_prefix)
     # A build made with another Qt starts afresh: CMake keeps the toolchain it began with.
-    if [ -f build/windows/CMakeCache.txt ] && ! grep -qF "=$prefix/lib/cmake/Qt6/qt.toolchain.cmake" build/windows/CMakeCache.txt; then
+    if [ -f build/windows/CMakeCache.txt ] &&
+        ! grep -qF "=$TARSUN_QT_WINDOWS/lib/cmake/Qt6/qt.toolchain.cmake" build/windows/CMakeCache.txt; then
         rm -rf build/windows/CMakeCache.txt build/windows/CMakeFiles
     fi
-    cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARSUN_BUILD_BENCH=OFF \
-        -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
-        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 >build/windows-configure.log 2>&1 ||
-        { cat build/windows-configure.log; return 1; }
-    cmake --build build/windows -j"$jobs" "$@"
+    mkdir -p build
+    cmake --preset windows >build/windows-configure.log 2>&1 || { cat build/windows-configure.log; return 1; }
+    cmake --build --preset windows -j"$jobs" "$@"
 }
 
 # The window and start-up tests and the program itself, run under Wine on the windows
@@ -354,18 +235,18 @@ windows_program_test() {
     echo "tarsun-editor.exe: one file, $(($(stat -c %s build/windows/tarsun-editor.exe) / 1048576)) MB, imports only system DLLs"
 
     find build/windows/tests -name 'tst_*.log' -delete
-    if ! ctest --test-dir build/windows; then
+    if ! ctest --preset windows; then
         find build/windows/tests -name 'tst_*.log' -exec sh -c 'tr -d "\r" <"$1" | grep -v "^PASS"' _ {} \;
         echo "The window tests under Wine failed (their logs above)." >&2
         return 1
     fi
     # Wine on a loaded machine can be slow to settle: a failed drive is shown, then tried
     # once more from the start.
-    if ! windows_drive_program; then
+    if ! scripts/windows-drive.sh; then
         xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng >build/windows/driver-failure.png
         echo "The driven program failed (the screen then: build/windows/driver-failure.png); once more." >&2
         /usr/lib/wine/wineserver -k 2>/dev/null || true
-        windows_drive_program || { echo "The Windows program under Wine failed twice (see above)." >&2; return 1; }
+        scripts/windows-drive.sh || { echo "The Windows program under Wine failed twice (see above)." >&2; return 1; }
     fi
     echo "The Windows program under Wine: chosen, edited, saved and left; its files as expected"
     stop_display
@@ -394,9 +275,8 @@ case "${1:-}" in
 run)
     ensure_npm
     ensure_packages "${base_packages[@]}" xvfb xauth
-    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTARSUN_BUILD_TESTS=OFF -DTARSUN_BUILD_BENCH=OFF
-    cmake --build build/release -j"$jobs" --target tarsun-editor
+    cmake --preset release
+    cmake --build --preset release -j"$jobs"
     shift
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "No display: starting the editor under Xvfb (see README to look at it)."
@@ -408,11 +288,11 @@ test)
     ensure_npm
     ensure_packages "${base_packages[@]}" libgtest-dev libgmock-dev librapidcheck-dev libbenchmark-dev python3 xvfb \
         "${windows_packages[@]}"
-    cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARSUN_SANITIZE=ON
-    cmake --build build/test -j"$jobs"
-    export QT_QPA_PLATFORM=offscreen
+    cmake --preset test
+    cmake --build --preset test -j"$jobs"
     echo "RapidCheck properties: seed $(sed -n 's/^TARSUN_RC_SEED:STRING=//p' build/test/CMakeCache.txt)"
-    ctest --test-dir build/test --output-on-failure -j"$jobs"
+    # Offscreen for the Linux window tests only: Wine hands the environment on.
+    QT_QPA_PLATFORM=offscreen ctest --preset test -j"$jobs"
     windows_test
     ensure_packages "${qt_windows_packages[@]}" xdotool x11-apps netpbm
     windows_program_test
@@ -420,8 +300,8 @@ test)
 fuzz)
     ensure_npm
     ensure_packages "${base_packages[@]}" libgtest-dev libgmock-dev librapidcheck-dev libbenchmark-dev python3
-    cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARSUN_SANITIZE=ON
-    cmake --build build/test -j"$jobs" --target settings_tests
+    cmake --preset test
+    cmake --build --preset test -j"$jobs" --target settings_tests
     fuzz_properties "${2:-10}"
     ;;
 test-windows)
