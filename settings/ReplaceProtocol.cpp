@@ -11,12 +11,16 @@
 //   5. check the old file once more;
 //   6. swap the new file in, the old one out under another name;
 //   7. verify the file swapped out is the one checked, still holding what was checked;
-//   8. else put it back while the name still holds the new file, and start again.
+//   8. else put it back while the name still holds the new file as written, and start
+//      again; a file another program wrote later than the one put back stays at the name.
+// What a replace takes out and nobody needs any more is removed by it; what it must keep
+// for the user gets a name of its own that no sweep of leftovers takes.
 
 #include "ModFiles.h"
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -78,6 +82,22 @@ bool holds(const OpenedFile& file, FileContent pieces) {
 // status-change time is left out, since the swap itself moves it.
 bool sameWrite(const FileStamp& a, const FileStamp& b) {
     return a.known && b.known && a.size == b.size && a.modified == b.modified;
+}
+
+// A file kept for the user beside the mod file, under a name a player sees and that no
+// sweep of leftovers takes: "BotNames.AI.kept-2026-12-09-153000", "-2" after it if taken.
+// The file's own name where it cannot be moved there.
+fs::path keepBeside(const fs::path& target, const fs::path& file, const FileSystem& fs) {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    char when[32] = "";
+    if (const std::tm* local = std::localtime(&now)) std::strftime(when, sizeof when, "%Y-%m-%d-%H%M%S", local);
+    fs::path name = target;
+    name += std::string(".kept-") + when;
+    for (int n = 2; n < 100 && fs.exists(name); ++n) {
+        name = target;
+        name += std::string(".kept-") + when + "-" + std::to_string(n);
+    }
+    return !fs.exists(name) && fs.move(file, name) == 0 ? name : file;
 }
 
 class Replacement {
@@ -204,8 +224,8 @@ private:
             fs_.remove(temp_->path);
             return failed(reason);
         }
-        std::string kept = "; the saved file is kept as " + temp_->path.string();
-        if (oldKept) kept += " and the old one as " + backup_.string();
+        std::string kept = "; the saved file is kept as " + keepBeside(target_, temp_->path, fs_).string();
+        if (oldKept) kept += " and the old one as " + keepBeside(target_, backup_, fs_).string();
         return failed(reason + kept);
     }
 
@@ -228,24 +248,41 @@ private:
     }
 
     // 8. What was swapped out goes back, and the replace starts again from it; ours is
-    // dropped, and the edits are still here. Only while the name holds our file: once
-    // another program has saved over it, its save is the newest and stays.
+    // dropped, and the edits are still here. Only while the name holds our file as we
+    // wrote it: once another program has saved over it or written into it, that write is
+    // the newest and stays, and the file swapped out is older than it.
     bool putSwappedOutFileBack() {
         const std::optional<FileId> out = fs_.idAt(backup_);
         if (!out) return writeOldBytesBack();
-        if (fs_.idAt(target_) != temp_->id) {
-            if (*out == idOf(checked_)) fs_.remove(backup_);  // older than that save
-            return true;
+        if (fs_.idAt(target_) != temp_->id || writtenIntoSince(target_)) return dropSwappedOut();
+        if (fs_.swap(target_, backup_, temp_->path) != 0) return keptAfterAll(backup_);
+        // Another program saved over ours, or wrote into it, just before the exchange: that
+        // file came out, and goes back.
+        if (fs_.idAt(temp_->path) != temp_->id || writtenIntoSince(temp_->path)) {
+            if (fs_.swap(target_, temp_->path, backup_) != 0) return keptAfterAll(temp_->path);
         }
-        if (fs_.swap(target_, backup_, temp_->path) != 0)
-            return failed("another program changed it while it was saved, and its change could not be put back; it is "
-                          "kept as " +
-                          backup_.string());
-        // Another program saved over ours just before the exchange: its file came out, and goes back.
-        if (fs_.idAt(temp_->path) != temp_->id) fs_.swap(target_, temp_->path, backup_);
-        if (fs_.idAt(temp_->path) == temp_->id) fs_.remove(temp_->path);
-        if (fs_.idAt(backup_) == idOf(checked_)) fs_.remove(backup_);
+        return dropSwappedOut();
+    }
+
+    // True when the file at `at` is ours and another program has written into it since. A
+    // file that cannot be read counts as unchanged: it is put back as before.
+    bool writtenIntoSince(const fs::path& at) const {
+        std::string ignored;
+        const std::unique_ptr<OpenedFile> file = fs_.openToRead(at, ignored);
+        return file && idOf(file->stamp()) == temp_->id && !holds(*file, content_);
+    }
+
+    // Whatever this replace took out of the name is older than what stands there now.
+    bool dropSwappedOut() {
+        fs_.remove(temp_->path);
+        if (backup_ != temp_->path) fs_.remove(backup_);
         return true;
+    }
+
+    bool keptAfterAll(const fs::path& theirs) {
+        return failed("another program changed it while it was saved, and its change could not be put back; it is "
+                      "kept as " +
+                      keepBeside(target_, theirs, fs_).string());
     }
 
     // The old file was renamed over, but it is still open here: its bytes are written back.
