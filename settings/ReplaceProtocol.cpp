@@ -78,6 +78,12 @@ bool holds(const OpenedFile& file, FileContent pieces) {
     return file.readAt(offset, buffer, 1) == 0;
 }
 
+std::string joined(FileContent pieces) {
+    std::string text;
+    for (std::string_view piece : pieces) text += piece;
+    return text;
+}
+
 // True when the two stamps tell of the same bytes: same size and last write. The
 // status-change time is left out, since the swap itself moves it.
 bool sameWrite(const FileStamp& a, const FileStamp& b) {
@@ -254,22 +260,45 @@ private:
     bool putSwappedOutFileBack() {
         const std::optional<FileId> out = fs_.idAt(backup_);
         if (!out) return writeOldBytesBack();
-        if (fs_.idAt(target_) != temp_->id || writtenIntoSince(target_)) return dropSwappedOut();
-        if (fs_.swap(target_, backup_, temp_->path) != 0) return keptAfterAll(backup_);
-        // Another program saved over ours, or wrote into it, just before the exchange: that
-        // file came out, and goes back.
-        if (fs_.idAt(temp_->path) != temp_->id || writtenIntoSince(temp_->path)) {
-            if (fs_.swap(target_, temp_->path, backup_) != 0) return keptAfterAll(temp_->path);
+        if (fs_.idAt(target_) != temp_->id) return dropSwappedOut();
+        // The two files trade places until the one taken out holds nothing newer than it
+        // did when last known here: one written into since (ours before the exchange, the
+        // other one after it) is the newest, and goes back to the name.
+        std::optional<Known> comingIn = know(backup_);
+        std::optional<Known> taken = Known{temp_->id, joined(content_)};
+        fs::path incoming = backup_, outgoing = temp_->path;
+        if (fs_.swap(target_, incoming, outgoing) != 0) return keptAfterAll(backup_);
+        for (int round = 0; round < 4 && !stillHolds(outgoing, taken); ++round) {
+            std::optional<Known> nowOut = know(outgoing);
+            if (fs_.swap(target_, outgoing, incoming) != 0) return keptAfterAll(outgoing);
+            std::swap(incoming, outgoing);
+            taken = std::move(comingIn);
+            comingIn = std::move(nowOut);
         }
         return dropSwappedOut();
     }
 
-    // True when the file at `at` is ours and another program has written into it since. A
-    // file that cannot be read counts as unchanged: it is put back as before.
-    bool writtenIntoSince(const fs::path& at) const {
+    // A file as last seen here: which it is, and its bytes.
+    struct Known {
+        FileId id;
+        std::string bytes;
+    };
+    std::optional<Known> know(const fs::path& at) const {
         std::string ignored;
         const std::unique_ptr<OpenedFile> file = fs_.openToRead(at, ignored);
-        return file && idOf(file->stamp()) == temp_->id && !holds(*file, content_);
+        if (!file) return std::nullopt;
+        const FileStamp stamp = file->stamp();
+        std::optional<std::string> bytes = readAll(*file, stamp.size);
+        if (!bytes) return std::nullopt;
+        return Known{idOf(stamp), std::move(*bytes)};
+    }
+    // True when that file is still at `at` as it was known. One not known, or that cannot be
+    // read now, counts as unchanged: the older file is put back, as the check asked.
+    bool stillHolds(const fs::path& at, const std::optional<Known>& known) const {
+        std::string ignored;
+        const std::unique_ptr<OpenedFile> file = known ? fs_.openToRead(at, ignored) : nullptr;
+        const std::string_view bytes = known ? std::string_view(known->bytes) : std::string_view();
+        return !file || (idOf(file->stamp()) == known->id && holds(*file, FileContent(&bytes, 1)));
     }
 
     // Whatever this replace took out of the name is older than what stands there now.

@@ -291,6 +291,7 @@ struct Window {
 // How many steps a save of one file takes when nobody else writes, and when another
 // program makes it put a file back and start again.
 constexpr int PlainSaveSteps = 12;
+constexpr int SwapStep = 6;  // the save's own swap
 constexpr int PutBackSaveSteps = 32;
 
 std::vector<Window> replaceWindows() {
@@ -301,6 +302,11 @@ std::vector<Window> replaceWindows() {
             // A later write in place, into the file the first one left at the name or into
             // the editor's own just swapped in, at any later step of the same save.
             for (int j = i + 1; j < PutBackSaveSteps; ++j) windows.push_back({{{i, first}, {j, Writer::InPlace}}});
+            // Where the first makes the save put a file back (just before the exchange), two
+            // more in place: into the editor's file before the put-back, and a moment later.
+            for (int j = i + 1; (i == SwapStep - 1 || i == SwapStep) && j <= i + 8; ++j)
+                for (int k = j + 1; k <= j + 4; ++k)
+                    windows.push_back({{{i, first}, {j, Writer::InPlace}, {k, Writer::InPlace}}});
         }
     }
     return windows;
@@ -341,7 +347,7 @@ bool saveAcrossWindow(const Window& window) {
         }
     };
     const SaveResult result = saveThrough(m.state, {true, false, false, false}, system);
-    // The first write always comes in time; a second may come after the save.
+    // The first write always comes in time; a later one may come after the save.
     if (done < window.writes.size()) {
         EXPECT_GE(done, 1u) << "fewer steps than PlainSaveSteps: " << system.steps;
         return false;
