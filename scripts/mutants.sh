@@ -99,7 +99,7 @@ brk "the system's access test skipped" settings/FileSystem_posix.cpp \
     'if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {' \
     'if (false) {'
 brk "the only copy deleted" settings/ReplaceProtocol.cpp \
-    'std::string kept = "; the saved file is kept as " + temp_->path.string();' \
+    'std::string kept = "; the saved file is kept as " + keepBeside(target_, temp_->path, fs_).string();' \
     'fs_.remove(temp_->path); std::string kept;'
 brk "leftovers kept" settings/ModFiles.cpp \
     'if (leftover && it->is_regular_file(kind)' \
@@ -139,8 +139,19 @@ brk "another program's save, swapped out, written over with the old bytes" setti
     'if (!out) return writeOldBytesBack();' \
     'if (!out || *out != idOf(checked_)) return writeOldBytesBack();'
 brk "a put-back keeps whatever file it took out" settings/ReplaceProtocol.cpp \
-    'if (fs_.idAt(temp_->path) != temp_->id) fs_.swap(target_, temp_->path, backup_);' \
-    ';'
+    'for (int round = 0; round < 4 && !stillHolds(outgoing, taken); ++round) {' \
+    'for (int round = 0; round < 0; ++round) {'
+brk "the file put back not read first, so a write into it goes unseen" settings/ReplaceProtocol.cpp \
+    'std::optional<Known> comingIn = know(backup_);' \
+    'std::optional<Known> comingIn;'
+brk "a kept file left under the temporary pattern" settings/ReplaceProtocol.cpp \
+    'return !fs.exists(name) && fs.move(file, name) == 0 ? name : file;' \
+    'return fs.exists(name) ? name : file;'
+brk "superseded versions left beside the file" settings/ReplaceProtocol.cpp \
+    'fs_.remove(temp_->path);
+        if (backup_ != temp_->path) fs_.remove(backup_);
+        return true;' \
+    'return true;'
 brk "a half-written file refused without a second read" settings/ReplaceProtocol.cpp \
     'if (!merged.text && refusedRead_ != current_) {' \
     'if (false) {'
@@ -160,6 +171,12 @@ brk "a device read as a file" settings/FileSystem_posix.cpp \
     '// A device or a pipe in place of a mod file could block or never end.
         if (!S_ISREG(st.st_mode)) {' \
     'if (false) {'
+brk "a merged document not adopted" settings/ModWriter.cpp \
+    'doc = std::move(*merged);' \
+    ';'
+brk "the shown settings not taken from a merged save" settings/ModWriter.cpp \
+    'if (merged) state.showSaved(file);' \
+    ';'
 brk "settings not taken back after a save" settings/ModWriter.cpp \
     '[&](const FileStamp& stamp) { doc.written(patch, stamp, shown); }, replace, result);' \
     '[&](const FileStamp&) {}, replace, result);'
@@ -202,6 +219,17 @@ brk "bot skill slider starts at 1" windows/FormMainLayout.cpp \
 brk "tab order starts at the bot skill" windows/FormMainLayout.cpp \
     'order{listBotNames_, sliderMaxBots_, sliderBotSkill_,' \
     'order{listBotNames_, sliderBotSkill_, sliderMaxBots_,'
+brk "the main window not refreshed after a save" windows/FormMain.cpp \
+    '        scoresModel_->allChanged();
+        showSettings();' \
+    '        scoresModel_->allChanged();'
+brk "Accept stays greyed for bot names after a constant that cannot be edited" windows/FormEdit.cpp \
+    '    commandAccept_->setEnabled(true);
+    textBotName_->setFocus();' \
+    '    textBotName_->setFocus();'
+brk "the value caption left from the constant before" windows/FormEdit.cpp \
+    'else labelScore_->setText(QString::number(value));' \
+    ';'
 brk "accepted edit refreshes the other list" windows/FormMain.cpp \
     'state_.EditMode == -1 ? botNamesModel_ : scoresModel_;' \
     'state_.EditMode == -1 ? scoresModel_ : botNamesModel_;'
@@ -300,6 +328,9 @@ brk "dry run writes" cli/CliTool.cpp \
 brk "a refused value still lets the others be written" cli/CliTool.cpp \
     '    if (refusedValue) {' \
     '    if (false) {'
+brk "a file gone before the save counted as written" cli/CliTool.cpp \
+    'saved.done() ? ++written : ++refused;' \
+    'saved.failures.empty() ? ++written : ++refused;'
 brk "a refused file exits 0" cli/CliTool.cpp \
     'return refused > 0 ? ExitFileRefused : ExitDone;' \
     'return ExitDone;'

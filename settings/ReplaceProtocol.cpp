@@ -11,12 +11,16 @@
 //   5. check the old file once more;
 //   6. swap the new file in, the old one out under another name;
 //   7. verify the file swapped out is the one checked, still holding what was checked;
-//   8. else put it back while the name still holds the new file, and start again.
+//   8. else put it back while the name still holds the new file as written, and start
+//      again; a file another program wrote later than the one put back stays at the name.
+// What a replace takes out and nobody needs any more is removed by it; what it must keep
+// for the user gets a name of its own that no sweep of leftovers takes.
 
 #include "ModFiles.h"
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -74,10 +78,32 @@ bool holds(const OpenedFile& file, FileContent pieces) {
     return file.readAt(offset, buffer, 1) == 0;
 }
 
+std::string joined(FileContent pieces) {
+    std::string text;
+    for (std::string_view piece : pieces) text += piece;
+    return text;
+}
+
 // True when the two stamps tell of the same bytes: same size and last write. The
 // status-change time is left out, since the swap itself moves it.
 bool sameWrite(const FileStamp& a, const FileStamp& b) {
     return a.known && b.known && a.size == b.size && a.modified == b.modified;
+}
+
+// A file kept for the user beside the mod file, under a name a player sees and that no
+// sweep of leftovers takes: "BotNames.AI.kept-2026-12-09-153000", "-2" after it if taken.
+// The file's own name where it cannot be moved there.
+fs::path keepBeside(const fs::path& target, const fs::path& file, const FileSystem& fs) {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    char when[32] = "";
+    if (const std::tm* local = std::localtime(&now)) std::strftime(when, sizeof when, "%Y-%m-%d-%H%M%S", local);
+    fs::path name = target;
+    name += std::string(".kept-") + when;
+    for (int n = 2; n < 100 && fs.exists(name); ++n) {
+        name = target;
+        name += std::string(".kept-") + when + "-" + std::to_string(n);
+    }
+    return !fs.exists(name) && fs.move(file, name) == 0 ? name : file;
 }
 
 class Replacement {
@@ -204,8 +230,8 @@ private:
             fs_.remove(temp_->path);
             return failed(reason);
         }
-        std::string kept = "; the saved file is kept as " + temp_->path.string();
-        if (oldKept) kept += " and the old one as " + backup_.string();
+        std::string kept = "; the saved file is kept as " + keepBeside(target_, temp_->path, fs_).string();
+        if (oldKept) kept += " and the old one as " + keepBeside(target_, backup_, fs_).string();
         return failed(reason + kept);
     }
 
@@ -228,24 +254,64 @@ private:
     }
 
     // 8. What was swapped out goes back, and the replace starts again from it; ours is
-    // dropped, and the edits are still here. Only while the name holds our file: once
-    // another program has saved over it, its save is the newest and stays.
+    // dropped, and the edits are still here. Only while the name holds our file as we
+    // wrote it: once another program has saved over it or written into it, that write is
+    // the newest and stays, and the file swapped out is older than it.
     bool putSwappedOutFileBack() {
         const std::optional<FileId> out = fs_.idAt(backup_);
         if (!out) return writeOldBytesBack();
-        if (fs_.idAt(target_) != temp_->id) {
-            if (*out == idOf(checked_)) fs_.remove(backup_);  // older than that save
-            return true;
+        if (fs_.idAt(target_) != temp_->id) return dropSwappedOut();
+        // The two files trade places until the one taken out holds nothing newer than it
+        // did when last known here: one written into since (ours before the exchange, the
+        // other one after it) is the newest, and goes back to the name.
+        std::optional<Known> comingIn = know(backup_);
+        std::optional<Known> taken = Known{temp_->id, joined(content_)};
+        fs::path incoming = backup_, outgoing = temp_->path;
+        if (fs_.swap(target_, incoming, outgoing) != 0) return keptAfterAll(backup_);
+        for (int round = 0; round < 4 && !stillHolds(outgoing, taken); ++round) {
+            std::optional<Known> nowOut = know(outgoing);
+            if (fs_.swap(target_, outgoing, incoming) != 0) return keptAfterAll(outgoing);
+            std::swap(incoming, outgoing);
+            taken = std::move(comingIn);
+            comingIn = std::move(nowOut);
         }
-        if (fs_.swap(target_, backup_, temp_->path) != 0)
-            return failed("another program changed it while it was saved, and its change could not be put back; it is "
-                          "kept as " +
-                          backup_.string());
-        // Another program saved over ours just before the exchange: its file came out, and goes back.
-        if (fs_.idAt(temp_->path) != temp_->id) fs_.swap(target_, temp_->path, backup_);
-        if (fs_.idAt(temp_->path) == temp_->id) fs_.remove(temp_->path);
-        if (fs_.idAt(backup_) == idOf(checked_)) fs_.remove(backup_);
+        return dropSwappedOut();
+    }
+
+    // A file as last seen here: which it is, and its bytes.
+    struct Known {
+        FileId id;
+        std::string bytes;
+    };
+    std::optional<Known> know(const fs::path& at) const {
+        std::string ignored;
+        const std::unique_ptr<OpenedFile> file = fs_.openToRead(at, ignored);
+        if (!file) return std::nullopt;
+        const FileStamp stamp = file->stamp();
+        std::optional<std::string> bytes = readAll(*file, stamp.size);
+        if (!bytes) return std::nullopt;
+        return Known{idOf(stamp), std::move(*bytes)};
+    }
+    // True when that file is still at `at` as it was known. One not known, or that cannot be
+    // read now, counts as unchanged: the older file is put back, as the check asked.
+    bool stillHolds(const fs::path& at, const std::optional<Known>& known) const {
+        std::string ignored;
+        const std::unique_ptr<OpenedFile> file = known ? fs_.openToRead(at, ignored) : nullptr;
+        const std::string_view bytes = known ? std::string_view(known->bytes) : std::string_view();
+        return !file || (idOf(file->stamp()) == known->id && holds(*file, FileContent(&bytes, 1)));
+    }
+
+    // Whatever this replace took out of the name is older than what stands there now.
+    bool dropSwappedOut() {
+        fs_.remove(temp_->path);
+        if (backup_ != temp_->path) fs_.remove(backup_);
         return true;
+    }
+
+    bool keptAfterAll(const fs::path& theirs) {
+        return failed("another program changed it while it was saved, and its change could not be put back; it is "
+                      "kept as " +
+                      keepBeside(target_, theirs, fs_).string());
     }
 
     // The old file was renamed over, but it is still open here: its bytes are written back.

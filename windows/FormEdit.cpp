@@ -96,10 +96,12 @@ void FormEdit::prepareScore(int row) {
     vScrollNum_->setValue(value);
     moved_ = false;
     // Until the user steps, a value the number cannot show exactly (-0.5, 2 * 3) shows as
-    // the file holds it; one that cannot be edited here, as a dash.
+    // the file holds it; one that cannot be edited here, as a dash. Set at every opening:
+    // a spinner already at the value sends no change.
     const std::string_view held = state_.TextScore.valueText(entry);
     if (!entry.Editable) labelScore_->setText(QStringLiteral("\u2014"));
     else if (!entry.Literal && !entry.Edited) labelScore_->setText(QString::fromStdString(state_.codePage().decode(held)).simplified());
+    else labelScore_->setText(QString::number(value));
     labelScore_->setToolTip(note);
     vScrollNum_->setEnabled(entry.Editable);
     commandAccept_->setEnabled(entry.Editable);

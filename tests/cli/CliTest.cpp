@@ -13,6 +13,7 @@
 
 #ifdef TARSUN_CLI_PROGRAM
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -191,6 +192,30 @@ TEST_F(CliTest, SeveralModsEachSavedOrRefused) {
     EXPECT_EQ(readBytes(mods / "b" / "Settings" / "ServerSettings.CON"), Server);
     EXPECT_NE(readBytes(mods / "b" / "python" / "game" / "scoringCommon.py"), Scoring);
 }
+
+#ifdef TARSUN_CLI_PROGRAM
+// A file gone between the load and the save: said, and the status is a failure. Here the
+// first mod's bot names are a link to a file of the second that has a leftover's name, of
+// a process that ended: the second mod's load, after the first's, clears it away.
+TEST_F(CliTest, AFileGoneBeforeTheSaveFailsTheRun) {
+    TempMod other;
+    other.writeAll(Bots, Server, AI, Scoring);
+    const pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    waitpid(ended, nullptr, 0);
+    const fs::path leftover =
+        other.path(ModFile::BotNames).parent_path() / (".BotNames.AI.tarsun-" + std::to_string(ended) + "-a1B2c3");
+    writeBytes(leftover, Bots);
+    fs::remove(mod.path(ModFile::BotNames));
+    fs::create_symlink(leftover, mod.path(ModFile::BotNames));
+    const Ran r = run({"set", folder(), other.folder().string(), "sv.soldierFriendlyFire=40"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(folder() + ": a file went missing since it was read: nothing was written"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(mod.read(ModFile::ServerSettings), Server);
+    EXPECT_NE(other.read(ModFile::ServerSettings), Server);
+}
+#endif
 
 #ifdef _WIN32
 // The program itself, once: a name the ANSI code page may lack reaches it whole.

@@ -45,6 +45,10 @@ public:
     // Runs before the old file is opened for each try of a replace, numbered from 0.
     std::function<void(int n)> beforeOpenOld;
     mutable int opens = 0;
+    // Runs before every call of the system and every look at an opened file's stamp, with
+    // the call's number from 0: another program may act at any step of a replace.
+    std::function<void(int n)> beforeStep;
+    mutable int steps = 0;
     // A clock as FAT keeps it: file times in whole two seconds, and `now` where set.
     bool coarseTimes = false;
     std::function<std::int64_t()> nowInstead;
@@ -53,30 +57,37 @@ public:
     std::string errorText(int error) const override { return system_.errorText(error); }
     int lastError() const override { return system_.lastError(); }
     std::unique_ptr<OpenedFile> openToRead(const Path& path, std::string& why) const override {
-        return coarse(system_.openToRead(path, why));
+        step();
+        return scripted(system_.openToRead(path, why));
     }
     std::unique_ptr<OpenedFile> openOld(const Path& target, std::string& why) const override {
+        step();
         if (beforeOpenOld) beforeOpenOld(opens);
         ++opens;
-        return coarse(system_.openOld(target, why));
+        return scripted(system_.openOld(target, why));
     }
     std::optional<TempFile> writeBeside(const Path& target, const OpenedFile* old, FileContent content,
                                         std::string& why) const override {
-        return system_.writeBeside(target, old, content, why);
+        step();
+        // The system's own file, which it takes the access from.
+        const auto* inner = dynamic_cast<const ScriptedFile*>(old);
+        return system_.writeBeside(target, inner ? inner->file.get() : old, content, why);
     }
     Path swappedOutName(const TempFile& temp) const override { return system_.swappedOutName(temp); }
     int swap(const Path& target, const Path& incoming, const Path& outgoing) const override {
+        step();
         const int n = swaps++;
         if (beforeSwap) beforeSwap(n, target);
         return swapInstead ? swapInstead(target, incoming, outgoing) : system_.swap(target, incoming, outgoing);
     }
     int move(const Path& from, const Path& to) const override {
+        step();
         return moveInstead ? moveInstead(from, to) : system_.move(from, to);
     }
-    bool remove(const Path& path) const override { return system_.remove(path); }
+    bool remove(const Path& path) const override { return step(), system_.remove(path); }
     void settle(const Path& target) const override { system_.settle(target); }
-    std::optional<FileId> idAt(const Path& path) const override { return system_.idAt(path); }
-    std::optional<Path> whereItLeads(const Path& path) const override { return system_.whereItLeads(path); }
+    std::optional<FileId> idAt(const Path& path) const override { return step(), system_.idAt(path); }
+    std::optional<Path> whereItLeads(const Path& path) const override { return step(), system_.whereItLeads(path); }
     bool exists(const Path& path) const override { return system_.exists(path); }
     bool isFileOrDevice(const Path& path) const override { return system_.isFileOrDevice(path); }
     unsigned long processId() const override { return system_.processId(); }
@@ -86,12 +97,19 @@ public:
     }
 
 private:
-    struct CoarseFile : OpenedFile {
+    void step() const {
+        if (beforeStep) beforeStep(steps);
+        ++steps;
+    }
+    // An opened file whose stamp is a step, and is kept in whole two seconds where asked.
+    struct ScriptedFile : OpenedFile {
         std::unique_ptr<OpenedFile> file;
-        explicit CoarseFile(std::unique_ptr<OpenedFile> f) : file(std::move(f)) {}
+        const ScriptedFileSystem& system;
+        ScriptedFile(std::unique_ptr<OpenedFile> f, const ScriptedFileSystem& s) : file(std::move(f)), system(s) {}
         FileStamp stamp() const override {
+            system.step();
             FileStamp stamp = file->stamp();
-            stamp.modified = stamp.changed = stamp.modified / 2'000'000'000 * 2'000'000'000;
+            if (system.coarseTimes) stamp.modified = stamp.changed = stamp.modified / 2'000'000'000 * 2'000'000'000;
             return stamp;
         }
         long long readAt(std::uint64_t offset, char* buffer, std::size_t n) const override {
@@ -99,9 +117,9 @@ private:
         }
         void releaseForSwap() override { file->releaseForSwap(); }
     };
-    std::unique_ptr<OpenedFile> coarse(std::unique_ptr<OpenedFile> file) const {
-        if (!coarseTimes || !file) return file;
-        return std::make_unique<CoarseFile>(std::move(file));
+    std::unique_ptr<OpenedFile> scripted(std::unique_ptr<OpenedFile> file) const {
+        if (!file) return file;
+        return std::make_unique<ScriptedFile>(std::move(file), *this);
     }
 
     const FileSystem& system_ = systemFileSystem();
@@ -232,9 +250,6 @@ TEST(ChangedFiles, AnotherProgramsSaveInAnyWindowOfTheSwapIsKept) {
             }
             renameSave(target);
         },
-        [&](int n, const fs::path& target) {
-            if (n == 0) writeBytes(target, theirs);
-        },                                    // the same, in place
         [&](int n, const fs::path& target) {  // while the old file, changed at the last moment, is put back
             if (n == 0) writeBytes(target, server("z", 75));
             if (n == 1) renameSave(target);
@@ -264,6 +279,104 @@ TEST(ChangedFiles, AnotherProgramsSaveInAnyWindowOfTheSwapIsKept) {
         const fs::path folder = m.mod.path(ModFile::ServerSettings).parent_path();
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << w;
     }
+}
+
+// Another program writing at one step of a replace, or at two: by renaming a new file over
+// the name, or in place into whatever file then stands at it. Each step of a plain save is
+// a window; the steps are numbered as the replace makes its calls, retries included.
+enum class Writer { Rename, InPlace };
+struct Window {
+    std::vector<std::pair<int, Writer>> writes;  // at which step, how
+};
+// How many steps a save of one file takes when nobody else writes, and when another
+// program makes it put a file back and start again.
+constexpr int PlainSaveSteps = 12;
+constexpr int SwapStep = 6;  // the save's own swap
+constexpr int PutBackSaveSteps = 32;
+
+std::vector<Window> replaceWindows() {
+    std::vector<Window> windows;
+    for (int i = 0; i < PlainSaveSteps; ++i) {
+        for (Writer first : {Writer::Rename, Writer::InPlace}) {
+            windows.push_back({{{i, first}}});
+            // A later write in place, into the file the first one left at the name or into
+            // the editor's own just swapped in, at any later step of the same save.
+            for (int j = i + 1; j < PutBackSaveSteps; ++j) windows.push_back({{{i, first}, {j, Writer::InPlace}}});
+            // Where the first makes the save put a file back (just before the exchange), two
+            // more in place: into the editor's file before the put-back, and a moment later.
+            for (int j = i + 1; (i == SwapStep - 1 || i == SwapStep) && j <= i + 8; ++j)
+                for (int k = j + 1; k <= j + 4; ++k)
+                    windows.push_back({{{i, first}, {j, Writer::InPlace}, {k, Writer::InPlace}}});
+        }
+    }
+    return windows;
+}
+
+std::string windowName(const Window& window) {
+    std::string name;
+    for (const auto& [at, how] : window.writes)
+        name += (name.empty() ? "" : "_then_") + std::string(how == Writer::Rename ? "Rename" : "InPlace") + "At" +
+                std::to_string(at);
+    return name;
+}
+
+// Whatever the window, the other program's last write stays at the name, with the user's
+// edit carried over to it or refused, never lost; and nothing of the save is left beside it.
+// False when the save ended before the window's last write.
+bool saveAcrossWindow(const Window& window) {
+    EditedMod m;
+    const fs::path path = m.mod.path(ModFile::ServerSettings);
+    std::string last;
+    std::size_t done = 0;
+    int lastWriteAt = -1, lastSwapAt = -1;
+    ScriptedFileSystem system;
+    system.beforeSwap = [&](int, const fs::path&) { lastSwapAt = system.steps - 1; };
+    system.beforeStep = [&](int n) {
+        for (std::size_t w = 0; w < window.writes.size(); ++w) {
+            const auto& [at, how] = window.writes[w];
+            if (at != n) continue;
+            last = server("x", 75, "sv.other" + std::to_string(w) + " " + std::to_string(n) + "\r\n");
+            if (how == Writer::Rename) {
+                writeBytes(path.string() + ".theirs", last);
+                fs::rename(path.string() + ".theirs", path);
+            } else {
+                std::ofstream(path, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc) << last;
+            }
+            ++done;
+            lastWriteAt = n;
+        }
+    };
+    const SaveResult result = saveThrough(m.state, {true, false, false, false}, system);
+    // The first write always comes in time; a later one may come after the save.
+    if (done < window.writes.size()) {
+        EXPECT_GE(done, 1u) << "fewer steps than PlainSaveSteps: " << system.steps;
+        return false;
+    }
+    std::string merged = last;
+    merged.replace(merged.find(" 75 "), 4, " 50 ");
+    if (result.done()) {
+        // Written over after the save put its file in place: a later save of that program.
+        EXPECT_EQ(m.mod.read(ModFile::ServerSettings), lastWriteAt > lastSwapAt ? last : merged);
+    } else {
+        EXPECT_EQ(result.failures.size(), 1u);
+        EXPECT_TRUE(result.failures[0].changedElsewhere) << result.failures[0].reason;
+        EXPECT_EQ(m.mod.read(ModFile::ServerSettings), last);
+        EXPECT_EQ(m.state.setting(Setting::SoldierFF), 50);
+    }
+    std::vector<std::string> beside;
+    for (const auto& entry : fs::directory_iterator(path.parent_path())) beside.push_back(entry.path().filename().string());
+    EXPECT_EQ(beside, std::vector<std::string>{path.filename().string()});
+    return true;
+}
+
+TEST(ReplaceGrid, AnotherProgramsLastWriteInAnyWindowStaysAndTheEditIsMergedOrRefused) {
+    int reached = 0;
+    const std::vector<Window> windows = replaceWindows();
+    for (const Window& window : windows) {
+        SCOPED_TRACE(windowName(window));
+        reached += saveAcrossWindow(window);
+    }
+    std::printf("%d of %zu windows within a save\n", reached, windows.size());
 }
 
 // What a stamp cannot tell: a change within the same tick of a coarse clock (FAT keeps two
@@ -311,7 +424,10 @@ TEST(ChangedFiles, TheOnlyCopyIsKeptWhenTheFileCannotBePutInPlace) {
         fs::remove(target);  // as ReplaceFileW leaves it on ERROR_UNABLE_TO_MOVE_REPLACEMENT
         return 1176;
     };
-    system.moveInstead = [](const fs::path&, const fs::path&) { return 5; };
+    const fs::path bots = m.mod.path(ModFile::BotNames);
+    system.moveInstead = [&](const fs::path& from, const fs::path& to) {
+        return to == bots ? 5 : systemFileSystem().move(from, to);
+    };
     SaveResult result = saveThrough(m.state, {false, false, false, true}, system);
     ASSERT_EQ(result.failures.size(), 1u);
     const std::string& reason = result.failures[0].reason;
@@ -320,7 +436,40 @@ TEST(ChangedFiles, TheOnlyCopyIsKeptWhenTheFileCannotBePutInPlace) {
     const fs::path kept = reason.substr(at + 26);
     EXPECT_EQ(readBytes(kept),
               "aiSettings.addBotName Zulu\r\naiSettings.addBotName Bravo\r\naiSettings.addBotName Charlie\r\n");
-    EXPECT_FALSE(fs::exists(m.mod.path(ModFile::BotNames)));
+    // Beside the file, in plain sight, under a name no sweep of leftovers takes.
+    EXPECT_EQ(kept.parent_path(), bots.parent_path());
+    EXPECT_EQ(kept.filename().string().rfind("BotNames.AI.kept-", 0), 0u) << kept;
+    EXPECT_FALSE(isTemporaryNameFor(kept.filename().string(), "BotNames.AI"));
+    EXPECT_FALSE(fs::exists(bots));
+}
+
+// Another program's save that came out in the swap and cannot be put back is kept for the
+// user under a name of its own, which the message gives and the next load leaves alone;
+// nothing else is left beside the file.
+TEST(ChangedFiles, AVersionThatCannotBePutBackIsKeptInPlainSight) {
+    EditedMod m;
+    const fs::path path = m.mod.path(ModFile::ServerSettings);
+    const std::string theirs = server("x", 75, "sv.new 1\r\n");
+    ScriptedFileSystem system;
+    system.swapInstead = [&](const fs::path& target, const fs::path& incoming, const fs::path& outgoing) {
+        if (system.swaps > 1) return 5;  // the put-back
+        writeBytes(path.string() + ".theirs", theirs);
+        fs::rename(path.string() + ".theirs", path);
+        return systemFileSystem().swap(target, incoming, outgoing);
+    };
+    SaveResult result = saveThrough(m.state, {true, false, false, false}, system);
+    ASSERT_EQ(result.failures.size(), 1u);
+    const std::string& reason = result.failures[0].reason;
+    const auto at = reason.find("it is kept as ");
+    ASSERT_NE(at, std::string::npos) << reason;
+    const fs::path kept = reason.substr(at + 14);
+    EXPECT_EQ(readBytes(kept), theirs);
+    EXPECT_EQ(kept.filename().string().rfind("ServerSettings.CON.kept-20", 0), 0u) << kept;
+    m.mod.load();
+    EXPECT_EQ(readBytes(kept), theirs);
+    std::size_t beside = 0;
+    for (const auto& entry : fs::directory_iterator(path.parent_path())) beside += entry.path() != kept;
+    EXPECT_EQ(beside, 1u);
 }
 
 #ifndef _WIN32

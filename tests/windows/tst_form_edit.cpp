@@ -145,6 +145,29 @@ private slots:
         for (const char* arrow : {"ArrowUp", "ArrowDown"}) click(child(edit, "VScrollNum"), arrow);
         click(edit, "CommandAccept");
         QCOMPARE(rowText(scores, 1), QStringLiteral("SCORE_SUICIDE = 0"));
+
+        // After a constant that cannot be edited, a bot name can be again.
+        open(mod, "ListScores", 3);
+        click(edit, "CommandCancel");
+        open(mod, "ListBotNames", 0);
+        QVERIFY(child(edit, "CommandAccept")->isEnabled());
+        child<QLineEdit>(edit, "TextBotName")->setText("Renamed");
+        click(edit, "CommandAccept");
+        QCOMPARE(mod.state.botName(0), std::string("Renamed"));
+    }
+
+    // The caption is set at each opening, also when the spinner already holds the value.
+    void eachOpeningSetsTheCaption() {
+        LoadedMod mod([](LoadedMod& m) {
+            QVERIFY(writeAll(m.path(ScoringFile), "from qmr import *\nSCORE_KILL = 2 * 3\nSCORE_TEAMKILL = 2\n"
+                                                  "SCORE_HEAL = SCORE_REVIVE = 2\n"));
+        });
+        const QStringList shown{"2 * 3", "2", "\u2014", "2"};
+        for (int i = 0; i < shown.size(); ++i) {
+            FormEdit* edit = open(mod, "ListScores", i < 3 ? i : 1);
+            QCOMPARE(caption(edit, "LabelScore"), shown[i]);
+            click(edit, "CommandCancel");
+        }
     }
 
     void botNameAcceptedAsTypedUnlessTheFileCannotHoldIt() {

@@ -78,6 +78,35 @@ private slots:
         QCOMPARE(mod.find<QLabel>("LabelMaxBots")->text(), QStringLiteral("256"));
     }
 
+    // Another program changed a value the user did not touch: the save carries the edit
+    // over to its file, and from then on the window shows and steps from its value.
+    void aMergedSaveShowsWhatTheOtherProgramWrote() {
+        LoadedMod mod;
+        const auto save = [&] {
+            click(&mod.main, "PictureSave");
+            mod.dialogs.answers = {true};
+            click(mod.main.formSave(), "CommandSave");
+            QCOMPARE(visibleWindows(), QStringList{"FormMain"});
+        };
+        click(mod.find("VScrollVSD"), "ArrowDown");  // 40 to 41
+        QByteArray theirs = mod.read(ServerSettingsFile);
+        theirs.replace("sv.vehicleFriendlyFire 50", "sv.vehicleFriendlyFire 30");
+        QVERIFY(writeAll(mod.path(ServerSettingsFile), theirs));
+        QByteArray expected = theirs;
+        expected.replace("sv.vehicleSplashFriendlyFire 40", "sv.vehicleSplashFriendlyFire 41");
+        for (int round = 0; round < 2; ++round) {  // the second writes nothing
+            save();
+            QCOMPARE(mod.read(ServerSettingsFile), expected);
+            QCOMPARE(mod.find<QLabel>("LabelVFD")->text(), QStringLiteral("30"));
+            QCOMPARE(mod.find<QLabel>("LabelVSD")->text(), QStringLiteral("41"));
+        }
+        click(mod.find("VScrollVFD"), "ArrowDown");
+        save();
+        expected.replace("sv.vehicleFriendlyFire 30", "sv.vehicleFriendlyFire 31");
+        QCOMPARE(mod.read(ServerSettingsFile), expected);
+        QCOMPARE(mod.dialogs.texts(), QStringList(3, "Save?"));  // no failure said
+    }
+
     void missingFileIsReportedAndEditsKept() {
         LoadedMod mod;
         QVERIFY(QFile::rename(mod.path(AIDefaultsFile), mod.path("away")));
