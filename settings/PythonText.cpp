@@ -4,155 +4,14 @@
 #include <tree_sitter/api.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <memory>
-#include <cmath>
-#include <limits>
+#include <optional>
 #include <string>
 
 extern "C" const TSLanguage* tree_sitter_python(void);
 
 namespace tarsun {
-
-namespace {
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\f'; }
-
-int digitIn(char c, int base) {
-    int v = 99;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    return v < base ? v : -1;
-}
-
-// Digits with single underscores between them ("1_000"), as Python writes them. Appends
-// the digits to `out` and returns how many characters were taken; 0 when none, or when
-// an underscore does not stand between two digits.
-std::size_t digitPart(std::string_view s, std::size_t at, int base, std::string& out, bool underscoreFirst = false) {
-    std::size_t i = at;
-    bool needDigit = underscoreFirst && i < s.size() && s[i] == '_';
-    if (needDigit) ++i;
-    std::size_t digits = 0;
-    while (i < s.size()) {
-        if (digitIn(s[i], base) >= 0) {
-            out += s[i++];
-            ++digits;
-            needDigit = false;
-        } else if (s[i] == '_' && !needDigit && digits > 0) {
-            ++i;
-            needDigit = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0 || needDigit) return 0;
-    return i - at;
-}
-
-std::int64_t saturated(bool negative, std::uint64_t magnitude, bool overflow) {
-    constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    if (!negative) return overflow || magnitude > max ? std::numeric_limits<std::int64_t>::max()
-                                                      : static_cast<std::int64_t>(magnitude);
-    if (overflow || magnitude > max + 1) return std::numeric_limits<std::int64_t>::min();
-    return magnitude == max + 1 ? std::numeric_limits<std::int64_t>::min() : -static_cast<std::int64_t>(magnitude);
-}
-
-std::optional<PythonNumber> integerOf(std::string_view digits, int base, bool negative) {
-    std::uint64_t value = 0;
-    bool overflow = false;
-    for (char c : digits) {
-        auto d = static_cast<std::uint64_t>(digitIn(c, base));
-        if (value > (std::numeric_limits<std::uint64_t>::max() - d) / static_cast<std::uint64_t>(base)) overflow = true;
-        else value = value * static_cast<std::uint64_t>(base) + d;
-    }
-    PythonNumber n;
-    n.whole = saturated(negative, value, overflow);
-    return n;
-}
-
-}  // namespace
-
-std::int64_t PythonNumber::rounded() const { return integer ? whole : roundToInteger(real); }
-
-bool PythonNumber::exact() const {
-    // A saturated value stands for a larger one.
-    const std::int64_t r = rounded();
-    if (r == std::numeric_limits<std::int64_t>::max() || r == std::numeric_limits<std::int64_t>::min()) return false;
-    return integer || static_cast<double>(r) == real;
-}
-
-std::optional<PythonNumber> readPythonNumber(std::string_view s) {
-    std::size_t i = 0, end = s.size();
-    while (i < end && isSpace(s[i])) ++i;
-    while (end > i && isSpace(s[end - 1])) --end;
-    s = s.substr(0, end);
-    // Unary signs, as many as Python allows, blanks between them.
-    bool negative = false;
-    while (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        negative ^= s[i] == '-';
-        ++i;
-        while (i < s.size() && isSpace(s[i])) ++i;
-    }
-    if (i >= s.size()) return std::nullopt;
-
-    std::string digits;
-    if (s[i] == '0' && i + 1 < s.size()) {
-        char p = static_cast<char>(s[i + 1] | 0x20);
-        int base = p == 'x' ? 16 : p == 'o' ? 8 : p == 'b' ? 2 : 0;
-        if (base != 0) {
-            std::size_t taken = digitPart(s, i + 2, base, digits, true);
-            if (taken == 0 || i + 2 + taken != s.size()) return std::nullopt;
-            return integerOf(digits, base, negative);
-        }
-    }
-
-    // Decimal: an integer, or a float with a point and/or an exponent.
-    std::string intDigits, fracDigits, expDigits;
-    std::size_t at = i + digitPart(s, i, 10, intDigits);
-    bool point = false;
-    if (at < s.size() && s[at] == '.') {
-        point = true;
-        std::size_t taken = digitPart(s, at + 1, 10, fracDigits);
-        if (taken == 0 && at + 1 < s.size() && s[at + 1] == '_') return std::nullopt;
-        at += 1 + taken;
-        if (intDigits.empty() && fracDigits.empty()) return std::nullopt;
-    } else if (intDigits.empty()) {
-        return std::nullopt;
-    }
-    bool exponent = false;
-    bool expNegative = false;
-    if (at < s.size() && (s[at] == 'e' || s[at] == 'E')) {
-        exponent = true;
-        std::size_t e = at + 1;
-        if (e < s.size() && (s[e] == '+' || s[e] == '-')) expNegative = s[e++] == '-';
-        std::size_t taken = digitPart(s, e, 10, expDigits);
-        if (taken == 0) return std::nullopt;
-        at = e + taken;
-    }
-    if (at != s.size()) return std::nullopt;  // 1j, 5.5.5, 2 * 3, 1e1e1 ...
-
-    if (!point && !exponent) {
-        // Python refuses leading zeros in a decimal integer other than zero itself (010).
-        if (intDigits.size() > 1 && intDigits[0] == '0' && intDigits.find_first_not_of('0') != std::string::npos)
-            return std::nullopt;
-        return integerOf(intDigits, 10, negative);
-    }
-    std::string literal = (intDigits.empty() ? "0" : intDigits) + "." + (fracDigits.empty() ? "0" : fracDigits);
-    if (exponent) literal += std::string("e") + (expNegative ? "-" : "") + expDigits;
-    double value = 0;
-    auto [ptr, ec] = std::from_chars(literal.data(), literal.data() + literal.size(), value);
-    if (ec == std::errc::result_out_of_range) {
-        // from_chars leaves the value alone: tell an overflow (inf, as Python) from an underflow (0).
-        bool tiny = expNegative || literal.find_first_not_of("0.") == std::string::npos;
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-    }
-    PythonNumber n;
-    n.integer = false;
-    n.real = negative ? -value : value;
-    return n;
-}
 
 namespace {
 
@@ -372,38 +231,85 @@ struct ParserDeleter {
     void operator()(TSTree* t) const { ts_tree_delete(t); }
 };
 
-}  // namespace
-
-PythonModule readPythonModule(std::string_view text, std::string_view headerModule) {
-    PythonModule module;
-    // Python drops a leading byte order mark. The parser reads UTF-8 only, while a coding
-    // line may declare another code: every byte beyond ASCII becomes a letter, which keeps
-    // each byte where it was and reads a name as a name and a string as a string. And it
-    // ends lines at LF only, where Python ends one at a lone CR too. A NUL would end its
-    // input, while Python refuses a file that holds one.
-    const std::size_t bom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    std::string ascii(text.substr(bom));
+// Python drops a leading byte order mark. The parser reads UTF-8 only, while a coding
+// line may declare another code: every byte beyond ASCII becomes a letter, which keeps
+// each byte where it was and reads a name as a name and a string as a string. And it
+// ends lines at LF only, where Python ends one at a lone CR too. A NUL would end its
+// input, while Python refuses a file that holds one.
+std::string parserText(std::string_view text) {
+    std::string ascii(text);
     for (std::size_t i = 0; i < ascii.size(); ++i) {
         if (static_cast<unsigned char>(ascii[i]) >= 0x80 || ascii[i] == '\0')
             ascii[i] = 'x';
         else if (ascii[i] == '\r' && (i + 1 == ascii.size() || ascii[i + 1] != '\n'))
             ascii[i] = '\n';
     }
+    return ascii;
+}
+
+// The module's first "from HEADER import" statement.
+std::optional<TSNode> headerOf(TSNode root, std::string_view text, std::string_view headerModule) {
+    std::optional<TSNode> header;
+    forEachChild(root, [&](TSNode c, std::string_view) {
+        if (header || typeOf(c) != "import_from_statement") return;
+        TSNode name = field(c, "module_name");
+        if (!isNull(name) && text.substr(beginOf(name), endOf(name) - beginOf(name)) == headerModule) header = c;
+    });
+    return header;
+}
+
+struct Later {
+    std::map<std::string_view, const Event*> global;  // names a function sets through global
+    Clock lastStar = 0;                                // where the last "import *" stands
+    bool broken = false;                               // Python cannot run the file
+};
+
+std::string notEditable(const Event& e, const Later& later) {
+    if (later.broken) return "Python cannot run the file as it stands (a syntax error)";
+    if (later.global.count(e.name)) return reasonFor(Kind::Global);
+    if (later.lastStar > e.at) return "a later from ... import * can set it again";
+    if (e.kind != Kind::Plain) return reasonFor(e.kind);
+    if (!e.topLevel)
+        return "it is set inside a block (if, for, while, try, with, match or def), so what it holds depends on "
+               "how the file runs";
+    if (holds(e.value, "named_expression")) return "its value also sets another name (:=)";
+    if (holds(e.value, "call")) return "its value calls a function, which a new value would no longer do";
+    return "";
+}
+
+// Where a binding stands in the file (past the byte order mark `bom`).
+PythonBinding bindingOf(const Event& e, std::string_view text, std::size_t bom) {
+    PythonBinding b;
+    const TSNode s = e.statement;
+    b.statementBegin = bom + beginOf(s);
+    const std::string_view t = typeOf(s);
+    const bool simple = t == "expression_statement" || t == "delete_statement" || t == "import_statement" ||
+                        t == "import_from_statement" || t == "global_statement";
+    const std::size_t shownEnd = simple ? endOf(s) : std::min(endOf(s), text.find_first_of("\r\n", beginOf(s)));
+    b.statementEnd = bom + shownEnd;
+    if (!isNull(e.value)) {
+        b.valueBegin = bom + beginOf(e.value);
+        b.valueEnd = bom + endOf(e.value);
+    } else {
+        b.valueBegin = b.valueEnd = b.statementEnd;
+    }
+    return b;
+}
+
+}  // namespace
+
+PythonModule readPythonModule(std::string_view text, std::string_view headerModule) {
+    PythonModule module;
+    const std::size_t bom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    const std::string_view parsed = text.substr(bom);
+    const std::string ascii = parserText(parsed);
     std::unique_ptr<TSParser, ParserDeleter> parser(ts_parser_new());
     if (!ts_parser_set_language(parser.get(), tree_sitter_python())) return module;
     std::unique_ptr<TSTree, ParserDeleter> tree(
         ts_parser_parse_string(parser.get(), nullptr, ascii.data(), static_cast<std::uint32_t>(ascii.size())));
     if (!tree) return module;
     const TSNode root = ts_tree_root_node(tree.get());
-    const std::string_view parsed = text.substr(bom);
-
-    std::optional<TSNode> header;
-    forEachChild(root, [&](TSNode c, std::string_view) {
-        if (typeOf(c) != "import_from_statement") return;
-        TSNode name = field(c, "module_name");
-        if (!header && !isNull(name) && parsed.substr(beginOf(name), endOf(name) - beginOf(name)) == headerModule)
-            header = c;
-    });
+    const std::optional<TSNode> header = headerOf(root, parsed, headerModule);
     if (!header) return module;
     module.headerEnd = bom + endOf(*header);
 
@@ -412,44 +318,16 @@ PythonModule readPythonModule(std::string_view text, std::string_view headerModu
     Bindings(parsed, events, stars).walk(root);
     std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
     std::map<std::string_view, const Event*> last;
-    std::map<std::string_view, const Event*> global;
+    Later later;
     for (const Event& e : events) {
-        if (e.kind == Kind::Global) global[e.name] = &e;
+        if (e.kind == Kind::Global) later.global[e.name] = &e;
         if (e.at >= endOf(*header) && (e.kind != Kind::Global || !last.count(e.name))) last[e.name] = &e;
     }
-    const Clock lastStar = stars.empty() ? 0 : *std::max_element(stars.begin(), stars.end());
-    const bool broken = ts_node_has_error(root) || text.find('\0') != std::string_view::npos;
-
+    later.lastStar = stars.empty() ? 0 : *std::max_element(stars.begin(), stars.end());
+    later.broken = ts_node_has_error(root) || text.find('\0') != std::string_view::npos;
     for (const auto& [name, e] : last) {
-        PythonBinding b;
-        const TSNode s = e->statement;
-        b.statementBegin = bom + beginOf(s);
-        const std::string_view t = typeOf(s);
-        const bool simple = t == "expression_statement" || t == "delete_statement" || t == "import_statement" ||
-                            t == "import_from_statement" || t == "global_statement";
-        const std::size_t shownEnd = simple ? endOf(s) : std::min(endOf(s), parsed.find_first_of("\r\n", beginOf(s)));
-        b.statementEnd = bom + shownEnd;
-        if (!isNull(e->value)) {
-            b.valueBegin = bom + beginOf(e->value);
-            b.valueEnd = bom + endOf(e->value);
-        } else {
-            b.valueBegin = b.valueEnd = b.statementEnd;
-        }
-        if (broken)
-            b.notEditable = "Python cannot run the file as it stands (a syntax error)";
-        else if (global.count(name))
-            b.notEditable = reasonFor(Kind::Global);
-        else if (lastStar > e->at)
-            b.notEditable = "a later from ... import * can set it again";
-        else if (e->kind != Kind::Plain && e->kind != Kind::Global)
-            b.notEditable = reasonFor(e->kind);
-        else if (!e->topLevel || e->kind == Kind::Global)
-            b.notEditable = "it is set inside a block (if, for, while, try, with, match or def), so what it holds "
-                            "depends on how the file runs";
-        else if (holds(e->value, "named_expression"))
-            b.notEditable = "its value also sets another name (:=)";
-        else if (holds(e->value, "call"))
-            b.notEditable = "its value calls a function, which a new value would no longer do";
+        PythonBinding b = bindingOf(*e, parsed, bom);
+        b.notEditable = notEditable(*e, later);
         module.names.emplace(std::string(name), std::move(b));
     }
     return module;

@@ -1,5 +1,6 @@
 #include "ScoringDocument.h"
 
+#include "PythonNumber.h"
 #include "PythonText.h"
 
 #include <algorithm>

@@ -40,9 +40,8 @@ public:
     void adopt(FileBytes file);
     const FileBytes& file() const { return file_; }
     // The header, up to and including its "from qmr import" statement (the whole file
-    // when it has none), and the rest.
+    // when it has none).
     std::string_view TextScoreA() const { return std::string_view(file_.Text).substr(0, headerEnd_); }
-    std::string_view TextScoreB() const { return std::string_view(file_.Text).substr(headerEnd_); }
 
     // The constants the file binds, in table order.
     const std::vector<ScoreEntry>& entries() const { return entries_; }

@@ -1,0 +1,157 @@
+#include "PythonNumber.h"
+#include "TextLines.h"
+
+#include <charconv>
+#include <limits>
+#include <string>
+
+namespace tarsun {
+
+namespace {
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\f'; }
+
+// Digits with single underscores between them ("1_000"), as Python writes them. Appends
+// the digits to `out` and returns how many characters were taken; 0 when none, or when
+// an underscore does not stand between two digits.
+std::size_t digitPart(std::string_view s, std::size_t at, int base, std::string& out, bool underscoreFirst = false) {
+    std::size_t i = at;
+    bool needDigit = underscoreFirst && i < s.size() && s[i] == '_';
+    if (needDigit) ++i;
+    std::size_t digits = 0;
+    while (i < s.size()) {
+        if (digitValue(s[i], base) >= 0) {
+            out += s[i++];
+            ++digits;
+            needDigit = false;
+        } else if (s[i] == '_' && !needDigit && digits > 0) {
+            ++i;
+            needDigit = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0 || needDigit) return 0;
+    return i - at;
+}
+
+std::int64_t saturated(bool negative, std::uint64_t magnitude, bool overflow) {
+    constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    if (!negative) return overflow || magnitude > max ? std::numeric_limits<std::int64_t>::max()
+                                                      : static_cast<std::int64_t>(magnitude);
+    if (overflow || magnitude > max + 1) return std::numeric_limits<std::int64_t>::min();
+    return magnitude == max + 1 ? std::numeric_limits<std::int64_t>::min() : -static_cast<std::int64_t>(magnitude);
+}
+
+std::optional<PythonNumber> integerOf(std::string_view digits, int base, bool negative) {
+    std::uint64_t value = 0;
+    bool overflow = false;
+    for (char c : digits) {
+        auto d = static_cast<std::uint64_t>(digitValue(c, base));
+        if (value > (std::numeric_limits<std::uint64_t>::max() - d) / static_cast<std::uint64_t>(base)) overflow = true;
+        else value = value * static_cast<std::uint64_t>(base) + d;
+    }
+    PythonNumber n;
+    n.whole = saturated(negative, value, overflow);
+    return n;
+}
+
+}  // namespace
+
+std::int64_t PythonNumber::rounded() const { return integer ? whole : roundToInteger(real); }
+
+bool PythonNumber::exact() const {
+    // A saturated value stands for a larger one.
+    const std::int64_t r = rounded();
+    if (r == std::numeric_limits<std::int64_t>::max() || r == std::numeric_limits<std::int64_t>::min()) return false;
+    return integer || static_cast<double>(r) == real;
+}
+
+namespace {
+
+// The text without the blanks around it and its unary signs; nullopt when no number follows.
+std::optional<std::string_view> unsignedPart(std::string_view s, bool& negative) {
+    std::size_t i = 0, end = s.size();
+    while (i < end && isSpace(s[i])) ++i;
+    while (end > i && isSpace(s[end - 1])) --end;
+    // Unary signs, as many as Python allows, blanks between them.
+    while (i < end && (s[i] == '+' || s[i] == '-')) {
+        negative ^= s[i] == '-';
+        ++i;
+        while (i < end && isSpace(s[i])) ++i;
+    }
+    if (i >= end) return std::nullopt;
+    return s.substr(i, end - i);
+}
+
+// A float's text in the form from_chars takes, and its value as Python reads it.
+PythonNumber floatOf(const std::string& intDigits, const std::string& fracDigits, const std::string* expDigits,
+                     bool expNegative, bool negative) {
+    std::string literal = (intDigits.empty() ? "0" : intDigits) + "." + (fracDigits.empty() ? "0" : fracDigits);
+    if (expDigits) literal += std::string("e") + (expNegative ? "-" : "") + *expDigits;
+    double value = 0;
+    auto [ptr, ec] = std::from_chars(literal.data(), literal.data() + literal.size(), value);
+    if (ec == std::errc::result_out_of_range) {
+        // from_chars leaves the value alone: tell an overflow (inf, as Python) from an underflow (0).
+        bool tiny = expNegative || literal.find_first_not_of("0.") == std::string::npos;
+        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    }
+    PythonNumber n;
+    n.integer = false;
+    n.real = negative ? -value : value;
+    return n;
+}
+
+// Decimal: an integer, or a float with a point and/or an exponent.
+std::optional<PythonNumber> decimalOf(std::string_view s, bool negative) {
+    std::string intDigits, fracDigits, expDigits;
+    std::size_t at = digitPart(s, 0, 10, intDigits);
+    bool point = false;
+    if (at < s.size() && s[at] == '.') {
+        point = true;
+        std::size_t taken = digitPart(s, at + 1, 10, fracDigits);
+        if (taken == 0 && at + 1 < s.size() && s[at + 1] == '_') return std::nullopt;
+        at += 1 + taken;
+        if (intDigits.empty() && fracDigits.empty()) return std::nullopt;
+    } else if (intDigits.empty()) {
+        return std::nullopt;
+    }
+    bool exponent = false;
+    bool expNegative = false;
+    if (at < s.size() && (s[at] == 'e' || s[at] == 'E')) {
+        exponent = true;
+        std::size_t e = at + 1;
+        if (e < s.size() && (s[e] == '+' || s[e] == '-')) expNegative = s[e++] == '-';
+        std::size_t taken = digitPart(s, e, 10, expDigits);
+        if (taken == 0) return std::nullopt;
+        at = e + taken;
+    }
+    if (at != s.size()) return std::nullopt;  // 1j, 5.5.5, 2 * 3, 1e1e1 ...
+    if (point || exponent) return floatOf(intDigits, fracDigits, exponent ? &expDigits : nullptr, expNegative, negative);
+    // Python refuses leading zeros in a decimal integer other than zero itself (010).
+    if (intDigits.size() > 1 && intDigits[0] == '0' && intDigits.find_first_not_of('0') != std::string::npos)
+        return std::nullopt;
+    return integerOf(intDigits, 10, negative);
+}
+
+}  // namespace
+
+std::optional<PythonNumber> readPythonNumber(std::string_view text) {
+    bool negative = false;
+    const std::optional<std::string_view> number = unsignedPart(text, negative);
+    if (!number) return std::nullopt;
+    const std::string_view s = *number;
+    if (s[0] == '0' && s.size() > 1) {
+        char p = static_cast<char>(s[1] | 0x20);
+        int base = p == 'x' ? 16 : p == 'o' ? 8 : p == 'b' ? 2 : 0;
+        if (base != 0) {
+            std::string digits;
+            std::size_t taken = digitPart(s, 2, base, digits, true);
+            if (taken == 0 || 2 + taken != s.size()) return std::nullopt;
+            return integerOf(digits, base, negative);
+        }
+    }
+    return decimalOf(s, negative);
+}
+
+}  // namespace tarsun
