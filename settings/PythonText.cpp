@@ -310,8 +310,9 @@ PythonModule readPythonModule(std::string_view text, std::string_view headerModu
     if (!tree) return module;
     const TSNode root = ts_tree_root_node(tree.get());
     const std::optional<TSNode> header = headerOf(root, parsed, headerModule);
-    if (!header) return module;
-    module.headerEnd = bom + endOf(*header);
+    // Without a header every module-level binding counts: no star import can set it later.
+    const std::size_t constantsFrom = header ? endOf(*header) : 0;
+    if (header) module.headerEnd = bom + constantsFrom;
 
     std::vector<Event> events;
     std::vector<Clock> stars;
@@ -321,7 +322,7 @@ PythonModule readPythonModule(std::string_view text, std::string_view headerModu
     Later later;
     for (const Event& e : events) {
         if (e.kind == Kind::Global) later.global[e.name] = &e;
-        if (e.at >= endOf(*header) && (e.kind != Kind::Global || !last.count(e.name))) last[e.name] = &e;
+        if (e.at >= constantsFrom && (e.kind != Kind::Global || !last.count(e.name))) last[e.name] = &e;
     }
     later.lastStar = stars.empty() ? 0 : *std::max_element(stars.begin(), stars.end());
     later.broken = ts_node_has_error(root) || text.find('\0') != std::string_view::npos;

@@ -14,7 +14,7 @@
 namespace tarsun {
 
 // A name's last binding in a module, as Python runs it, after the module's first
-// "from HEADER import" statement.
+// "from HEADER import" statement (anywhere in a module without one).
 struct PythonBinding {
     // The binding's statement: a simple statement whole, a compound one's first line.
     std::size_t statementBegin = 0;
@@ -30,7 +30,7 @@ struct PythonBinding {
 struct PythonModule {
     // Just past the header statement ("from qmr import *"); npos when there is none.
     std::size_t headerEnd = std::string_view::npos;
-    // Each name bound after the header, by its last binding.
+    // Each name bound after the header (in the whole module without one), by its last binding.
     std::map<std::string, PythonBinding, std::less<>> names;
 };
 

@@ -28,9 +28,9 @@ std::string notEditableNote(const ScoreEntry& entry) {
 
 void ScoringDocument::adopt(FileBytes file) {
     std::string_view bytes = file.Text;
-    // Without the header statement the whole file is header.
+    // Without the header statement the whole module holds the constants.
     const PythonModule module = readPythonModule(bytes, ScoringHeaderModule);
-    const std::size_t headerEnd = std::min(module.headerEnd, bytes.size());
+    const std::size_t headerEnd = module.headerEnd == std::string_view::npos ? 0 : module.headerEnd;
     std::vector<ScoreEntry> entries;
     for (std::size_t table = 0; table < ScoreCount; ++table) {
         auto found = module.names.find(scoreName(table));

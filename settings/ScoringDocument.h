@@ -39,8 +39,8 @@ public:
     // are dropped.
     void adopt(FileBytes file);
     const FileBytes& file() const { return file_; }
-    // The header, up to and including its "from qmr import" statement (the whole file
-    // when it has none).
+    // The header, up to and including its "from qmr import" statement (nothing when the
+    // file has none).
     std::string_view TextScoreA() const { return std::string_view(file_.Text).substr(0, headerEnd_); }
 
     // The constants the file binds, in table order.
