@@ -11,27 +11,10 @@ namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\f'; }
 
-// Digits with single underscores between them ("1_000"), as Python writes them. Appends
-// the digits to `out` and returns how many characters were taken; 0 when none, or when
-// an underscore does not stand between two digits.
-std::size_t digitPart(std::string_view s, std::size_t at, int base, std::string& out, bool underscoreFirst = false) {
+// Digits of the base from `at` on, appended to `out`; how many were taken.
+std::size_t digitPart(std::string_view s, std::size_t at, int base, std::string& out) {
     std::size_t i = at;
-    bool needDigit = underscoreFirst && i < s.size() && s[i] == '_';
-    if (needDigit) ++i;
-    std::size_t digits = 0;
-    while (i < s.size()) {
-        if (digitValue(s[i], base) >= 0) {
-            out += s[i++];
-            ++digits;
-            needDigit = false;
-        } else if (s[i] == '_' && !needDigit && digits > 0) {
-            ++i;
-            needDigit = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0 || needDigit) return 0;
+    while (i < s.size() && digitValue(s[i], base) >= 0) out += s[i++];
     return i - at;
 }
 
@@ -53,6 +36,8 @@ std::optional<PythonNumber> integerOf(std::string_view digits, int base, bool ne
     }
     PythonNumber n;
     n.whole = saturated(negative, value, overflow);
+    const std::uint64_t limit = (std::uint64_t{1} << 63) - (negative ? 0 : 1);
+    n.beyond64 = overflow || value > limit;
     return n;
 }
 
@@ -61,24 +46,34 @@ std::optional<PythonNumber> integerOf(std::string_view digits, int base, bool ne
 std::int64_t PythonNumber::rounded() const { return integer ? whole : roundToInteger(real); }
 
 bool PythonNumber::exact() const {
+    if (integer) return !beyond64;
     // A saturated value stands for a larger one.
     const std::int64_t r = rounded();
     if (r == std::numeric_limits<std::int64_t>::max() || r == std::numeric_limits<std::int64_t>::min()) return false;
-    return integer || static_cast<double>(r) == real;
+    return static_cast<double>(r) == real;
 }
 
 namespace {
 
+// Blanks, and a backslash that continues the line.
+std::size_t blanksAt(std::string_view s, std::size_t i) {
+    for (;;) {
+        if (i < s.size() && isSpace(s[i])) ++i;
+        else if (s.substr(i, 2) == "\\\n") i += 2;
+        else if (s.substr(i, 3) == "\\\r\n") i += 3;
+        else if (s.substr(i, 2) == "\\\r") i += 2;
+        else return i;
+    }
+}
+
 // The text without the blanks around it and its unary signs; nullopt when no number follows.
 std::optional<std::string_view> unsignedPart(std::string_view s, bool& negative) {
-    std::size_t i = 0, end = s.size();
-    while (i < end && isSpace(s[i])) ++i;
+    std::size_t i = blanksAt(s, 0), end = s.size();
     while (end > i && isSpace(s[end - 1])) --end;
     // Unary signs, as many as Python allows, blanks between them.
     while (i < end && (s[i] == '+' || s[i] == '-')) {
         negative ^= s[i] == '-';
-        ++i;
-        while (i < end && isSpace(s[i])) ++i;
+        i = blanksAt(s, i + 1);
     }
     if (i >= end) return std::nullopt;
     return s.substr(i, end - i);
@@ -102,16 +97,14 @@ PythonNumber floatOf(const std::string& intDigits, const std::string& fracDigits
     return n;
 }
 
-// Decimal: an integer, or a float with a point and/or an exponent.
+// Decimal: an integer (a leading 0 makes it octal), or a float with a point and/or an exponent.
 std::optional<PythonNumber> decimalOf(std::string_view s, bool negative) {
     std::string intDigits, fracDigits, expDigits;
     std::size_t at = digitPart(s, 0, 10, intDigits);
     bool point = false;
     if (at < s.size() && s[at] == '.') {
         point = true;
-        std::size_t taken = digitPart(s, at + 1, 10, fracDigits);
-        if (taken == 0 && at + 1 < s.size() && s[at + 1] == '_') return std::nullopt;
-        at += 1 + taken;
+        at += 1 + digitPart(s, at + 1, 10, fracDigits);
         if (intDigits.empty() && fracDigits.empty()) return std::nullopt;
     } else if (intDigits.empty()) {
         return std::nullopt;
@@ -126,11 +119,16 @@ std::optional<PythonNumber> decimalOf(std::string_view s, bool negative) {
         if (taken == 0) return std::nullopt;
         at = e + taken;
     }
-    if (at != s.size()) return std::nullopt;  // 1j, 5.5.5, 2 * 3, 1e1e1 ...
-    if (point || exponent) return floatOf(intDigits, fracDigits, exponent ? &expDigits : nullptr, expNegative, negative);
-    // Python refuses leading zeros in a decimal integer other than zero itself (010).
-    if (intDigits.size() > 1 && intDigits[0] == '0' && intDigits.find_first_not_of('0') != std::string::npos)
-        return std::nullopt;
+    if (point || exponent) {
+        if (at != s.size()) return std::nullopt;  // 1j, 5.5.5, 2 * 3, 1e1e1 ...
+        return floatOf(intDigits, fracDigits, exponent ? &expDigits : nullptr, expNegative, negative);
+    }
+    if (at + 1 == s.size() && (s[at] | 0x20) == 'l') ++at;  // 10L, a long
+    if (at != s.size()) return std::nullopt;
+    if (intDigits.size() > 1 && intDigits[0] == '0') {
+        if (intDigits.find_first_not_of("01234567") != std::string::npos) return std::nullopt;  // 09
+        return integerOf(std::string_view(intDigits).substr(1), 8, negative);
+    }
     return integerOf(intDigits, 10, negative);
 }
 
@@ -146,8 +144,9 @@ std::optional<PythonNumber> readPythonNumber(std::string_view text) {
         int base = p == 'x' ? 16 : p == 'o' ? 8 : p == 'b' ? 2 : 0;
         if (base != 0) {
             std::string digits;
-            std::size_t taken = digitPart(s, 2, base, digits, true);
-            if (taken == 0 || 2 + taken != s.size()) return std::nullopt;
+            std::size_t end = 2 + digitPart(s, 2, base, digits);
+            if (end + 1 == s.size() && (s[end] | 0x20) == 'l') ++end;  // 0x10L
+            if (digits.empty() || end != s.size()) return std::nullopt;
             return integerOf(digits, base, negative);
         }
     }

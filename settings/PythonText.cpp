@@ -1,4 +1,5 @@
 #include "PythonText.h"
+#include "Python2Source.h"
 #include "TextLines.h"
 
 #include <tree_sitter/api.h>
@@ -102,6 +103,7 @@ public:
             path_ = &path;
             const TSNode n = path.back();
             const std::string_view t = typeOf(n);
+            if (!refused_) refused_ = python3Only(n, t, path.size() >= 2 ? typeOf(path[path.size() - 2]) : "");
             // A comprehension's own loop variables live in the comprehension.
             if (path.size() >= 2 && fieldName == "left" && typeOf(path[path.size() - 2]) == "for_in_clause")
                 return false;
@@ -117,7 +119,38 @@ public:
         });
     }
 
+    // The first node Python 2 refuses: what the grammar could not read, or Python 3's own syntax.
+    std::optional<std::pair<std::size_t, const char*>> refused() const { return refused_; }
+
 private:
+    std::optional<std::pair<std::size_t, const char*>> python3Only(TSNode n, std::string_view t,
+                                                                   std::string_view parent) {
+        const char* why = nullptr;
+        if (t == "ERROR" || ts_node_is_missing(n)) why = "invalid syntax";
+        else if (t == "named_expression") why = "an assignment expression (:=) is Python 3 only";
+        else if (t == "assignment" && !isNull(field(n, "type")))
+            why = "an annotated assignment (NAME: type = ...) is Python 3 only";
+        else if (t == "match_statement") why = "match is Python 3 only";
+        else if (t == "nonlocal_statement") why = "nonlocal is Python 3 only";
+        else if (t == "await") why = "await is Python 3 only";
+        else if (t == "function_definition" && !isNull(field(n, "return_type")))
+            why = "a return annotation (->) is Python 3 only";
+        else if (t == "typed_parameter" || t == "typed_default_parameter")
+            why = "a parameter annotation is Python 3 only";
+        else if (t == "keyword_separator" || t == "positional_separator")
+            why = "a lone * or / among the parameters is Python 3 only";
+        else if (t == "except_group_clause") why = "except* is Python 3 only";
+        else if (t == "type_alias_statement") why = "a type statement is Python 3 only";
+        else if (t == "raise_statement" && !isNull(field(n, "cause"))) why = "raise ... from is Python 3 only";
+        else if (t == "list_splat_pattern" && (parent == "pattern_list" || parent == "tuple_pattern" || parent == "list_pattern"))
+            why = "a starred assignment (A, *B = ...) is Python 3 only";
+        else if ((t == "function_definition" || t == "for_statement" || t == "with_statement") &&
+                 ts_node_child_count(n) > 0 && typeOf(ts_node_child(n, 0)) == "async")
+            why = "async is Python 3 only";
+        if (!why) return std::nullopt;
+        return std::pair{beginOf(n), why};
+    }
+
     void add(TSNode id, Kind kind, TSNode value = {}) {
         if (isNull(id) || typeOf(id) != "identifier") return;
         // The statement is the innermost node of the path that stands in the module or in a
@@ -125,13 +158,9 @@ private:
         const std::vector<TSNode>& path = *path_;
         std::size_t s = path.size() - 1;
         for (std::size_t i = path.size() - 1; i > 0; --i) {
-            const std::string_view parent = typeOf(path[i - 1]);
-            if (parent == "module" || parent == "block") {
+            const std::string_view parent = typeOf(path[i - 1]), own = typeOf(path[i]);
+            if (parent == "module" || parent == "block" || own == "except_clause" || own == "case_clause") {
                 s = i;
-                break;
-            }
-            if (parent == "except_clause" || parent == "case_clause") {
-                s = i - 1;
                 break;
             }
         }
@@ -180,6 +209,13 @@ private:
                 if (typeOf(c) == "dotted_name" && ts_node_named_child_count(c) == 1) add(ts_node_named_child(c, 0), Kind::Case);
                 else add(c, Kind::Case);
             });
+        } else if (t == "except_clause") {
+            // Python 2's "except Error, NAME:" binds NAME.
+            bool comma = false;
+            forEachChild(n, [&](TSNode c, std::string_view) {
+                if (comma && ts_node_is_named(c) && typeOf(c) != "block") targets(c, Kind::As), comma = false;
+                comma = comma || typeOf(c) == ",";
+            });
         } else if (t == "import_statement" || t == "import_from_statement") {
             forEachChild(n, [&](TSNode c, std::string_view fieldName) {
                 // "import a.b" binds a; "import a.b as c" and "from m import b as c" bind c.
@@ -194,6 +230,7 @@ private:
     std::vector<Event>& events_;
     std::vector<Clock>& stars_;
     const std::vector<TSNode>* path_ = nullptr;
+    std::optional<std::pair<std::size_t, const char*>> refused_;
 };
 
 // True when a node of type `type` stands anywhere below n.
@@ -219,7 +256,7 @@ const char* reasonFor(Kind kind) {
     case Kind::Import: return "an import sets it";
     case Kind::Definition: return "a def or class statement sets it";
     case Kind::Deleted: return "del removes it";
-    case Kind::As: return "a with or except clause sets it (as ...)";
+    case Kind::As: return "a with or except clause sets it (as ..., or except Error, NAME)";
     case Kind::Case: return "a match statement's case can set it";
     case Kind::Global: return "a function sets it through global";
     }
@@ -230,22 +267,6 @@ struct ParserDeleter {
     void operator()(TSParser* p) const { ts_parser_delete(p); }
     void operator()(TSTree* t) const { ts_tree_delete(t); }
 };
-
-// Python drops a leading byte order mark. The parser reads UTF-8 only, while a coding
-// line may declare another code: every byte beyond ASCII becomes a letter, which keeps
-// each byte where it was and reads a name as a name and a string as a string. And it
-// ends lines at LF only, where Python ends one at a lone CR too. A NUL would end its
-// input, while Python refuses a file that holds one.
-std::string parserText(std::string_view text) {
-    std::string ascii(text);
-    for (std::size_t i = 0; i < ascii.size(); ++i) {
-        if (static_cast<unsigned char>(ascii[i]) >= 0x80 || ascii[i] == '\0')
-            ascii[i] = 'x';
-        else if (ascii[i] == '\r' && (i + 1 == ascii.size() || ascii[i + 1] != '\n'))
-            ascii[i] = '\n';
-    }
-    return ascii;
-}
 
 // The module's first "from HEADER import" statement.
 std::optional<TSNode> headerOf(TSNode root, std::string_view text, std::string_view headerModule) {
@@ -261,11 +282,11 @@ std::optional<TSNode> headerOf(TSNode root, std::string_view text, std::string_v
 struct Later {
     std::map<std::string_view, const Event*> global;  // names a function sets through global
     Clock lastStar = 0;                                // where the last "import *" stands
-    bool broken = false;                               // Python cannot run the file
+    std::string cannotRun;                             // why the game cannot run the file
 };
 
 std::string notEditable(const Event& e, const Later& later) {
-    if (later.broken) return "Python cannot run the file as it stands (a syntax error)";
+    if (!later.cannotRun.empty()) return "the game's Python 2 cannot run the file: " + later.cannotRun;
     if (later.global.count(e.name)) return reasonFor(Kind::Global);
     if (later.lastStar > e.at) return "a later from ... import * can set it again";
     if (e.kind != Kind::Plain) return reasonFor(e.kind);
@@ -296,17 +317,36 @@ PythonBinding bindingOf(const Event& e, std::string_view text, std::size_t bom) 
     return b;
 }
 
+// The first thing Python 2 refuses, from its tokenizer's rules or the parsed tree.
+std::optional<PythonFault> firstFault(const Python2Source& source, const Bindings& bindings, TSNode root) {
+    std::optional<std::pair<std::size_t, const char*>> refused = bindings.refused();
+    if (!refused && ts_node_has_error(root)) {
+        // An error below a comprehension's loop variable, which the walk does not enter.
+        forEachNode(root, [&](const std::vector<TSNode>& path, std::string_view) {
+            if (!refused && (typeOf(path.back()) == "ERROR" || ts_node_is_missing(path.back())))
+                refused = std::pair{beginOf(path.back()), "invalid syntax"};
+            return !refused;
+        });
+    }
+    std::optional<PythonFault> fault = source.fault;
+    if (refused) {
+        const std::size_t line = lineAt(source.parserText, refused->first);
+        if (!fault || line < fault->line) fault = PythonFault{line, refused->second};
+    }
+    return fault;
+}
+
 }  // namespace
 
 PythonModule readPythonModule(std::string_view text, std::string_view headerModule) {
     PythonModule module;
     const std::size_t bom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     const std::string_view parsed = text.substr(bom);
-    const std::string ascii = parserText(parsed);
+    const Python2Source source = readPython2Source(parsed, bom != 0);
     std::unique_ptr<TSParser, ParserDeleter> parser(ts_parser_new());
     if (!ts_parser_set_language(parser.get(), tree_sitter_python())) return module;
-    std::unique_ptr<TSTree, ParserDeleter> tree(
-        ts_parser_parse_string(parser.get(), nullptr, ascii.data(), static_cast<std::uint32_t>(ascii.size())));
+    std::unique_ptr<TSTree, ParserDeleter> tree(ts_parser_parse_string(
+        parser.get(), nullptr, source.parserText.data(), static_cast<std::uint32_t>(source.parserText.size())));
     if (!tree) return module;
     const TSNode root = ts_tree_root_node(tree.get());
     const std::optional<TSNode> header = headerOf(root, parsed, headerModule);
@@ -316,7 +356,8 @@ PythonModule readPythonModule(std::string_view text, std::string_view headerModu
 
     std::vector<Event> events;
     std::vector<Clock> stars;
-    Bindings(parsed, events, stars).walk(root);
+    Bindings bindings(parsed, events, stars);
+    bindings.walk(root);
     std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
     std::map<std::string_view, const Event*> last;
     Later later;
@@ -325,7 +366,10 @@ PythonModule readPythonModule(std::string_view text, std::string_view headerModu
         if (e.at >= constantsFrom && (e.kind != Kind::Global || !last.count(e.name))) last[e.name] = &e;
     }
     later.lastStar = stars.empty() ? 0 : *std::max_element(stars.begin(), stars.end());
-    later.broken = ts_node_has_error(root) || text.find('\0') != std::string_view::npos;
+    if (const std::optional<PythonFault> fault = firstFault(source, bindings, root)) {
+        module.cannotRun = fault->text();
+        later.cannotRun = module.cannotRun;
+    }
     for (const auto& [name, e] : last) {
         PythonBinding b = bindingOf(*e, parsed, bom);
         b.notEditable = notEditable(*e, later);

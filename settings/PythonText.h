@@ -30,12 +30,15 @@ struct PythonBinding {
 struct PythonModule {
     // Just past the header statement ("from qmr import *"); npos when there is none.
     std::size_t headerEnd = std::string_view::npos;
+    // Why the game's Python 2 cannot run the module, with the line ("line 494: expected an
+    // indented block"); "" when it can.
+    std::string cannotRun;
     // Each name bound after the header (in the whole module without one), by its last binding.
     std::map<std::string, PythonBinding, std::less<>> names;
 };
 
-// Reads the module with a Python parser. The text is the file's bytes (a UTF-8 byte
-// order mark and a coding line are taken as Python takes them).
+// Reads the module by Python 2.7's rules, with tree-sitter's Python grammar. The text is
+// the file's bytes (a UTF-8 byte order mark and a coding line are taken as Python takes them).
 PythonModule readPythonModule(std::string_view text, std::string_view headerModule);
 
 }  // namespace tarsun

@@ -62,6 +62,7 @@ void ScoringDocument::adopt(FileBytes file) {
     }
     entries_ = std::move(entries);
     headerEnd_ = headerEnd;
+    cannotRun_ = module.cannotRun;
     file_ = std::move(file);
 }
 
