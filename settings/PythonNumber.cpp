@@ -55,25 +55,31 @@ bool PythonNumber::exact() const {
 
 namespace {
 
-// Blanks, and a backslash that continues the line.
-std::size_t blanksAt(std::string_view s, std::size_t i) {
+// Blanks, and a backslash that continues the line; inside brackets line ends too.
+std::size_t blanksAt(std::string_view s, std::size_t i, bool inBrackets) {
     for (;;) {
-        if (i < s.size() && isSpace(s[i])) ++i;
-        else if (s.substr(i, 2) == "\\\n") i += 2;
-        else if (s.substr(i, 3) == "\\\r\n") i += 3;
-        else if (s.substr(i, 2) == "\\\r") i += 2;
+        if (i < s.size() && (isSpace(s[i]) || (inBrackets && (s[i] == '\n' || s[i] == '\r')))) ++i;
+        else if (s.substr(i, 2) == "\\\n" || s.substr(i, 2) == "\\\r") i += 2;
         else return i;
     }
 }
 
-// The text without the blanks around it and its unary signs; nullopt when no number follows.
+// The text without the blanks, unary signs and brackets around the number; nullopt when
+// no number follows: -(-(3)) is 3, not negative.
 std::optional<std::string_view> unsignedPart(std::string_view s, bool& negative) {
-    std::size_t i = blanksAt(s, 0), end = s.size();
-    while (end > i && isSpace(s[end - 1])) --end;
-    // Unary signs, as many as Python allows, blanks between them.
-    while (i < end && (s[i] == '+' || s[i] == '-')) {
-        negative ^= s[i] == '-';
-        i = blanksAt(s, i + 1);
+    std::size_t i = blanksAt(s, 0, false), end = s.size();
+    std::size_t brackets = 0;
+    while (i < s.size() && (s[i] == '+' || s[i] == '-' || s[i] == '(')) {
+        if (s[i] == '(') ++brackets;
+        else negative ^= s[i] == '-';
+        i = blanksAt(s, i + 1, brackets > 0);
+    }
+    for (;;) {
+        while (end > i && (isSpace(s[end - 1]) || (brackets > 0 && (s[end - 1] == '\n' || s[end - 1] == '\r')))) --end;
+        if (brackets == 0) break;
+        if (end <= i || s[end - 1] != ')') return std::nullopt;
+        --end;
+        --brackets;
     }
     if (i >= end) return std::nullopt;
     return s.substr(i, end - i);

@@ -9,7 +9,7 @@
 namespace tarsun {
 
 // A value text that is a single Python 2 number literal, with any unary signs before it
-// (blanks and continued lines between): 2, -4, 010 (octal: 8), 10L, 0x10L, 0o17, 0b101, 1e3,
+// and brackets (blanks and continued lines between): 2, -4, -(3), 010 (octal: 8), 10L, 0x10L, 0o17, 0b101, 1e3,
 // 3., .5. Integers are exact (saturated to 64 bits); the others are Python floats. nullopt
 // for anything else (2 * 3, a name, 1_000, 09, 5.5.5, 1j).
 struct PythonNumber {

@@ -224,21 +224,19 @@ TEST(Python2, LimitsStillRunAndKeepTheirText) {
 // Between `minimum` and `maximum` digits from `alphabet`.
 std::string digits(int minimum, int maximum, const std::string& alphabet = "0123456789") {
     const auto n = static_cast<std::size_t>(*rc::gen::inRange(minimum, maximum + 1));
-    std::string d = *rc::gen::container<std::string>(n, rc::gen::elementOf(alphabet));
-    std::string out;  // with an underscore now and then between two digits
-    for (std::size_t i = 0; i < d.size(); ++i)
-        out += (i > 0 && *rc::gen::inRange(0, 5) == 0 ? "_" : "") + d.substr(i, 1);
-    return out;
+    return *rc::gen::container<std::string>(n, rc::gen::elementOf(alphabet));
 }
 
-// A Python number literal, signed: an integer (beyond 64 bits too), a real, one of another
-// base, or one too large for a double.
+// A Python 2 number literal, signed: an integer (beyond 64 bits too, a long), an octal one
+// (010), a real, one of another base, or one too large for a double.
 std::string literal() {
     std::string text;
-    switch (*rc::gen::inRange(0, 4)) {
+    const std::string suffix = *rc::gen::element<std::string>("", "", "", "L", "l");
+    switch (*rc::gen::inRange(0, 5)) {
     case 0:
         text = digits(1, 20);
-        text.erase(0, std::min(text.find_first_not_of("0_"), text.size() - 1));  // Python refuses 007
+        text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));  // 007 is octal
+        text += suffix;
         break;
     case 1: {
         const std::string whole = digits(0, 6);
@@ -252,18 +250,20 @@ std::string literal() {
         const std::string prefix = *rc::gen::element<std::string>("x", "X", "o", "O", "b", "B");
         const char base = static_cast<char>(std::tolower(prefix[0]));
         const std::string alphabet = base == 'x' ? "0123456789abcdefABCDEF" : base == 'o' ? "01234567" : "01";
-        text = "0" + prefix + (*rc::gen::arbitrary<bool>() ? "_" : "") + digits(1, 24, alphabet);
+        // lib2to3 refuses 0b1L, which Python 2.7 takes.
+        text = "0" + prefix + digits(1, 24, alphabet) + (base == 'b' ? "" : suffix);
         break;
     }
+    case 3: text = "0" + digits(1, 22, "01234567") + suffix; break;
     default: text = "1e999";
     }
-    return *rc::gen::element<std::string>("", "", "-", "+", "- ") + text;
+    return *rc::gen::element<std::string>("", "", "-", "+", "- ", "-(", "(- ") + text;
 }
 
-// One statement of a scoring file, any of the ways Python binds a name. `numbers` are the
-// names that hold a number now; what the statement binds is taken out or put in. Values
-// are read from X only, which nothing sets again: a value derived from an edited one
-// would change with it, as it should.
+// One statement of a scoring file, any of the ways Python 2 binds a name, now and then one
+// the game cannot run. `numbers` are the names that hold a number now; what the statement
+// binds is taken out or put in. Values are read from X only, which nothing sets again: a
+// value derived from an edited one would change with it, as it should.
 std::string statement(std::vector<std::string>& numbers) {
     static const std::vector<std::string> pool = [] {
         EditorState names;
@@ -273,22 +273,23 @@ std::string statement(std::vector<std::string>& numbers) {
         return p;
     }();
     const std::string a = *rc::gen::elementOf(pool), b = *rc::gen::elementOf(pool);
-    const std::string v = *rc::gen::inRange(0, 4)
-                              ? literal()
-                              : *rc::gen::element<std::string>("2 * 3", "(4)", "-(3)", "(1 +\n    2)", "1 + \\\n  2",
-                                                               "0x10 | 1", "len('#;')");
+    std::string v = *rc::gen::inRange(0, 4) ? literal()
+                                            : *rc::gen::element<std::string>("2 * 3", "(4)", "-(3)", "(1 +\n    2)",
+                                                                             "1 + \\\n  2", "0x10 | 1", "len('#;')");
+    if (v.find('(') == 0 || v.find("-(") == 0) v += ")";
     auto holds = [&](const std::string& n, bool number) {
         std::erase(numbers, n);
         if (number) numbers.push_back(n);
     };
     const std::string known = numbers.empty() ? "" : *rc::gen::elementOf(numbers);
-    switch (numbers.empty() ? 0 : *rc::gen::inRange(0, 16)) {
+    // The last few, which the game's Python 2 refuses, come rarely.
+    switch (numbers.empty() ? 0 : *rc::gen::inRange(0, 60) / 3) {
     case 1: holds(a, true), holds(b, true); return a + " = " + b + " = " + v;
     case 2: holds(a, true); return a + " = X * 2";
     case 3: return known + " += 1";
-    case 4: holds(a, true); return a + ": int = " + v;
+    case 4: return "print \"scoring\", X, `X`\nif X <> 2: exec \"Y = 1\"";
     case 5: holds(a, true), holds(b, true); return "(" + a + ", " + b + ") = (" + v + ", 4)";
-    case 6: holds(a, true), holds(b, true); return a + " = (" + b + " := " + v + ")";
+    case 6: holds(a, false); return "try:\n    1 / 0\nexcept ZeroDivisionError, " + a + ":\n    pass";
     case 7: holds(a, true); return "if X > 0:\n    " + a + " = " + v + "\nelse:\n    " + a + " = 1";
     case 8: holds(a, true); return "for " + a + " in range(3):\n    pass";
     case 9: holds(known, false); return "del " + known;
@@ -297,7 +298,12 @@ std::string statement(std::vector<std::string>& numbers) {
     case 12: return "class Table:\n    " + a + " = 1\n    '''" + b + " = 2'''";
     case 13: holds(a, true); return "pass; " + a + " = " + v;
     case 14: holds(a, true); return "\f" + a + " \\\n= " + v + "  # points";
-    case 15: holds(a, true); return "match X:\n    case 1:\n        " + a + " = 2\n    case " + a + ":\n        pass";
+    // A tab is eight columns to Python 2 (Python 3 refuses the mix).
+    case 15: holds(a, true), holds(b, true); return "if X:\n\t" + a + " = " + v + "\n        " + b + " = 1";
+    case 16: return *rc::gen::element<std::string>(a + ": int = 5", "(" + a + " := 5)", a + " = 1_000",
+                                                   a + " = f'{X}'", "match X:\n    case 1:\n        pass");
+    case 17: return *rc::gen::element<std::string>("if X:\n" + a + " = 1", "  " + a + " = 1",
+                                                   "if X:\n        Y = 1\n    " + a + " = 1", a + "\xE9 = 1");
     default: holds(a, true); return a + *rc::gen::element<std::string>(" = ", "=", "\t= ") + v;
     }
 }
@@ -305,18 +311,27 @@ std::string statement(std::vector<std::string>& numbers) {
 RC_GTEST_PROP(PythonJudges, AnEditChangesItsNameAndNothingElse, ()) {
     std::vector<std::string> numbers;
     std::string text = "# scoring\n\"\"\"A docstring.\nSCORE_KILL = 12345\n\"\"\"\nfrom qmr import *\nX = 1\n";
+    if (*rc::gen::arbitrary<bool>()) text = "import host\n\nX = 1\n";  // no header: the whole module counts
     for (int n = *rc::gen::inRange(1, 30); n > 0; --n)
         text += statement(numbers) + *rc::gen::element<std::string>("\n", "\r\n", "\n\n# x\n");
 
+    RC_LOG() << text;
     TempMod mod;
     mod.writeAll("", "", "", text);
-    auto before = pythonNames(mod.path(ModFile::Scoring));
-    RC_ASSERT(before.has_value());
+    // The game's Python 2 holds; where Python 3 runs the file too, the two agree.
+    auto before = pythonNames(mod.path(ModFile::Scoring), Python::Two);
+    auto before3 = pythonNames(mod.path(ModFile::Scoring), Python::Three);
     EditorState state = mod.load();
+    RC_ASSERT(state.TextScore.cannotRun().empty() == before.has_value());
     for (const ScoreEntry& e : state.ListScores()) {
         const std::string& name = state.ScoreNames[e.Index];
-        if (e.Editable) RC_ASSERT(before->count(name) == 1u);
-        if (e.Editable && e.Literal) RC_ASSERT((*before)[name].shown == std::to_string(state.ScoreValues[e.Index]));
+        RC_ASSERT(!e.Editable || before);
+        if (!e.Editable) continue;
+        RC_ASSERT(before->count(name) == 1u);
+        const PythonValue& python = (*before)[name];
+        if (python.literal) RC_ASSERT(python.shown == std::to_string(state.ScoreValues[e.Index]));
+        if (e.Literal) RC_ASSERT(python.literal);
+        if (before3 && python.literal) RC_ASSERT((*before3)[name] == python);
     }
 
     // Each edit replaces its value's bytes and nothing else.
@@ -333,12 +348,18 @@ RC_GTEST_PROP(PythonJudges, AnEditChangesItsNameAndNothingElse, ()) {
         if (!changes) continue;
         expectedText.replace(entry.Value.begin, entry.Value.length, std::to_string(v));
         (*before)[state.ScoreNames[entry.Index]] = {std::to_string(v), std::to_string(v)};
+        if (before3) (*before3)[state.ScoreNames[entry.Index]] = {std::to_string(v), std::to_string(v)};
     }
     RC_ASSERT(SaveModSettings(state, {}).done());
     RC_ASSERT(mod.read(ModFile::Scoring) == expectedText);
-    auto after = pythonNames(mod.path(ModFile::Scoring));
+    if (!before) return;  // nothing was editable, nothing written
+    auto after = pythonNames(mod.path(ModFile::Scoring), Python::Two);
     RC_ASSERT(after.has_value());
     RC_ASSERT(*after == *before);
+    if (!before3) return;
+    auto after3 = pythonNames(mod.path(ModFile::Scoring), Python::Three);
+    RC_ASSERT(after3.has_value());
+    RC_ASSERT(*after3 == *before3);
 }
 
 #endif

@@ -130,7 +130,8 @@ private:
 struct PythonValue {
     std::string repr;   // as Python prints it: 7, 2.5, inf, 'text'; a type's name for a function
     std::string shown;  // for a number, what the editor should show: Python's round(), within 64 bits
-    bool operator==(const PythonValue&) const = default;
+    bool literal = false;  // its last module-level NAME = value is a number literal (signs and brackets around)
+    bool operator==(const PythonValue& o) const { return repr == o.repr && shown == o.shown; }
 };
 inline std::ostream& operator<<(std::ostream& out, const PythonValue& v) {
     return out << v.repr;
@@ -143,7 +144,7 @@ inline std::optional<std::map<std::string, PythonValue>> pythonNames(const std::
                                                                      Python python = Python::Two) {
 #ifdef TARSUN_PYTHON3
     const std::filesystem::path script = file.parent_path() / "judge-scoring.py";
-    std::ofstream(script) << R"(import contextlib, io, math, re, sys, types, warnings
+    std::ofstream(script) << R"(import ast, contextlib, io, math, re, sys, types, warnings
 warnings.simplefilter('ignore')
 from lib2to3 import pygram, pytree, refactor
 from lib2to3.pgen2 import driver, token
@@ -195,6 +196,13 @@ def names(source):
             exec(compile(source, 'scoring', 'exec'), ns)
     except SyntaxError:
         return None
+    literal = {}
+    for st in ast.parse(source).body:
+        if isinstance(st, ast.Assign) and len(st.targets) == 1 and isinstance(st.targets[0], ast.Name):
+            v = st.value
+            while isinstance(v, ast.UnaryOp) and isinstance(v.op, (ast.UAdd, ast.USub)):
+                v = v.operand
+            literal[st.targets[0].id] = isinstance(v, ast.Constant) and type(v.value) in (int, float)
     out = {}
     for k, v in ns.items():
         if k == '__builtins__':
@@ -204,7 +212,7 @@ def names(source):
             s = round(v) if not (isinstance(v, float) and math.isinf(v)) else (1 if v > 0 else -1) * 2**64
             shown = max(min(s, 2**63 - 1), -2**63)
         plain = isinstance(v, (int, float, str, bytes, tuple, list, dict, type(None)))
-        out[k] = (repr(v) if plain else '<' + type(v).__name__ + '>', shown)
+        out[k] = (repr(v) if plain else '<' + type(v).__name__ + '>', shown, int(literal.get(k, False)))
     return out
 
 raw = open(sys.argv[2], 'rb').read()
@@ -212,8 +220,8 @@ source = py2_source(raw) if sys.argv[1] == '2' else raw
 values = None if source is None else names(source)
 if values is None:
     sys.exit(3)
-for k, (r, s) in values.items():
-    print(k, r, s, sep='\t')
+for k, (r, s, l) in values.items():
+    print(k, r, s, l, sep='\t')
 )";
     const std::string command = std::string(TARSUN_PYTHON3) + " '" + script.string() + "' " +
                                 std::to_string(static_cast<int>(python)) + " '" + file.string() + "'";
@@ -227,8 +235,12 @@ for k, (r, s) in values.items():
     std::istringstream lines(out);
     std::string name;
     PythonValue v;
-    while (std::getline(lines, name, '\t') && std::getline(lines, v.repr, '\t') && std::getline(lines, v.shown))
+    std::string literal;
+    while (std::getline(lines, name, '\t') && std::getline(lines, v.repr, '\t') &&
+           std::getline(lines, v.shown, '\t') && std::getline(lines, literal)) {
+        v.literal = literal == "1";
         values[name] = v;
+    }
     return values;
 #else
     (void)file;
