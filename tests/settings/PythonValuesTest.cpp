@@ -217,6 +217,28 @@ TEST(Python2, LimitsStillRunAndKeepTheirText) {
     EXPECT_EQ(mod.read(ModFile::Scoring), file);
 }
 
+#ifdef TARSUN_EXAMPLES_DIR
+// The sample mods, Old Guard's in the Python 2 style of real mods: every constant shown as
+// the game's Python 2 holds it.
+TEST(Python2, SampleModsShowWhatTheGameHolds) {
+    TARSUN_NEEDS_PYTHON();
+    for (const auto& folder : std::filesystem::directory_iterator(TARSUN_EXAMPLES_DIR "/Kestrelfall/mods")) {
+        EditorState state(CodePage::windows1252());
+        state.ModFolder = folder.path();
+        state.InitScoreNames();
+        ASSERT_TRUE(LoadModSettings(state).loaded()) << folder.path();
+        EXPECT_EQ(state.TextScore.cannotRun(), "") << folder.path();
+        auto python = pythonNames(findModFile(folder.path(), ModFile::Scoring));
+        ASSERT_TRUE(python) << folder.path();
+        EXPECT_GE(state.ListScores().size(), 4u) << folder.path();
+        for (const ScoreEntry& e : state.ListScores()) {
+            EXPECT_TRUE(e.Editable) << e.NotEditableReason;
+            EXPECT_EQ(std::to_string(state.ScoreValues[e.Index]), (*python)[state.ScoreNames[e.Index]].shown);
+        }
+    }
+}
+#endif
+
 #ifndef _WIN32
 
 // --- random scoring files, judged by Python ---------------------------------------------
