@@ -71,9 +71,15 @@ TEST_F(CliTest, ShowsAndGetsWhatTheFilesHold) {
     EXPECT_EQ(table.status, 0) << table.err;
     EXPECT_NE(table.out.find("100   The file holds \"abc\", which is not a number"), std::string::npos) << table.out;
 
+    // The JSON names each file as found, in its real letter case.
+    const fs::path ai = mod.path(ModFile::AIDefaults);
+    fs::rename(ai, ai.parent_path() / "aidefault.ai");
     const Ran shown = run({"show", folder(), "--json"});
     ASSERT_EQ(shown.status, 0) << shown.err;
     const auto json = nlohmann::json::parse(shown.out);
+    EXPECT_EQ(json["files"], nlohmann::json::parse(R"({"botNames": "AI/BotNames.AI", "aiDefaults": "AI/aidefault.ai",
+        "serverSettings": "Settings/ServerSettings.CON", "scoring": "python/game/scoringCommon.py"})"));
+    EXPECT_EQ(json["settings"][4]["file"], "AI/aidefault.ai");
     EXPECT_EQ(json["settings"][1]["fileText"], "abc");
     EXPECT_TRUE(json["settings"][3]["fileText"].is_null());
     EXPECT_EQ(json["settings"][5]["value"], 35);
