@@ -138,7 +138,17 @@ private:
             return;
         }
         indent(column);
+        if (column == 0 && indents_.size() == 1) splitPoint();
         tokens();
+    }
+
+    void splitPoint() {
+        std::size_t end = at_;
+        while (end < text_.size() && isNameChar(text_[end])) ++end;
+        const std::string_view word = text_.substr(at_, end - at_);
+        const bool clause = word == "else" || word == "elif" || word == "except" || word == "finally";
+        if (!clause && !afterDecorator_ && at_ > 0) out_.statements.emplace_back(at_, line_ - 1);
+        afterDecorator_ = text_[at_] == '@';
     }
 
     void indent(std::size_t column) {
@@ -324,6 +334,7 @@ private:
     std::size_t run_ = 0;               // rules opened by signs since the last bracket
     bool operand_ = false;              // the last token ends an operand: a sign after it is binary
     bool backtick_ = false;
+    bool afterDecorator_ = false;
 };
 
 }  // namespace

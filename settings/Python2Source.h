@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tarsun {
 
@@ -25,6 +27,10 @@ struct Python2Source {
     // where a string runs to the end of the file: nothing after its start is code.
     std::string parserText;
     std::optional<PythonFault> fault;  // the first thing Python 2 refuses
+    // Where top-level statements begin that a parser may read apart from what stands
+    // before them (not an else, elif, except or finally, nor after a decorator): the byte
+    // and its line, from 0.
+    std::vector<std::pair<std::size_t, std::size_t>> statements;
 };
 
 // `text` is the file after its byte order mark, if it has one (`bom`).

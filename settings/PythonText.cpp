@@ -34,14 +34,19 @@ enum class Kind {
     Global
 };
 
+// A binding, by its bytes only: the tree it was found in is gone once its part is read.
 struct Event {
     std::string_view name;
     Clock at = 0;
     Kind kind = Kind::Plain;
-    TSNode statement{};
+    std::size_t statementBegin = 0, statementEnd = 0;  // a compound statement's first line only
     bool topLevel = false;  // the statement stands in the module itself, not in a block
-    TSNode value{};         // Plain and Chained: the assigned value
+    std::size_t valueBegin = 0, valueEnd = 0;  // Plain and Chained: the assigned value (else empty)
+    bool valueCalls = false, valueSetsAName = false;
 };
+
+// True when a node of type `type` stands anywhere below n.
+bool holds(TSNode n, std::string_view type);
 
 std::string_view typeOf(TSNode n) { return ts_node_type(n); }
 std::size_t beginOf(TSNode n) { return ts_node_start_byte(n); }
@@ -91,8 +96,8 @@ void forEachNode(TSNode root, F&& f) {
 
 class Bindings {
 public:
-    Bindings(std::string_view text, std::vector<Event>& events, std::vector<Clock>& stars)
-        : text_(text), events_(events), stars_(stars) {}
+    Bindings(std::string_view text, const NameFilter& wanted, std::vector<Event>& events, std::vector<Clock>& stars)
+        : text_(text), wanted_(wanted), events_(events), stars_(stars) {}
 
     void walk(TSNode root) {
         std::vector<bool> inner;  // per depth: inside a function, class or lambda
@@ -153,6 +158,8 @@ private:
 
     void add(TSNode id, Kind kind, TSNode value = {}) {
         if (isNull(id) || typeOf(id) != "identifier") return;
+        const std::string_view name = text_.substr(beginOf(id), endOf(id) - beginOf(id));
+        if (wanted_ && !wanted_(name)) return;
         // The statement is the innermost node of the path that stands in the module or in a
         // block, or the except or case clause that binds.
         const std::vector<TSNode>& path = *path_;
@@ -164,8 +171,23 @@ private:
                 break;
             }
         }
-        events_.push_back({text_.substr(beginOf(id), endOf(id) - beginOf(id)), beginOf(id), kind, path[s],
-                           s == 1 && typeOf(path[0]) == "module", value});
+        Event e{name, beginOf(id), kind};
+        const TSNode statement = path[s];
+        const std::string_view t = typeOf(statement);
+        const bool simple = t == "expression_statement" || t == "delete_statement" || t == "import_statement" ||
+                            t == "import_from_statement" || t == "global_statement";
+        e.statementBegin = beginOf(statement);
+        e.statementEnd = simple ? endOf(statement)
+                                : std::min<std::size_t>(endOf(statement), text_.find_first_of("\r\n", e.statementBegin));
+        e.topLevel = s == 1 && typeOf(path[0]) == "module";
+        e.valueBegin = e.valueEnd = e.statementEnd;
+        if (!isNull(value)) {
+            e.valueBegin = beginOf(value);
+            e.valueEnd = endOf(value);
+            e.valueCalls = holds(value, "call");
+            e.valueSetsAName = holds(value, "named_expression");
+        }
+        events_.push_back(e);
     }
 
     // The names a target binds: a name, or names inside a tuple, list, star or brackets.
@@ -227,13 +249,13 @@ private:
     }
 
     std::string_view text_;
+    const NameFilter& wanted_;
     std::vector<Event>& events_;
     std::vector<Clock>& stars_;
     const std::vector<TSNode>* path_ = nullptr;
     std::optional<std::pair<std::size_t, const char*>> refused_;
 };
 
-// True when a node of type `type` stands anywhere below n.
 bool holds(TSNode n, std::string_view type) {
     bool found = false;
     forEachNode(n, [&](const std::vector<TSNode>& path, std::string_view) {
@@ -293,71 +315,96 @@ std::string notEditable(const Event& e, const Later& later) {
     if (!e.topLevel)
         return "it is set inside a block (if, for, while, try, with, match or def), so what it holds depends on "
                "how the file runs";
-    if (holds(e.value, "named_expression")) return "its value also sets another name (:=)";
-    if (holds(e.value, "call")) return "its value calls a function, which a new value would no longer do";
+    if (e.valueSetsAName) return "its value also sets another name (:=)";
+    if (e.valueCalls) return "its value calls a function, which a new value would no longer do";
     return "";
 }
 
 // Where a binding stands in the file (past the byte order mark `bom`).
-PythonBinding bindingOf(const Event& e, std::string_view text, std::size_t bom) {
+PythonBinding bindingOf(const Event& e, std::size_t bom) {
     PythonBinding b;
-    const TSNode s = e.statement;
-    b.statementBegin = bom + beginOf(s);
-    const std::string_view t = typeOf(s);
-    const bool simple = t == "expression_statement" || t == "delete_statement" || t == "import_statement" ||
-                        t == "import_from_statement" || t == "global_statement";
-    const std::size_t shownEnd = simple ? endOf(s) : std::min(endOf(s), text.find_first_of("\r\n", beginOf(s)));
-    b.statementEnd = bom + shownEnd;
-    if (!isNull(e.value)) {
-        b.valueBegin = bom + beginOf(e.value);
-        b.valueEnd = bom + endOf(e.value);
-    } else {
-        b.valueBegin = b.valueEnd = b.statementEnd;
-    }
+    b.statementBegin = bom + e.statementBegin;
+    b.statementEnd = bom + e.statementEnd;
+    b.valueBegin = bom + e.valueBegin;
+    b.valueEnd = bom + e.valueEnd;
     return b;
 }
 
-// The first thing Python 2 refuses, from its tokenizer's rules or the parsed tree.
-std::optional<PythonFault> firstFault(const Python2Source& source, const Bindings& bindings, TSNode root) {
-    std::optional<std::pair<std::size_t, const char*>> refused = bindings.refused();
-    if (!refused && ts_node_has_error(root)) {
-        // An error below a comprehension's loop variable, which the walk does not enter.
-        forEachNode(root, [&](const std::vector<TSNode>& path, std::string_view) {
-            if (!refused && (typeOf(path.back()) == "ERROR" || ts_node_is_missing(path.back())))
-                refused = std::pair{beginOf(path.back()), "invalid syntax"};
-            return !refused;
-        });
+// Tree-sitter keeps a whole tree in memory, about 30 bytes a byte: the module is parsed in
+// parts of about this size, each a run of whole top-level statements, and each part's tree
+// is let go once its bindings are taken.
+constexpr std::size_t PartBytes = 256 * 1024;
+
+struct Parsed {
+    std::optional<std::size_t> headerEnd;  // in the parser's text
+    std::optional<std::pair<std::size_t, const char*>> refused;
+};
+
+// Parses the text part by part, and finds in it the header, the bindings and the first node
+// Python 2 refuses.
+Parsed parseParts(const Python2Source& source, std::string_view text, std::string_view headerModule,
+                  Bindings& bindings) {
+    Parsed parsed;
+    std::unique_ptr<TSParser, ParserDeleter> parser(ts_parser_new());
+    if (!ts_parser_set_language(parser.get(), tree_sitter_python())) return parsed;
+    const std::string& all = source.parserText;
+    std::size_t split = 0;  // the next part begins at source.statements[split]
+    for (std::size_t begin = 0, line = 0; begin < all.size() || begin == 0;) {
+        while (split < source.statements.size() && source.statements[split].first < begin + PartBytes) ++split;
+        const bool last = split == source.statements.size();
+        const std::size_t end = last ? all.size() : source.statements[split].first;
+        const std::size_t endLine = last ? UINT32_MAX : source.statements[split].second;
+        const TSRange range{{static_cast<std::uint32_t>(line), 0}, {static_cast<std::uint32_t>(endLine), 0},
+                            static_cast<std::uint32_t>(begin), last ? UINT32_MAX : static_cast<std::uint32_t>(end)};
+        ts_parser_set_included_ranges(parser.get(), &range, 1);
+        std::unique_ptr<TSTree, ParserDeleter> tree(
+            ts_parser_parse_string(parser.get(), nullptr, all.data(), static_cast<std::uint32_t>(all.size())));
+        if (!tree) return parsed;
+        const TSNode root = ts_tree_root_node(tree.get());
+        if (!parsed.headerEnd)
+            if (const std::optional<TSNode> header = headerOf(root, text, headerModule)) parsed.headerEnd = endOf(*header);
+        bindings.walk(root);
+        if (!bindings.refused() && ts_node_has_error(root)) {
+            // An error below a comprehension's loop variable, which the walk does not enter.
+            forEachNode(root, [&](const std::vector<TSNode>& path, std::string_view) {
+                if (!parsed.refused && (typeOf(path.back()) == "ERROR" || ts_node_is_missing(path.back())))
+                    parsed.refused = std::pair{beginOf(path.back()), "invalid syntax"};
+                return !parsed.refused;
+            });
+        }
+        if (!parsed.refused) parsed.refused = bindings.refused();
+        if (last) break;
+        begin = end;
+        line = endLine;
     }
+    return parsed;
+}
+
+// The first thing Python 2 refuses, from its tokenizer's rules or the parsed tree.
+std::optional<PythonFault> firstFault(const Python2Source& source, const Parsed& parsed) {
     std::optional<PythonFault> fault = source.fault;
-    if (refused) {
-        const std::size_t line = lineAt(source.parserText, refused->first);
-        if (!fault || line < fault->line) fault = PythonFault{line, refused->second};
+    if (parsed.refused) {
+        const std::size_t line = lineAt(source.parserText, parsed.refused->first);
+        if (!fault || line < fault->line) fault = PythonFault{line, parsed.refused->second};
     }
     return fault;
 }
 
 }  // namespace
 
-PythonModule readPythonModule(std::string_view text, std::string_view headerModule) {
+PythonModule readPythonModule(std::string_view text, std::string_view headerModule, const NameFilter& wanted) {
     PythonModule module;
     const std::size_t bom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    const std::string_view parsed = text.substr(bom);
-    const Python2Source source = readPython2Source(parsed, bom != 0);
-    std::unique_ptr<TSParser, ParserDeleter> parser(ts_parser_new());
-    if (!ts_parser_set_language(parser.get(), tree_sitter_python())) return module;
-    std::unique_ptr<TSTree, ParserDeleter> tree(ts_parser_parse_string(
-        parser.get(), nullptr, source.parserText.data(), static_cast<std::uint32_t>(source.parserText.size())));
-    if (!tree) return module;
-    const TSNode root = ts_tree_root_node(tree.get());
-    const std::optional<TSNode> header = headerOf(root, parsed, headerModule);
-    // Without a header every module-level binding counts: no star import can set it later.
-    const std::size_t constantsFrom = header ? endOf(*header) : 0;
-    if (header) module.headerEnd = bom + constantsFrom;
-
+    const std::string_view parsedText = text.substr(bom);
+    const Python2Source source = readPython2Source(parsedText, bom != 0);
     std::vector<Event> events;
     std::vector<Clock> stars;
-    Bindings bindings(parsed, events, stars);
-    bindings.walk(root);
+    Bindings bindings(parsedText, wanted, events, stars);
+    const Parsed parsed = parseParts(source, parsedText, headerModule, bindings);
+    // Without a header every module-level binding counts: no star import can set it later.
+    const std::size_t constantsFrom = parsed.headerEnd.value_or(0);
+    if (parsed.headerEnd) module.headerEnd = bom + constantsFrom;
+
     std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
     std::map<std::string_view, const Event*> last;
     Later later;
@@ -366,12 +413,12 @@ PythonModule readPythonModule(std::string_view text, std::string_view headerModu
         if (e.at >= constantsFrom && (e.kind != Kind::Global || !last.count(e.name))) last[e.name] = &e;
     }
     later.lastStar = stars.empty() ? 0 : *std::max_element(stars.begin(), stars.end());
-    if (const std::optional<PythonFault> fault = firstFault(source, bindings, root)) {
+    if (const std::optional<PythonFault> fault = firstFault(source, parsed)) {
         module.cannotRun = fault->text();
         later.cannotRun = module.cannotRun;
     }
     for (const auto& [name, e] : last) {
-        PythonBinding b = bindingOf(*e, parsed, bom);
+        PythonBinding b = bindingOf(*e, bom);
         b.notEditable = notEditable(*e, later);
         module.names.emplace(std::string(name), std::move(b));
     }

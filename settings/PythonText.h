@@ -6,6 +6,7 @@
 // is not.
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -37,8 +38,11 @@ struct PythonModule {
     std::map<std::string, PythonBinding, std::less<>> names;
 };
 
+// Which names to keep; all when empty.
+using NameFilter = std::function<bool(std::string_view)>;
+
 // Reads the module by Python 2.7's rules, with tree-sitter's Python grammar. The text is
 // the file's bytes (a UTF-8 byte order mark and a coding line are taken as Python takes them).
-PythonModule readPythonModule(std::string_view text, std::string_view headerModule);
+PythonModule readPythonModule(std::string_view text, std::string_view headerModule, const NameFilter& wanted = {});
 
 }  // namespace tarsun

@@ -4,6 +4,7 @@
 #include "PythonText.h"
 
 #include <algorithm>
+#include <set>
 
 namespace tarsun {
 
@@ -29,7 +30,10 @@ std::string notEditableNote(const ScoreEntry& entry) {
 void ScoringDocument::adopt(FileBytes file) {
     std::string_view bytes = file.Text;
     // Without the header statement the whole module holds the constants.
-    const PythonModule module = readPythonModule(bytes, ScoringHeaderModule);
+    std::set<std::string_view> constants;
+    for (std::size_t table = 0; table < ScoreCount; ++table) constants.insert(scoreName(table));
+    const PythonModule module = readPythonModule(bytes, ScoringHeaderModule,
+                                                 [&](std::string_view name) { return constants.count(name) > 0; });
     const std::size_t headerEnd = module.headerEnd == std::string_view::npos ? 0 : module.headerEnd;
     std::vector<ScoreEntry> entries;
     for (std::size_t table = 0; table < ScoreCount; ++table) {

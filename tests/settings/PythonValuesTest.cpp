@@ -217,6 +217,27 @@ TEST(Python2, LimitsStillRunAndKeepTheirText) {
     EXPECT_EQ(mod.read(ModFile::Scoring), file);
 }
 
+// A large file is parsed in parts; no part may cut a statement from its else, except or
+// decorator, and a fault far down keeps its line.
+TEST(Python2, ALargeFileReadsAsAWhole) {
+    std::string file = "from qmr import *\nSCORE_KILL = 2\n";
+    std::size_t lines = 2;
+    for (int i = 0; file.size() < 600'000; ++i, lines += 10)
+        file += "if X:\n    Y = 1\nelif Z:\n    Y = 3\nelse:\n    Y = 2\n@dec\ndef f" + std::to_string(i) +
+                "(): pass\ntry: pass\nexcept E, e: pass\n";
+    TempMod mod;
+    mod.writeAll("", "", "", file + "SCORE_TEAMKILL = 5\n");
+    EditorState state = mod.load();
+    EXPECT_EQ(state.TextScore.cannotRun(), "");
+    ASSERT_EQ(state.ListScores().size(), 2u);
+    EXPECT_EQ(state.ScoreValues[1], 5);
+    EXPECT_TRUE(state.ListScores()[1].Editable) << state.ListScores()[1].NotEditableReason;
+
+    mod.writeAll("", "", "", file + "SCORE_TEAMKILL = 5\n  SCORE_TEAMKILL = 6\n");
+    state = mod.load();
+    EXPECT_EQ(state.TextScore.cannotRun(), "line " + std::to_string(lines + 2) + ": unexpected indent");
+}
+
 #ifdef TARSUN_EXAMPLES_DIR
 // The sample mods, Old Guard's in the Python 2 style of real mods: every constant shown as
 // the game's Python 2 holds it.
