@@ -91,6 +91,19 @@ FileReplacer diffPrinter(std::ostream& out, const CodePage& codePage) {
 
 // ---- show ----------------------------------------------------------------------------
 
+// The file below the mod folder as it was found and is written, in its real letter case
+// ("settings/serversettings.con" where the standard name is Settings/ServerSettings.CON).
+std::string foundName(const LoadedMod& mod, ModFile file) {
+    const EditorState& state = mod.state;
+    const fs::path& path = file == ModFile::BotNames         ? state.BotFile.file().Path
+                           : file == ModFile::ServerSettings ? state.TextFF.file().Path
+                           : file == ModFile::AIDefaults     ? state.TextAI.file().Path
+                                                             : state.TextScore.file().Path;
+    if (path.empty()) return modFileDisplayName(file);
+    const std::u8string name = path.lexically_relative(mod.folder).generic_u8string();
+    return {name.begin(), name.end()};
+}
+
 nlohmann::json showJson(const LoadedMod& mod) {
     const EditorState& state = mod.state;
     nlohmann::json settings = nlohmann::json::array(), constants = nlohmann::json::array(),
@@ -99,7 +112,7 @@ nlohmann::json showJson(const LoadedMod& mod) {
         const SettingInfo& info = settingInfo(s);
         const std::optional<std::string> text = settingFileText(state, s);
         settings.push_back({{"name", info.command},
-                            {"file", modFileDisplayName(info.file)},
+                            {"file", foundName(mod, info.file)},
                             {"value", state.setting(s)},
                             {"minimum", info.minimum},
                             {"maximum", info.maximum},
@@ -125,7 +138,13 @@ nlohmann::json showJson(const LoadedMod& mod) {
         constants.push_back(std::move(constant));
     }
     for (std::size_t i = 0; i < state.botCount(); ++i) bots.push_back(state.botName(i));
-    return {{"mod", textOf(mod.folder)}, {"settings", settings}, {"constants", constants}, {"bots", bots}};
+    nlohmann::json files;
+    files["botNames"] = foundName(mod, ModFile::BotNames);
+    files["serverSettings"] = foundName(mod, ModFile::ServerSettings);
+    files["aiDefaults"] = foundName(mod, ModFile::AIDefaults);
+    files["scoring"] = foundName(mod, ModFile::Scoring);
+    return {{"mod", textOf(mod.folder)}, {"files", files},     {"settings", settings},
+            {"constants", constants},    {"bots", bots}};
 }
 
 void showTable(const nlohmann::json& shown, std::ostream& out) {
@@ -138,7 +157,7 @@ void showTable(const nlohmann::json& shown, std::ostream& out) {
         if (!s["note"].get<std::string>().empty()) out << "   " << s["note"].get<std::string>();
         out << '\n';
     }
-    out << modFileDisplayName(ModFile::Scoring) << '\n';
+    out << shown["files"]["scoring"].get<std::string>() << '\n';
     for (const auto& c : shown["constants"]) {
         out << "  " << std::left << std::setw(32) << c["name"].get<std::string>() << std::right << std::setw(5);
         if (c["value"].is_null()) {
@@ -150,7 +169,7 @@ void showTable(const nlohmann::json& shown, std::ostream& out) {
         if (!c["editable"].get<bool>()) out << "   not editable: " << c["reason"].get<std::string>();
         out << '\n';
     }
-    out << modFileDisplayName(ModFile::BotNames) << '\n';
+    out << shown["files"]["botNames"].get<std::string>() << '\n';
     std::size_t n = 0;
     for (const auto& b : shown["bots"])
         out << "  bot." << std::left << std::setw(5) << ++n << ' ' << b.get<std::string>() << '\n';

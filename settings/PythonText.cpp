@@ -1,158 +1,18 @@
 #include "PythonText.h"
+#include "Python2Source.h"
 #include "TextLines.h"
 
 #include <tree_sitter/api.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <memory>
-#include <cmath>
-#include <limits>
+#include <optional>
 #include <string>
 
 extern "C" const TSLanguage* tree_sitter_python(void);
 
 namespace tarsun {
-
-namespace {
-
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\f'; }
-
-int digitIn(char c, int base) {
-    int v = 99;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    return v < base ? v : -1;
-}
-
-// Digits with single underscores between them ("1_000"), as Python writes them. Appends
-// the digits to `out` and returns how many characters were taken; 0 when none, or when
-// an underscore does not stand between two digits.
-std::size_t digitPart(std::string_view s, std::size_t at, int base, std::string& out, bool underscoreFirst = false) {
-    std::size_t i = at;
-    bool needDigit = underscoreFirst && i < s.size() && s[i] == '_';
-    if (needDigit) ++i;
-    std::size_t digits = 0;
-    while (i < s.size()) {
-        if (digitIn(s[i], base) >= 0) {
-            out += s[i++];
-            ++digits;
-            needDigit = false;
-        } else if (s[i] == '_' && !needDigit && digits > 0) {
-            ++i;
-            needDigit = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0 || needDigit) return 0;
-    return i - at;
-}
-
-std::int64_t saturated(bool negative, std::uint64_t magnitude, bool overflow) {
-    constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    if (!negative) return overflow || magnitude > max ? std::numeric_limits<std::int64_t>::max()
-                                                      : static_cast<std::int64_t>(magnitude);
-    if (overflow || magnitude > max + 1) return std::numeric_limits<std::int64_t>::min();
-    return magnitude == max + 1 ? std::numeric_limits<std::int64_t>::min() : -static_cast<std::int64_t>(magnitude);
-}
-
-std::optional<PythonNumber> integerOf(std::string_view digits, int base, bool negative) {
-    std::uint64_t value = 0;
-    bool overflow = false;
-    for (char c : digits) {
-        auto d = static_cast<std::uint64_t>(digitIn(c, base));
-        if (value > (std::numeric_limits<std::uint64_t>::max() - d) / static_cast<std::uint64_t>(base)) overflow = true;
-        else value = value * static_cast<std::uint64_t>(base) + d;
-    }
-    PythonNumber n;
-    n.whole = saturated(negative, value, overflow);
-    return n;
-}
-
-}  // namespace
-
-std::int64_t PythonNumber::rounded() const { return integer ? whole : roundToInteger(real); }
-
-bool PythonNumber::exact() const {
-    // A saturated value stands for a larger one.
-    const std::int64_t r = rounded();
-    if (r == std::numeric_limits<std::int64_t>::max() || r == std::numeric_limits<std::int64_t>::min()) return false;
-    return integer || static_cast<double>(r) == real;
-}
-
-std::optional<PythonNumber> readPythonNumber(std::string_view s) {
-    std::size_t i = 0, end = s.size();
-    while (i < end && isSpace(s[i])) ++i;
-    while (end > i && isSpace(s[end - 1])) --end;
-    s = s.substr(0, end);
-    // Unary signs, as many as Python allows, blanks between them.
-    bool negative = false;
-    while (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        negative ^= s[i] == '-';
-        ++i;
-        while (i < s.size() && isSpace(s[i])) ++i;
-    }
-    if (i >= s.size()) return std::nullopt;
-
-    std::string digits;
-    if (s[i] == '0' && i + 1 < s.size()) {
-        char p = static_cast<char>(s[i + 1] | 0x20);
-        int base = p == 'x' ? 16 : p == 'o' ? 8 : p == 'b' ? 2 : 0;
-        if (base != 0) {
-            std::size_t taken = digitPart(s, i + 2, base, digits, true);
-            if (taken == 0 || i + 2 + taken != s.size()) return std::nullopt;
-            return integerOf(digits, base, negative);
-        }
-    }
-
-    // Decimal: an integer, or a float with a point and/or an exponent.
-    std::string intDigits, fracDigits, expDigits;
-    std::size_t at = i + digitPart(s, i, 10, intDigits);
-    bool point = false;
-    if (at < s.size() && s[at] == '.') {
-        point = true;
-        std::size_t taken = digitPart(s, at + 1, 10, fracDigits);
-        if (taken == 0 && at + 1 < s.size() && s[at + 1] == '_') return std::nullopt;
-        at += 1 + taken;
-        if (intDigits.empty() && fracDigits.empty()) return std::nullopt;
-    } else if (intDigits.empty()) {
-        return std::nullopt;
-    }
-    bool exponent = false;
-    bool expNegative = false;
-    if (at < s.size() && (s[at] == 'e' || s[at] == 'E')) {
-        exponent = true;
-        std::size_t e = at + 1;
-        if (e < s.size() && (s[e] == '+' || s[e] == '-')) expNegative = s[e++] == '-';
-        std::size_t taken = digitPart(s, e, 10, expDigits);
-        if (taken == 0) return std::nullopt;
-        at = e + taken;
-    }
-    if (at != s.size()) return std::nullopt;  // 1j, 5.5.5, 2 * 3, 1e1e1 ...
-
-    if (!point && !exponent) {
-        // Python refuses leading zeros in a decimal integer other than zero itself (010).
-        if (intDigits.size() > 1 && intDigits[0] == '0' && intDigits.find_first_not_of('0') != std::string::npos)
-            return std::nullopt;
-        return integerOf(intDigits, 10, negative);
-    }
-    std::string literal = (intDigits.empty() ? "0" : intDigits) + "." + (fracDigits.empty() ? "0" : fracDigits);
-    if (exponent) literal += std::string("e") + (expNegative ? "-" : "") + expDigits;
-    double value = 0;
-    auto [ptr, ec] = std::from_chars(literal.data(), literal.data() + literal.size(), value);
-    if (ec == std::errc::result_out_of_range) {
-        // from_chars leaves the value alone: tell an overflow (inf, as Python) from an underflow (0).
-        bool tiny = expNegative || literal.find_first_not_of("0.") == std::string::npos;
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-    }
-    PythonNumber n;
-    n.integer = false;
-    n.real = negative ? -value : value;
-    return n;
-}
 
 namespace {
 
@@ -174,14 +34,19 @@ enum class Kind {
     Global
 };
 
+// A binding, by its bytes only: the tree it was found in is gone once its part is read.
 struct Event {
     std::string_view name;
     Clock at = 0;
     Kind kind = Kind::Plain;
-    TSNode statement{};
+    std::size_t statementBegin = 0, statementEnd = 0;  // a compound statement's first line only
     bool topLevel = false;  // the statement stands in the module itself, not in a block
-    TSNode value{};         // Plain and Chained: the assigned value
+    std::size_t valueBegin = 0, valueEnd = 0;  // Plain and Chained: the assigned value (else empty)
+    bool valueCalls = false, valueSetsAName = false;
 };
+
+// True when a node of type `type` stands anywhere below n.
+bool holds(TSNode n, std::string_view type);
 
 std::string_view typeOf(TSNode n) { return ts_node_type(n); }
 std::size_t beginOf(TSNode n) { return ts_node_start_byte(n); }
@@ -231,8 +96,8 @@ void forEachNode(TSNode root, F&& f) {
 
 class Bindings {
 public:
-    Bindings(std::string_view text, std::vector<Event>& events, std::vector<Clock>& stars)
-        : text_(text), events_(events), stars_(stars) {}
+    Bindings(std::string_view text, const NameFilter& wanted, std::vector<Event>& events, std::vector<Clock>& stars)
+        : text_(text), wanted_(wanted), events_(events), stars_(stars) {}
 
     void walk(TSNode root) {
         std::vector<bool> inner;  // per depth: inside a function, class or lambda
@@ -243,6 +108,7 @@ public:
             path_ = &path;
             const TSNode n = path.back();
             const std::string_view t = typeOf(n);
+            if (!refused_) refused_ = python3Only(n, t, path.size() >= 2 ? typeOf(path[path.size() - 2]) : "");
             // A comprehension's own loop variables live in the comprehension.
             if (path.size() >= 2 && fieldName == "left" && typeOf(path[path.size() - 2]) == "for_in_clause")
                 return false;
@@ -258,26 +124,70 @@ public:
         });
     }
 
+    // The first node Python 2 refuses: what the grammar could not read, or Python 3's own syntax.
+    std::optional<std::pair<std::size_t, const char*>> refused() const { return refused_; }
+
 private:
+    std::optional<std::pair<std::size_t, const char*>> python3Only(TSNode n, std::string_view t,
+                                                                   std::string_view parent) {
+        const char* why = nullptr;
+        if (t == "ERROR" || ts_node_is_missing(n)) why = "invalid syntax";
+        else if (t == "named_expression") why = "an assignment expression (:=) is Python 3 only";
+        else if (t == "assignment" && !isNull(field(n, "type")))
+            why = "an annotated assignment (NAME: type = ...) is Python 3 only";
+        else if (t == "match_statement") why = "match is Python 3 only";
+        else if (t == "nonlocal_statement") why = "nonlocal is Python 3 only";
+        else if (t == "await") why = "await is Python 3 only";
+        else if (t == "function_definition" && !isNull(field(n, "return_type")))
+            why = "a return annotation (->) is Python 3 only";
+        else if (t == "typed_parameter" || t == "typed_default_parameter")
+            why = "a parameter annotation is Python 3 only";
+        else if (t == "keyword_separator" || t == "positional_separator")
+            why = "a lone * or / among the parameters is Python 3 only";
+        else if (t == "except_group_clause") why = "except* is Python 3 only";
+        else if (t == "type_alias_statement") why = "a type statement is Python 3 only";
+        else if (t == "raise_statement" && !isNull(field(n, "cause"))) why = "raise ... from is Python 3 only";
+        else if (t == "list_splat_pattern" && (parent == "pattern_list" || parent == "tuple_pattern" || parent == "list_pattern"))
+            why = "a starred assignment (A, *B = ...) is Python 3 only";
+        else if ((t == "function_definition" || t == "for_statement" || t == "with_statement") &&
+                 ts_node_child_count(n) > 0 && typeOf(ts_node_child(n, 0)) == "async")
+            why = "async is Python 3 only";
+        if (!why) return std::nullopt;
+        return std::pair{beginOf(n), why};
+    }
+
     void add(TSNode id, Kind kind, TSNode value = {}) {
         if (isNull(id) || typeOf(id) != "identifier") return;
+        const std::string_view name = text_.substr(beginOf(id), endOf(id) - beginOf(id));
+        if (wanted_ && !wanted_(name)) return;
         // The statement is the innermost node of the path that stands in the module or in a
         // block, or the except or case clause that binds.
         const std::vector<TSNode>& path = *path_;
         std::size_t s = path.size() - 1;
         for (std::size_t i = path.size() - 1; i > 0; --i) {
-            const std::string_view parent = typeOf(path[i - 1]);
-            if (parent == "module" || parent == "block") {
+            const std::string_view parent = typeOf(path[i - 1]), own = typeOf(path[i]);
+            if (parent == "module" || parent == "block" || own == "except_clause" || own == "case_clause") {
                 s = i;
                 break;
             }
-            if (parent == "except_clause" || parent == "case_clause") {
-                s = i - 1;
-                break;
-            }
         }
-        events_.push_back({text_.substr(beginOf(id), endOf(id) - beginOf(id)), beginOf(id), kind, path[s],
-                           s == 1 && typeOf(path[0]) == "module", value});
+        Event e{name, beginOf(id), kind};
+        const TSNode statement = path[s];
+        const std::string_view t = typeOf(statement);
+        const bool simple = t == "expression_statement" || t == "delete_statement" || t == "import_statement" ||
+                            t == "import_from_statement" || t == "global_statement";
+        e.statementBegin = beginOf(statement);
+        e.statementEnd = simple ? endOf(statement)
+                                : std::min<std::size_t>(endOf(statement), text_.find_first_of("\r\n", e.statementBegin));
+        e.topLevel = s == 1 && typeOf(path[0]) == "module";
+        e.valueBegin = e.valueEnd = e.statementEnd;
+        if (!isNull(value)) {
+            e.valueBegin = beginOf(value);
+            e.valueEnd = endOf(value);
+            e.valueCalls = holds(value, "call");
+            e.valueSetsAName = holds(value, "named_expression");
+        }
+        events_.push_back(e);
     }
 
     // The names a target binds: a name, or names inside a tuple, list, star or brackets.
@@ -321,6 +231,13 @@ private:
                 if (typeOf(c) == "dotted_name" && ts_node_named_child_count(c) == 1) add(ts_node_named_child(c, 0), Kind::Case);
                 else add(c, Kind::Case);
             });
+        } else if (t == "except_clause") {
+            // Python 2's "except Error, NAME:" binds NAME.
+            bool comma = false;
+            forEachChild(n, [&](TSNode c, std::string_view) {
+                if (comma && ts_node_is_named(c) && typeOf(c) != "block") targets(c, Kind::As), comma = false;
+                comma = comma || typeOf(c) == ",";
+            });
         } else if (t == "import_statement" || t == "import_from_statement") {
             forEachChild(n, [&](TSNode c, std::string_view fieldName) {
                 // "import a.b" binds a; "import a.b as c" and "from m import b as c" bind c.
@@ -332,12 +249,13 @@ private:
     }
 
     std::string_view text_;
+    const NameFilter& wanted_;
     std::vector<Event>& events_;
     std::vector<Clock>& stars_;
     const std::vector<TSNode>* path_ = nullptr;
+    std::optional<std::pair<std::size_t, const char*>> refused_;
 };
 
-// True when a node of type `type` stands anywhere below n.
 bool holds(TSNode n, std::string_view type) {
     bool found = false;
     forEachNode(n, [&](const std::vector<TSNode>& path, std::string_view) {
@@ -360,7 +278,7 @@ const char* reasonFor(Kind kind) {
     case Kind::Import: return "an import sets it";
     case Kind::Definition: return "a def or class statement sets it";
     case Kind::Deleted: return "del removes it";
-    case Kind::As: return "a with or except clause sets it (as ...)";
+    case Kind::As: return "a with or except clause sets it (as ..., or except Error, NAME)";
     case Kind::Case: return "a match statement's case can set it";
     case Kind::Global: return "a function sets it through global";
     }
@@ -372,84 +290,136 @@ struct ParserDeleter {
     void operator()(TSTree* t) const { ts_tree_delete(t); }
 };
 
-}  // namespace
-
-PythonModule readPythonModule(std::string_view text, std::string_view headerModule) {
-    PythonModule module;
-    // Python drops a leading byte order mark. The parser reads UTF-8 only, while a coding
-    // line may declare another code: every byte beyond ASCII becomes a letter, which keeps
-    // each byte where it was and reads a name as a name and a string as a string. And it
-    // ends lines at LF only, where Python ends one at a lone CR too. A NUL would end its
-    // input, while Python refuses a file that holds one.
-    const std::size_t bom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    std::string ascii(text.substr(bom));
-    for (std::size_t i = 0; i < ascii.size(); ++i) {
-        if (static_cast<unsigned char>(ascii[i]) >= 0x80 || ascii[i] == '\0')
-            ascii[i] = 'x';
-        else if (ascii[i] == '\r' && (i + 1 == ascii.size() || ascii[i + 1] != '\n'))
-            ascii[i] = '\n';
-    }
-    std::unique_ptr<TSParser, ParserDeleter> parser(ts_parser_new());
-    if (!ts_parser_set_language(parser.get(), tree_sitter_python())) return module;
-    std::unique_ptr<TSTree, ParserDeleter> tree(
-        ts_parser_parse_string(parser.get(), nullptr, ascii.data(), static_cast<std::uint32_t>(ascii.size())));
-    if (!tree) return module;
-    const TSNode root = ts_tree_root_node(tree.get());
-    const std::string_view parsed = text.substr(bom);
-
+// The module's first "from HEADER import" statement.
+std::optional<TSNode> headerOf(TSNode root, std::string_view text, std::string_view headerModule) {
     std::optional<TSNode> header;
     forEachChild(root, [&](TSNode c, std::string_view) {
-        if (typeOf(c) != "import_from_statement") return;
+        if (header || typeOf(c) != "import_from_statement") return;
         TSNode name = field(c, "module_name");
-        if (!header && !isNull(name) && parsed.substr(beginOf(name), endOf(name) - beginOf(name)) == headerModule)
-            header = c;
+        if (!isNull(name) && text.substr(beginOf(name), endOf(name) - beginOf(name)) == headerModule) header = c;
     });
-    if (!header) return module;
-    module.headerEnd = bom + endOf(*header);
+    return header;
+}
 
+struct Later {
+    std::map<std::string_view, const Event*> global;  // names a function sets through global
+    Clock lastStar = 0;                                // where the last "import *" stands
+    std::string cannotRun;                             // why the game cannot run the file
+};
+
+std::string notEditable(const Event& e, const Later& later) {
+    if (!later.cannotRun.empty()) return "the game's Python 2 cannot run the file: " + later.cannotRun;
+    if (later.global.count(e.name)) return reasonFor(Kind::Global);
+    if (later.lastStar > e.at) return "a later from ... import * can set it again";
+    if (e.kind != Kind::Plain) return reasonFor(e.kind);
+    if (!e.topLevel)
+        return "it is set inside a block (if, for, while, try, with, match or def), so what it holds depends on "
+               "how the file runs";
+    if (e.valueSetsAName) return "its value also sets another name (:=)";
+    if (e.valueCalls) return "its value calls a function, which a new value would no longer do";
+    return "";
+}
+
+// Where a binding stands in the file (past the byte order mark `bom`).
+PythonBinding bindingOf(const Event& e, std::size_t bom) {
+    PythonBinding b;
+    b.statementBegin = bom + e.statementBegin;
+    b.statementEnd = bom + e.statementEnd;
+    b.valueBegin = bom + e.valueBegin;
+    b.valueEnd = bom + e.valueEnd;
+    return b;
+}
+
+// Tree-sitter keeps a whole tree in memory, about 30 bytes a byte: the module is parsed in
+// parts of about this size, each a run of whole top-level statements, and each part's tree
+// is let go once its bindings are taken.
+constexpr std::size_t PartBytes = 256 * 1024;
+
+struct Parsed {
+    std::optional<std::size_t> headerEnd;  // in the parser's text
+    std::optional<std::pair<std::size_t, const char*>> refused;
+};
+
+// Parses the text part by part, and finds in it the header, the bindings and the first node
+// Python 2 refuses.
+Parsed parseParts(const Python2Source& source, std::string_view text, std::string_view headerModule,
+                  Bindings& bindings) {
+    Parsed parsed;
+    std::unique_ptr<TSParser, ParserDeleter> parser(ts_parser_new());
+    if (!ts_parser_set_language(parser.get(), tree_sitter_python())) return parsed;
+    const std::string& all = source.parserText;
+    std::size_t split = 0;  // the next part begins at source.statements[split]
+    for (std::size_t begin = 0, line = 0; begin < all.size() || begin == 0;) {
+        while (split < source.statements.size() && source.statements[split].first < begin + PartBytes) ++split;
+        const bool last = split == source.statements.size();
+        const std::size_t end = last ? all.size() : source.statements[split].first;
+        const std::size_t endLine = last ? UINT32_MAX : source.statements[split].second;
+        const TSRange range{{static_cast<std::uint32_t>(line), 0}, {static_cast<std::uint32_t>(endLine), 0},
+                            static_cast<std::uint32_t>(begin), last ? UINT32_MAX : static_cast<std::uint32_t>(end)};
+        ts_parser_set_included_ranges(parser.get(), &range, 1);
+        std::unique_ptr<TSTree, ParserDeleter> tree(
+            ts_parser_parse_string(parser.get(), nullptr, all.data(), static_cast<std::uint32_t>(all.size())));
+        if (!tree) return parsed;
+        const TSNode root = ts_tree_root_node(tree.get());
+        if (!parsed.headerEnd)
+            if (const std::optional<TSNode> header = headerOf(root, text, headerModule)) parsed.headerEnd = endOf(*header);
+        bindings.walk(root);
+        if (!bindings.refused() && ts_node_has_error(root)) {
+            // An error below a comprehension's loop variable, which the walk does not enter.
+            forEachNode(root, [&](const std::vector<TSNode>& path, std::string_view) {
+                if (!parsed.refused && (typeOf(path.back()) == "ERROR" || ts_node_is_missing(path.back())))
+                    parsed.refused = std::pair{beginOf(path.back()), "invalid syntax"};
+                return !parsed.refused;
+            });
+        }
+        if (!parsed.refused) parsed.refused = bindings.refused();
+        if (last) break;
+        begin = end;
+        line = endLine;
+    }
+    return parsed;
+}
+
+// The first thing Python 2 refuses, from its tokenizer's rules or the parsed tree.
+std::optional<PythonFault> firstFault(const Python2Source& source, const Parsed& parsed) {
+    std::optional<PythonFault> fault = source.fault;
+    if (parsed.refused) {
+        const std::size_t line = lineAt(source.parserText, parsed.refused->first);
+        if (!fault || line < fault->line) fault = PythonFault{line, parsed.refused->second};
+    }
+    return fault;
+}
+
+}  // namespace
+
+PythonModule readPythonModule(std::string_view text, std::string_view headerModule, const NameFilter& wanted) {
+    PythonModule module;
+    const std::size_t bom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    const std::string_view parsedText = text.substr(bom);
+    const Python2Source source = readPython2Source(parsedText, bom != 0);
     std::vector<Event> events;
     std::vector<Clock> stars;
-    Bindings(parsed, events, stars).walk(root);
+    Bindings bindings(parsedText, wanted, events, stars);
+    const Parsed parsed = parseParts(source, parsedText, headerModule, bindings);
+    // Without a header every module-level binding counts: no star import can set it later.
+    const std::size_t constantsFrom = parsed.headerEnd.value_or(0);
+    if (parsed.headerEnd) module.headerEnd = bom + constantsFrom;
+
     std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.at < b.at; });
     std::map<std::string_view, const Event*> last;
-    std::map<std::string_view, const Event*> global;
+    Later later;
     for (const Event& e : events) {
-        if (e.kind == Kind::Global) global[e.name] = &e;
-        if (e.at >= endOf(*header) && (e.kind != Kind::Global || !last.count(e.name))) last[e.name] = &e;
+        if (e.kind == Kind::Global) later.global[e.name] = &e;
+        if (e.at >= constantsFrom && (e.kind != Kind::Global || !last.count(e.name))) last[e.name] = &e;
     }
-    const Clock lastStar = stars.empty() ? 0 : *std::max_element(stars.begin(), stars.end());
-    const bool broken = ts_node_has_error(root) || text.find('\0') != std::string_view::npos;
-
+    later.lastStar = stars.empty() ? 0 : *std::max_element(stars.begin(), stars.end());
+    if (const std::optional<PythonFault> fault = firstFault(source, parsed)) {
+        module.cannotRun = fault->text();
+        later.cannotRun = module.cannotRun;
+    }
     for (const auto& [name, e] : last) {
-        PythonBinding b;
-        const TSNode s = e->statement;
-        b.statementBegin = bom + beginOf(s);
-        const std::string_view t = typeOf(s);
-        const bool simple = t == "expression_statement" || t == "delete_statement" || t == "import_statement" ||
-                            t == "import_from_statement" || t == "global_statement";
-        const std::size_t shownEnd = simple ? endOf(s) : std::min(endOf(s), parsed.find_first_of("\r\n", beginOf(s)));
-        b.statementEnd = bom + shownEnd;
-        if (!isNull(e->value)) {
-            b.valueBegin = bom + beginOf(e->value);
-            b.valueEnd = bom + endOf(e->value);
-        } else {
-            b.valueBegin = b.valueEnd = b.statementEnd;
-        }
-        if (broken)
-            b.notEditable = "Python cannot run the file as it stands (a syntax error)";
-        else if (global.count(name))
-            b.notEditable = reasonFor(Kind::Global);
-        else if (lastStar > e->at)
-            b.notEditable = "a later from ... import * can set it again";
-        else if (e->kind != Kind::Plain && e->kind != Kind::Global)
-            b.notEditable = reasonFor(e->kind);
-        else if (!e->topLevel || e->kind == Kind::Global)
-            b.notEditable = "it is set inside a block (if, for, while, try, with, match or def), so what it holds "
-                            "depends on how the file runs";
-        else if (holds(e->value, "named_expression"))
-            b.notEditable = "its value also sets another name (:=)";
-        else if (holds(e->value, "call"))
-            b.notEditable = "its value calls a function, which a new value would no longer do";
+        PythonBinding b = bindingOf(*e, bom);
+        b.notEditable = notEditable(*e, later);
         module.names.emplace(std::string(name), std::move(b));
     }
     return module;

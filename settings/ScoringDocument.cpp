@@ -1,8 +1,10 @@
 #include "ScoringDocument.h"
 
+#include "PythonNumber.h"
 #include "PythonText.h"
 
 #include <algorithm>
+#include <set>
 
 namespace tarsun {
 
@@ -27,9 +29,12 @@ std::string notEditableNote(const ScoreEntry& entry) {
 
 void ScoringDocument::adopt(FileBytes file) {
     std::string_view bytes = file.Text;
-    // Without the header statement the whole file is header.
-    const PythonModule module = readPythonModule(bytes, ScoringHeaderModule);
-    const std::size_t headerEnd = std::min(module.headerEnd, bytes.size());
+    // Without the header statement the whole module holds the constants.
+    std::set<std::string_view> constants;
+    for (std::size_t table = 0; table < ScoreCount; ++table) constants.insert(scoreName(table));
+    const PythonModule module = readPythonModule(bytes, ScoringHeaderModule,
+                                                 [&](std::string_view name) { return constants.count(name) > 0; });
+    const std::size_t headerEnd = module.headerEnd == std::string_view::npos ? 0 : module.headerEnd;
     std::vector<ScoreEntry> entries;
     for (std::size_t table = 0; table < ScoreCount; ++table) {
         auto found = module.names.find(scoreName(table));
@@ -61,6 +66,7 @@ void ScoringDocument::adopt(FileBytes file) {
     }
     entries_ = std::move(entries);
     headerEnd_ = headerEnd;
+    cannotRun_ = module.cannotRun;
     file_ = std::move(file);
 }
 

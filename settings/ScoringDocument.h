@@ -39,11 +39,12 @@ public:
     // are dropped.
     void adopt(FileBytes file);
     const FileBytes& file() const { return file_; }
-    // The header, up to and including its "from qmr import" statement (the whole file
-    // when it has none), and the rest.
+    // The header, up to and including its "from qmr import" statement (nothing when the
+    // file has none).
     std::string_view TextScoreA() const { return std::string_view(file_.Text).substr(0, headerEnd_); }
-    std::string_view TextScoreB() const { return std::string_view(file_.Text).substr(headerEnd_); }
 
+    // Why the game's Python 2 cannot run the file, with the line; "" when it can.
+    const std::string& cannotRun() const { return cannotRun_; }
     // The constants the file binds, in table order.
     const std::vector<ScoreEntry>& entries() const { return entries_; }
     // The entry of the constant at this table index; none when the file does not bind it.
@@ -71,6 +72,7 @@ private:
     CodePage codePage_;
     FileBytes file_;
     std::size_t headerEnd_ = 0;
+    std::string cannotRun_;
     std::vector<ScoreEntry> entries_;
 };
 

@@ -117,14 +117,6 @@ namespace {
 bool isSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-int digitValue(char c, int base) {
-    int v = -1;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    return v < base ? v : -1;
-}
-
 // Walks the text, skipping blanks, tabs and line feeds before every character.
 struct Cursor {
     std::string_view text;
@@ -151,6 +143,14 @@ struct Cursor {
 constexpr long long ExponentLimit = 1'000'000;  // far past any double; keeps the sum from overflowing
 
 }  // namespace
+
+int digitValue(char c, int base) {
+    int v = base;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    return v < base ? v : -1;
+}
 
 ParsedNumber parseNumber(std::string_view text, int scale10) {
     ParsedNumber result;

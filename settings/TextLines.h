@@ -88,6 +88,9 @@ struct ParsedNumber {
 // scale10 shifts the decimal point exactly (2 reads "0.355" as 35.5).
 ParsedNumber parseNumber(std::string_view text, int scale10 = 0);
 
+// The digit's value in the base (up to 16); -1 when it is none of its digits.
+int digitValue(char c, int base);
+
 // Rounds half to even and saturates into the 64-bit range.
 std::int64_t roundToInteger(double value);
 

@@ -72,9 +72,15 @@ TEST_F(CliTest, ShowsAndGetsWhatTheFilesHold) {
     EXPECT_EQ(table.status, 0) << table.err;
     EXPECT_NE(table.out.find("100   The file holds \"abc\", which is not a number"), std::string::npos) << table.out;
 
+    // The JSON names each file as found, in its real letter case.
+    const fs::path ai = mod.path(ModFile::AIDefaults);
+    fs::rename(ai, ai.parent_path() / "aidefault.ai");
     const Ran shown = run({"show", folder(), "--json"});
     ASSERT_EQ(shown.status, 0) << shown.err;
     const auto json = nlohmann::json::parse(shown.out);
+    EXPECT_EQ(json["files"], nlohmann::json::parse(R"({"botNames": "AI/BotNames.AI", "aiDefaults": "AI/aidefault.ai",
+        "serverSettings": "Settings/ServerSettings.CON", "scoring": "python/game/scoringCommon.py"})"));
+    EXPECT_EQ(json["settings"][4]["file"], "AI/aidefault.ai");
     EXPECT_EQ(json["settings"][1]["fileText"], "abc");
     EXPECT_TRUE(json["settings"][3]["fileText"].is_null());
     EXPECT_EQ(json["settings"][5]["value"], 35);
@@ -167,10 +173,15 @@ TEST_F(CliTest, ConstantThatCannotBeEditedIsRefused) {
     EXPECT_EQ(setNamedValue(state, *value, "5"),
               "cannot be edited here: its last binding changes it with an operator (+=, -= ...)");
     EXPECT_FALSE(state.ListScores()[0].Edited);
-    // Python refuses 010: the value is shown as the file's text, not as a number it holds.
-    mod.write(ModFile::Scoring, "from qmr import *\r\nSCORE_KILL = 010\r\n");
+    // The game's Python 2 refuses 1_000: the value is shown as the file's text, and show
+    // names the line and why.
+    mod.write(ModFile::Scoring, "from qmr import *\r\nSCORE_KILL = 1_000\r\n");
     state = mod.load();
-    EXPECT_EQ(namedValueText(state, *findNamedValue(state, "SCORE_KILL", problem)), "010");
+    EXPECT_EQ(namedValueText(state, *findNamedValue(state, "SCORE_KILL", problem)), "1_000");
+    const std::string why = "the game's Python 2 cannot run the file: line 2: 1_000: digits grouped with _ are "
+                            "Python 3 only (write 1000)";
+    EXPECT_NE(run({"show", folder()}).out.find("not editable: " + why), std::string::npos);
+    EXPECT_NE(run({"show", "--json", folder()}).out.find("\"" + why + "\""), std::string::npos);
 }
 
 // Each mod is written or refused on its own; a refused file is named and left as it was.

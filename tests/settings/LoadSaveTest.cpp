@@ -93,12 +93,22 @@ TEST(Loader, FindsFilesInAnyLetterCaseAndShowsTheLastLinesValueWithinRange) {
     EXPECT_EQ(state.setSetting(Setting::MaxBots, 999), 256);
 }
 
-TEST(Loader, ScoringFileWithoutItsHeaderIsAllHeader) {
+// Real mods' scoring files often import the game's modules and no header: the whole
+// module then holds the constants.
+TEST(Loader, ScoringFileWithoutAHeaderHoldsItsConstantsInTheWholeModule) {
     TempMod mod;
-    mod.writeAll("", "", "", "SCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n");
+    const std::string before = "import host\r\nimport bf2\r\n\r\nSCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n";
+    const std::string after = "\r\ndef init():\r\n    print \"scoring common init\"\r\n    SCORE_KILL = 3\r\n";
+    mod.writeAll("", "", "", before + after);
     EditorState state = mod.load();
-    EXPECT_TRUE(state.ListScores().empty());
-    EXPECT_EQ(state.TextScore.TextScoreA(), "SCORE_KILL = 2\r\nSCORE_TEAMKILL = -4\r\n");
+    ASSERT_EQ(state.ListScores().size(), 2u);
+    EXPECT_TRUE(state.TextScore.TextScoreA().empty());
+    EXPECT_EQ(state.ScoreValues[0], 2);
+    EXPECT_EQ(state.ScoreValues[1], -4);
+    ASSERT_TRUE(state.ListScores()[0].Editable) << state.ListScores()[0].NotEditableReason;
+    state.setScoreValue(0, 12);
+    ASSERT_TRUE(SaveModSettings(state, {}).done());
+    EXPECT_EQ(mod.read(ModFile::Scoring), "import host\r\nimport bf2\r\n\r\nSCORE_KILL = 12\r\nSCORE_TEAMKILL = -4\r\n" + after);
 }
 
 TEST(Writer, FilesThatCannotBeReplacedAreReportedAndKeptWholeAndTheirEditsKept) {

@@ -72,7 +72,7 @@ private slots:
         QStringList texts{Prompt, Exit, Prompt, Error, Prompt, Error, Prompt, Error, Prompt};
         // Missing folder: nothing shows yet; no mods, or mods that cannot be listed: the empty
         // chooser; broken mod: no window.
-        std::vector<QStringList> errors{{"0", "1"}, {"FormSelect", "0", "1"}, {"FormSelect", "0", "1"}, {"3", "0"}};
+        std::vector<QStringList> errors{{"0", "1"}, {"FormSelect", "0", "1"}, {"FormSelect", "0", "1"}, {"4", "0"}};
         {
             ObeyPermissions obey;
             // Where no mode makes a folder unreadable (Windows has none, Wine keeps no ACLs),
@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(run.state.Answer, AnswerNo);
         QVERIFY(!run.dialogs.ended);
         // The good folder afterwards fills the list once.
-        QCOMPARE(run.listed(), QStringList({"broken mod", "Small Skirmish", "TarsunSample"}));
+        QCOMPARE(run.listed(), QStringList({"broken mod", "Old Guard", "Small Skirmish", "TarsunSample"}));
 
         // A mod without its files: the message, with no window left, then the end.
         run.dialogs.answers = {true};
@@ -193,7 +193,8 @@ private slots:
 
         program.start();
         QCOMPARE(visibleWindows(), QStringList({"FormSelect"}));
-        openRow(&program.startUp().chooser().list(), 1);
+        ModList& mods = program.startUp().chooser().list();
+        openRow(&mods, mods.row(mods.findItems("TarsunSample", Qt::MatchExactly).value(0)));
         QCOMPARE(visibleWindows(), QStringList({"FormMain"}));
 
         openRow(child<QAbstractItemView>(&main, "ListScores"), 0);
