@@ -25,6 +25,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace tarsun::testing {
@@ -143,8 +145,11 @@ enum class Python { Two = 2, Three = 3 };
 inline std::optional<std::map<std::string, PythonValue>> pythonNames(const std::filesystem::path& file,
                                                                      Python python = Python::Two) {
 #ifdef TARSUN_PYTHON3
-    const std::filesystem::path script = file.parent_path() / "judge-scoring.py";
-    std::ofstream(script) << R"(import ast, contextlib, io, math, re, sys, types, warnings
+    // Written once a run to the temporary folder, never beside the file judged (which may be
+    // a sample mod of the source tree).
+    static const std::filesystem::path script = std::filesystem::temp_directory_path() /
+                                                ("tarsun-judge-scoring-" + std::to_string(getpid()) + ".py");
+    static const bool written = static_cast<bool>(std::ofstream(script) << R"(import ast, contextlib, io, math, re, sys, types, warnings
 warnings.simplefilter('ignore')
 from lib2to3 import pygram, pytree, refactor
 from lib2to3.pgen2 import driver, token
@@ -222,7 +227,8 @@ if values is None:
     sys.exit(3)
 for k, (r, s, l) in values.items():
     print(k, r, s, l, sep='\t')
-)";
+)");
+    if (!written) return std::nullopt;
     const std::string command = std::string(TARSUN_PYTHON3) + " '" + script.string() + "' " +
                                 std::to_string(static_cast<int>(python)) + " '" + file.string() + "'";
     FILE* pipe = popen(command.c_str(), "r");
