@@ -28,6 +28,11 @@ void EditorState::setScoreValue(std::size_t entry, std::int64_t value) {
     if (TextScore.edit(entry, value)) ScoreValues[ListScores()[entry].Index] = value;
 }
 
+void EditorState::revertScore(std::size_t entry) {
+    TextScore.revert(entry);
+    ScoreValues[ListScores()[entry].Index] = ListScores()[entry].SavedValue;
+}
+
 void EditorState::adopt(ModFile file, FileBytes bytes) {
     switch (file) {
     case ModFile::BotNames: BotFile.adopt(std::move(bytes)); break;

@@ -81,6 +81,8 @@ public:
     // Stores an edited value for ListScores entry `entry`, and its list text; an entry that
     // is not Editable stays as it is.
     void setScoreValue(std::size_t entry, std::int64_t value);
+    // Drops the edit of ListScores entry `entry`: it shows what the file holds again.
+    void revertScore(std::size_t entry);
 
     // Takes the given bytes as what the file holds now; the shown values become its values.
     void adopt(ModFile file, FileBytes bytes);

@@ -6,6 +6,7 @@
 #include "FormEdit.h"
 #include "FormSave.h"
 #include "Look.h"
+#include "PendingEdits.h"
 #include "PictureButton.h"
 #include "StateListModel.h"
 
@@ -35,6 +36,7 @@ FormMain::FormMain(EditorState& state, Dialogs& dialogs, QWidget* parent)
     createLabels();
     createSettingControls();
     createLists();
+    markEditedRows();
     orderFocus();
 }
 
@@ -71,19 +73,46 @@ void FormMain::showSettings() {
     sliderBotSkill_->setValue(state_.setting(Setting::BotSkill));
     sliderMaxBots_->setValue(state_.setting(Setting::MaxBots));
     // A control already at its value sends no change, so the captions are written here too.
-    const std::array<std::pair<Setting, QLabel*>, SettingCount> captions{{
-        {Setting::SoldierFF, labelSFD_},
-        {Setting::VehicleFF, labelVFD_},
-        {Setting::SoldierSplashFF, labelSSD_},
-        {Setting::VehicleSplashFF, labelVSD_},
-        {Setting::MaxBots, labelMaxBots_},
-        {Setting::BotSkill, labelBotSkill_},
-    }};
-    for (const auto& [setting, caption] : captions) {
-        caption->setText(QString::number(state_.setting(setting)));
-        // Where the control cannot show what the file holds, the caption's tip says it.
-        caption->setToolTip(QString::fromStdString(state_.settingNote(setting)));
+    for (Setting setting : AllSettings) {
+        QLabel* label = caption(setting);
+        label->setText(QString::number(state_.setting(setting)));
+        markSetting(setting, label);
     }
+}
+
+QLabel* FormMain::caption(Setting setting) const {
+    const std::array<QLabel*, SettingCount> captions{labelSFD_, labelVFD_, labelSSD_, labelVSD_, labelMaxBots_,
+                                                     labelBotSkill_};
+    return captions[slotOf(setting)];
+}
+
+void FormMain::markSetting(Setting setting, QLabel* label) {
+    const int saved = state_.savedSetting(setting);
+    const bool edited = state_.setting(setting) != saved;
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor::fromRgb(edited ? EditedYellow : ValueRed));
+    label->setPalette(palette);
+    QFont font = label->font();
+    font.setItalic(edited);
+    label->setFont(font);
+    // Where the control cannot show what the file holds, the caption's tip says it.
+    QStringList tip;
+    if (const std::string& note = state_.settingNote(setting); !note.empty()) tip << QString::fromStdString(note);
+    if (edited) tip << wasNote(QString::number(saved));
+    label->setToolTip(tip.join('\n'));
+}
+
+void FormMain::markEditedRows() {
+    botNamesModel_->setWas([this](int row) {
+        const auto entry = static_cast<std::size_t>(row);
+        return state_.editedBotNames().contains(entry) ? QString::fromStdString(state_.BotFile.savedName(entry))
+                                                       : QString();
+    });
+    scoresModel_->setWas([this](int row) {
+        const ScoreEntry& e = state_.ListScores()[static_cast<std::size_t>(row)];
+        if (!e.Edited) return QString();
+        return QString::fromStdString(state_.codePage().decode(state_.TextScore.valueText(e))).simplified();
+    });
 }
 
 void FormMain::showModeless() {
@@ -149,7 +178,8 @@ void FormMain::closeEvent(QCloseEvent* event) {
 }
 
 void FormMain::askExit() {
-    const bool yes = dialogs_.askYesNo(this, QStringLiteral("Do you want to exit?"));
+    // The question keeps its words; what Yes would drop is said beneath it.
+    const bool yes = dialogs_.askYesNo(this, QStringLiteral("Do you want to exit?"), unsavedGroups(state_));
     state_.Answer = yes ? AnswerYes : AnswerNo;
     if (yes) dialogs_.endProgram();
 }
@@ -159,6 +189,7 @@ void FormMain::askExit() {
 void FormMain::settingChanged(Setting setting, QLabel* caption, int value) {
     caption->setText(QString::number(value));
     state_.setSetting(setting, value);
+    markSetting(setting, caption);
 }
 
 void FormMain::VScrollSFD_Change() {

@@ -88,6 +88,10 @@ private:
     void settingChanged(Setting setting, QLabel* caption, int value);
     // Shows the six values as the state holds them now.
     void showSettings();
+    QLabel* caption(Setting setting) const;
+    // A value edited since the load or the last save is marked, its tooltip saying what it was.
+    void markSetting(Setting setting, QLabel* caption);
+    void markEditedRows();
     FormEdit& editor();
     FormSave& saveWindow();
     void returnFromEditor(bool accepted);

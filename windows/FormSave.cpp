@@ -3,10 +3,13 @@
 #include "Dialogs.h"
 #include "EditorState.h"
 #include "Look.h"
+#include "PendingEdits.h"
 
 #include <QCheckBox>
 #include <QFile>
 #include <QPushButton>
+
+#include <array>
 
 namespace tarsun {
 
@@ -55,6 +58,25 @@ FormSave::FormSave(EditorState& state, Dialogs& dialogs, QWidget* parent)
     QWidget::setTabOrder(checkBots_, checkBotNames_);
     QWidget::setTabOrder(checkBotNames_, commandSave);
     QWidget::setTabOrder(commandSave, commandCancel);
+}
+
+void FormSave::showEvent(QShowEvent* event) {
+    // Each box's tip lists what its group will write, as the edits stand at this opening.
+    const std::array<QCheckBox*, 4> boxes{checkFF_, checkScore_, checkBots_, checkBotNames_};
+    for (std::size_t i = 0; i < boxes.size(); ++i) boxes[i]->setToolTip(describeEdits(pendingEdits(state_, AllSaveGroups[i])));
+    SmallWindow::showEvent(event);
+}
+
+QString FormSave::describeEdits(QStringList edits) {
+    if (edits.isEmpty()) return QStringLiteral("No changes.");
+    // A tip taller than the screen helps nobody: the first ones, and how many more.
+    constexpr qsizetype Shown = 20;
+    const qsizetype more = edits.size() - Shown;
+    if (more > 0) {
+        edits.resize(Shown);
+        edits << QStringLiteral("and %1 more").arg(more);
+    }
+    return QStringLiteral("Will write:\n") + edits.join('\n');
 }
 
 SaveGroups FormSave::groups() const {

@@ -8,6 +8,8 @@
 
 #include "ModWriter.h"
 
+#include <QStringList>
+
 class QCheckBox;
 class QPushButton;
 
@@ -38,8 +40,11 @@ public slots:
 protected:
     // Closed by the window system: the same as Cancel.
     void closeRequested() override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    // The tip of a group's box: its edits, or that it has none.
+    static QString describeEdits(QStringList edits);
     void reportFailures(const SaveResult& result);
 
     EditorState& state_;

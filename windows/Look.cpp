@@ -30,6 +30,12 @@ QFont labelFont(bool bold) {
     return font;
 }
 
+QFont editedFont() {
+    QFont font = labelFont(false);
+    font.setItalic(true);
+    return font;
+}
+
 QIcon programIcon() {
     // A new QIcon would decode the picture again for each window; kept to the end.
     static const QIcon* icon = new QIcon(QStringLiteral(":/assets/icon.png"));

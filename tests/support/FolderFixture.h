@@ -144,6 +144,7 @@ public:
     struct Shown {
         enum Kind { Error, Question, Folder } kind;
         QString text;
+        QString informative;  // a question's text below it
     };
 
     std::deque<bool> answers;     // to askYesNo, true for Yes
@@ -161,10 +162,10 @@ public:
     }
 
     void showError(QWidget*, const QString& text) override { record(Shown::Error, text); }
-    bool askYesNo(QWidget*, const QString& text) override {
+    bool askYesNo(QWidget*, const QString& text, const QString& informative) override {
         // Unscripted: No leaves things as they stand; past 30 dialogs, Yes ends a loop
         // that would otherwise ask forever.
-        return next(answers, Shown::Question, text, shown.size() > 30);
+        return next(answers, Shown::Question, text, shown.size() > 30, informative);
     }
     QString browseForFolder(QWidget*, const QString& prompt, const QString& startFolder) override {
         startFolders << startFolder;
@@ -179,12 +180,13 @@ public:
     }
 
 private:
-    void record(Shown::Kind kind, const QString& text) {
-        shown.push_back({kind, text});
+    void record(Shown::Kind kind, const QString& text, const QString& informative = {}) {
+        shown.push_back({kind, text, informative});
         if (onShow) onShow(shown.back());
     }
-    template <typename T> T next(std::deque<T>& script, Shown::Kind kind, const QString& text, T unscripted) {
-        record(kind, text);
+    template <typename T>
+    T next(std::deque<T>& script, Shown::Kind kind, const QString& text, T unscripted, const QString& informative = {}) {
+        record(kind, text, informative);
         if (script.empty()) {
             QTest::qFail(("unscripted dialog: " + text).toUtf8(), __FILE__, __LINE__);
             return unscripted;

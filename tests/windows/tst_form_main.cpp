@@ -151,11 +151,16 @@ private slots:
         mod.dialogs.answers = {false};
         leftClick(exitButton, QPoint(-200, 150));
         QCOMPARE(mod.state.Answer, AnswerNo);
+        QCOMPARE(mod.dialogs.shown.back().informative, QStringLiteral("Unsaved: friendly fire"));
 
-        // Alt+F4 or the taskbar: the same question; No keeps the window.
+        // Alt+F4 or the taskbar: the same question, naming every group that holds an edit;
+        // No keeps the window.
+        QVERIFY(mod.state.setBotName(0, "Talon") == NameProblem::None);
+        mod.state.setScoreValue(3, 7);
         mod.dialogs.answers = {false};
         mod.main.close();
         QCOMPARE(mod.dialogs.texts(), QStringList(2, "Do you want to exit?"));
+        QCOMPARE(mod.dialogs.shown.back().informative, QStringLiteral("Unsaved: friendly fire, score list, bot names"));
         QVERIFY(mod.main.isVisible() && !mod.dialogs.ended);
 
         mod.dialogs.answers = {true};

@@ -1,10 +1,12 @@
 #include "WindowTest.h"
 
+#include "FormEdit.h"
 #include "FormSave.h"
 #include "ModFiles.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
 
 using namespace tarsun;
@@ -78,6 +80,56 @@ private slots:
         QCOMPARE(mod.find<QLabel>("LabelMaxBots")->text(), QStringLiteral("256"));
     }
 
+    // Each edit is marked where it shows and listed on its group's box until a save
+    // writes it; a value stepped back to what the file holds is no edit.
+    void editsAreMarkedAndListedUntilSaved() {
+        LoadedMod mod;
+        auto* skill = mod.find<QLabel>("LabelBotSkill");
+        auto* bots = mod.find<QListView>("ListBotNames");
+        auto* scores = mod.find<QListView>("ListScores");
+        const auto marked = [](QLabel* label) {
+            return label->palette().color(QPalette::WindowText) == QColor::fromRgb(EditedYellow) &&
+                   label->font().italic();
+        };
+        const auto rowMarked = [](QListView* list, int row) {
+            const QModelIndex at = list->model()->index(row, 0);
+            return at.data(Qt::FontRole).value<QFont>().italic() && at.data(Qt::ForegroundRole).isValid();
+        };
+        QTest::keyClick(mod.find("SliderBotSkill"), Qt::Key_Left);
+        QVERIFY(marked(skill));
+        QCOMPARE(skill->toolTip(), QStringLiteral("was 70"));
+        QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_Right);
+        QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_Left);
+        QVERIFY(!marked(mod.find<QLabel>("LabelMaxBots")) && !marked(mod.find<QLabel>("LabelSFD")));
+
+        openRow(bots, 2);
+        mod.main.formEdit()->findChild<QLineEdit*>("TextBotName")->setText("Talon");
+        click(mod.main.formEdit(), "CommandAccept");
+        openRow(scores, 0);
+        click(mod.main.formEdit(), "ArrowDown");
+        click(mod.main.formEdit(), "CommandAccept");
+        QVERIFY(rowMarked(bots, 2) && rowMarked(scores, 0) && !rowMarked(bots, 1) && !rowMarked(scores, 1));
+        QVERIFY(bots->model()->index(2, 0).data(Qt::ToolTipRole).toString().endsWith("\nwas Kestrel"));
+        QVERIFY(scores->model()->index(0, 0).data(Qt::ToolTipRole).toString().endsWith("\nwas 2"));
+
+        click(&mod.main, "PictureSave");
+        FormSave* save = mod.main.formSave();
+        const auto tips = [save] {
+            QStringList all;
+            for (const auto& [name, file] : Checks) all << child(save, name)->toolTip();
+            return all;
+        };
+        QCOMPARE(tips(), (QStringList{"No changes.", "Will write:\nSCORE_KILL: 2 → 3",
+                                      "Will write:\nBot Skill: 70 → 69",
+                                      "Will write:\nRow 3: Kestrel → Talon"}));
+        mod.dialogs.answers = {true};
+        click(save, "CommandSave");
+        QCOMPARE(mod.dialogs.texts(), QStringList{"Save?"});  // saving stays silent
+        QVERIFY(!marked(skill) && skill->toolTip().isEmpty() && !rowMarked(bots, 2) && !rowMarked(scores, 0));
+        click(&mod.main, "PictureSave");
+        QCOMPARE(tips(), QStringList(4, "No changes."));
+    }
+
     void missingFileIsReportedAndEditsKept() {
         LoadedMod mod;
         QVERIFY(QFile::rename(mod.path(AIDefaultsFile), mod.path("away")));
@@ -110,6 +162,10 @@ private slots:
         QVERIFY(mod.read(BotNamesFile) != before.at(BotNamesFile));
         QCOMPARE(mod.read(ScoringFile), before.at(ScoringFile));
         QVERIFY(rowText(mod.find<QListView>("ListScores"), 0).startsWith("SCORE_KILL = 9"));
+        // Leaving now would drop that edit, and the question says so.
+        mod.dialogs.answers = {false};
+        mod.main.close();
+        QCOMPARE(mod.dialogs.shown.back().informative, QStringLiteral("Unsaved: score list, max bots & bot skill"));
     }
 };
 

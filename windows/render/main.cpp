@@ -23,7 +23,7 @@ namespace {
 class SilentDialogs : public tarsun::Dialogs {
 public:
     void showError(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    bool askYesNo(QWidget*, const QString&) override { return false; }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
     QString browseForFolder(QWidget*, const QString&, const QString&) override { return {}; }
     void endProgram() override {}
 };
