@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QSlider>
 
 #include <array>
@@ -38,6 +39,7 @@ FormMain::FormMain(EditorState& state, Dialogs& dialogs, QWidget* parent)
     createLists();
     markEditedRows();
     orderFocus();
+    createShortcuts();
 }
 
 FormMain::~FormMain() = default;
@@ -66,6 +68,7 @@ void FormMain::showLoadedValues() {
 }
 
 void FormMain::showSettings() {
+    const QScopedValueRollback guard(showing_, true);
     vScrollSFD_->setValue(state_.setting(Setting::SoldierFF));
     vScrollVFD_->setValue(state_.setting(Setting::VehicleFF));
     vScrollSSD_->setValue(state_.setting(Setting::SoldierSplashFF));
@@ -187,9 +190,11 @@ void FormMain::askExit() {
 // Values --------------------------------------------------------------------------------
 
 void FormMain::settingChanged(Setting setting, QLabel* caption, int value) {
+    const int was = state_.setting(setting);
     caption->setText(QString::number(value));
     state_.setSetting(setting, value);
     markSetting(setting, caption);
+    if (was != value && !showing_) recordSetting(setting, was, value);
 }
 
 void FormMain::VScrollSFD_Change() {
@@ -238,6 +243,7 @@ void FormMain::ListBotNames_DblClick() {
     const int row = selectedRow(listBotNames_);
     if (row < 0) return;
     editor().prepareBotName(row);
+    rememberBeforeEditor();
     hide();
     editor().showModeless();
 }
@@ -246,6 +252,7 @@ void FormMain::ListScores_DblClick() {
     const int row = selectedRow(listScores_);
     if (row < 0) return;
     editor().prepareScore(row);
+    rememberBeforeEditor();
     hide();
     editor().showModeless();
 }
@@ -254,6 +261,7 @@ void FormMain::returnFromEditor(bool accepted) {
     if (accepted) {
         StateListModel* model = state_.EditMode == -1 ? botNamesModel_ : scoresModel_;
         model->rowChanged(state_.EditIndex);
+        recordEditorEdit();
     }
     showModeless();
 }

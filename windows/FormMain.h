@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
 
 class QLabel;
 class QListView;
@@ -23,6 +24,7 @@ namespace tarsun {
 
 class ArrowSpinner;
 class Dialogs;
+class EditHistory;
 class EditorState;
 class FormEdit;
 class FormSave;
@@ -92,6 +94,18 @@ private:
     // A value edited since the load or the last save is marked, its tooltip saying what it was.
     void markSetting(Setting setting, QLabel* caption);
     void markEditedRows();
+
+    // Undo and redo (FormMainHistory.cpp): each edit made here or in the value editor is
+    // recorded; undone or redone, its value is applied and the change shown where it is.
+    void createShortcuts();
+    void recordSetting(Setting setting, int was, int now);
+    void rememberBeforeEditor();
+    void recordEditorEdit();
+    QWidget* control(Setting setting) const;
+    void putBotName(int row, const std::string& name);
+    void putScore(int row, bool edited, qint64 value);
+    void showChange(QWidget* focus, QPoint at, const QString& text);
+    void showRow(QListView* list, int row, const QString& text);
     FormEdit& editor();
     FormSave& saveWindow();
     void returnFromEditor(bool accepted);
@@ -126,6 +140,13 @@ private:
     StateListModel* scoresModel_ = nullptr;
     QListView* listBotNames_ = nullptr;
     QListView* listScores_ = nullptr;
+
+    EditHistory* history_ = nullptr;
+    bool showing_ = false;  // showSettings is setting the controls: no edit of the user's
+    // What the entry held as the value editor opened on it.
+    std::string botNameWas_;
+    bool scoreWasEdited_ = false;
+    qint64 scoreWas_ = 0;
 
     std::unique_ptr<FormEdit> formEdit_;
     std::unique_ptr<FormSave> formSave_;

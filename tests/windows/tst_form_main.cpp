@@ -1,9 +1,14 @@
 #include "WindowTest.h"
 
 #include "ArrowSpinner.h"
+#include "FormEdit.h"
+#include "FormSave.h"
+#include "PendingEdits.h"
 #include "PictureButton.h"
 
+#include <QLineEdit>
 #include <QScreen>
+#include <QToolTip>
 #include <QSlider>
 
 #ifdef _WIN32
@@ -169,6 +174,57 @@ private slots:
         QVERIFY(mod.dialogs.ended);
         QCOMPARE(mod.dialogs.shown.size(), std::size_t{3});  // no further window or message
         QCOMPARE(mod.snapshot(), files);                     // and nothing saved
+    }
+
+    // Ctrl+S opens the save window; Ctrl+Z takes back the edits of every kind, newest
+    // first, each shown where it is; Ctrl+Y and Ctrl+Shift+Z make them again.
+    void shortcutsSaveUndoAndRedoEveryKindOfEdit() {
+        LoadedMod mod;
+        const auto key = [&mod](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+            QApplication::setActiveWindow(&mod.main);
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        };
+        key(Qt::Key_S);
+        QCOMPARE(visibleWindows(), QStringList{"FormSave"});
+        click(mod.main.formSave(), "CommandCancel");
+
+        auto* bots = mod.find<QListView>("ListBotNames");
+        auto* scores = mod.find<QListView>("ListScores");
+        const QString kill = rowText(scores, 0);
+        QTest::keyClick(mod.find("SliderBotSkill"), Qt::Key_Left);
+        click(mod.find("VScrollSFD"), "ArrowDown");
+        openRow(bots, 2);
+        child<QLineEdit>(mod.main.formEdit(), "TextBotName")->setText("Talon");
+        click(mod.main.formEdit(), "CommandAccept");
+        openRow(scores, 0);
+        click(mod.main.formEdit(), "ArrowDown");
+        click(mod.main.formEdit(), "CommandAccept");
+        const auto undone = [](const char* focus, const QString& tip) {
+            return QApplication::focusWidget()->objectName() == focus && QToolTip::text() == tip;
+        };
+
+        key(Qt::Key_Z);
+        QCOMPARE(rowText(scores, 0), kill);  // as the file holds it, comment and all
+        QVERIFY(undone("ListScores", "SCORE_KILL: 3 → 2") && scores->currentIndex().row() == 0);
+        key(Qt::Key_Z);
+        QCOMPARE(rowText(bots, 2), QStringLiteral("Kestrel"));
+        QVERIFY(undone("ListBotNames", "Bot name row 3: Talon → Kestrel"));
+        key(Qt::Key_Z);
+        QCOMPARE(mod.find<QLabel>("LabelSFD")->text(), QStringLiteral("75"));
+        QVERIFY(undone("VScrollSFD", "Soldier Friendly Damage: 76 → 75"));
+        key(Qt::Key_Z);
+        QCOMPARE(mod.state.setting(Setting::BotSkill), 70);
+        QCOMPARE(unsavedGroups(mod.state), QString());  // nothing left to save
+
+        key(Qt::Key_Y);
+        QCOMPARE(mod.find<QLabel>("LabelBotSkill")->text(), QStringLiteral("69"));
+        QVERIFY(undone("SliderBotSkill", "Bot Skill: 70 → 69"));
+        key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(mod.state.setting(Setting::SoldierFF), 76);
+        key(Qt::Key_Y);
+        key(Qt::Key_Y);
+        QCOMPARE(mod.state.ScoreValues[0], 3);
+        QCOMPARE(unsavedGroups(mod.state), QStringLiteral("Unsaved: friendly fire, score list, max bots & bot skill, bot names"));
     }
 
     void dragKeepsTheGrabbedPointUnderThePointer() {
