@@ -6,6 +6,7 @@
 #include "ArrowSpinner.h"
 #include "EditorState.h"
 #include "Look.h"
+#include "NumberTyping.h"
 #include "PictureButton.h"
 #include "StateListModel.h"
 
@@ -87,6 +88,9 @@ ArrowSpinner* FormMain::createSpinner(const char* objectName, QRect geometry, Se
     spinner->setObjectName(QString::fromLatin1(objectName));
     spinner->setGeometry(geometry);
     spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);
+    new NumberTyping(spinner, {[spinner] { return spinner->minimum(); }, [spinner] { return spinner->maximum(); },
+                               [spinner] { return spinner->value(); },
+                               [spinner](qint64 value, const QString&) { spinner->setValue(value); }, {}});
     return spinner;
 }
 
@@ -101,6 +105,9 @@ QSlider* FormMain::createSlider(const char* objectName, QRect geometry, Setting 
     slider->setTickPosition(QSlider::TicksBelow);
     // Only the settled value counts, not every position the thumb passes while dragged.
     slider->setTracking(false);
+    new NumberTyping(slider, {[slider] { return qint64(slider->minimum()); }, [slider] { return qint64(slider->maximum()); },
+                              [slider] { return qint64(slider->value()); },
+                              [slider](qint64 value, const QString&) { slider->setValue(int(value)); }, {}});
     return slider;
 }
 

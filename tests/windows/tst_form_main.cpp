@@ -116,6 +116,17 @@ private slots:
             QTest::keyClick(widget, Qt::Key_PageDown);  // a slider pages by five
             QCOMPARE(held(), highest - 6);
         }
+        // Digits typed set the value; one more that leaves the range, or a minus, is refused
+        // with a tip, and Backspace takes back the last digit.
+        QTest::keyClicks(widget, QString::number(highest - 3));
+        QCOMPARE(held(), highest - 3);
+        for (Qt::Key refused : {Qt::Key_0, Qt::Key_Minus}) {
+            QTest::keyClick(widget, refused);
+            QCOMPARE(held(), highest - 3);
+        }
+        QVERIFY(QToolTip::text().contains(QStringLiteral("from %1 to %2").arg(lowest).arg(highest)));
+        QTest::keyClick(widget, Qt::Key_Backspace);
+        QCOMPARE(held(), (highest - 3) / 10);
     }
 
     void exitAndMinimiseAnswerTheLeftButtonOnly() {
