@@ -26,11 +26,33 @@ QToolButton* ArrowSpinner::makeArrow(const char* objectName, Qt::ArrowType arrow
     QPalette palette = button->palette();
     palette.setColor(QPalette::WindowText, palette.color(QPalette::ButtonText));
     button->setPalette(palette);
+    button->setAccessibleName(step < 0 ? QStringLiteral("Lower") : QStringLiteral("Raise"));
+    button->setAccessibleDescription(step < 0 ? QStringLiteral("Lowers the value by 1") : QStringLiteral("Raises the value by 1"));
     connect(button, &QToolButton::clicked, this, [this, step] {
         setFocus(Qt::MouseFocusReason);
         stepBy(step);
     });
     return button;
+}
+
+void ArrowSpinner::focusInEvent(QFocusEvent* event) {
+    showFocus(true);
+    QWidget::focusInEvent(event);
+}
+
+void ArrowSpinner::focusOutEvent(QFocusEvent* event) {
+    showFocus(false);
+    QWidget::focusOutEvent(event);
+}
+
+void ArrowSpinner::showFocus(bool focused) {
+    // The arrows cover the whole control, so the focus shows on them: their face takes the
+    // selection colour.
+    for (QToolButton* button : {up_, down_}) {
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::Button, focused ? palette.color(QPalette::Highlight) : QWidget::palette().color(QPalette::Button));
+        button->setPalette(palette);
+    }
 }
 
 void ArrowSpinner::resizeEvent(QResizeEvent*) {

@@ -49,6 +49,14 @@ FormEdit::FormEdit(EditorState& state, Dialogs& dialogs, QWidget* parent)
     connect(commandAccept_, &QPushButton::clicked, this, &FormEdit::CommandAccept_Click);
     connect(commandCancel_, &QPushButton::clicked, this, &FormEdit::CommandCancel_Click);
 
+    textBotName_->setAccessibleName(QStringLiteral("Bot name"));
+    vScrollNum_->setAccessibleName(QStringLiteral("Score value"));
+    vScrollNum_->setAccessibleDescription(
+        QStringLiteral("From -200 to 200 (wider for a value the file holds beyond); type a number, or step with "
+                       "the arrow keys (the upper arrow lowers)"));
+    labelLScore_->setBuddy(vScrollNum_);
+    labelScore_->setAccessibleDescription(QStringLiteral("Score value"));
+
     // A score can be typed too, whichever of the editor's controls has the focus.
     new NumberTyping(this, {[this] { return vScrollNum_->minimum(); }, [this] { return vScrollNum_->maximum(); },
                             [this] { return vScrollNum_->value(); },

@@ -39,6 +39,7 @@ FormMain::FormMain(EditorState& state, Dialogs& dialogs, QWidget* parent)
     createLists();
     markEditedRows();
     orderFocus();
+    nameControls();
     createShortcuts();
 }
 

@@ -82,6 +82,7 @@ private:
     void createSettingControls();
     void createLists();
     void orderFocus();
+    void nameControls();
 
     ArrowSpinner* createSpinner(const char* objectName, QRect geometry, Setting setting);
     QSlider* createSlider(const char* objectName, QRect geometry, Setting setting);

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QPainter>
 #include <QPushButton>
 
 #include <array>
@@ -22,6 +23,14 @@ public:
 
 protected:
     bool hitButton(const QPoint& position) const override { return rect().contains(position); }
+    // The focus as a dotted white frame, which every style shows on the black window.
+    void paintEvent(QPaintEvent* event) override {
+        QCheckBox::paintEvent(event);
+        if (!hasFocus()) return;
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
 };
 
 QCheckBox* makeCheck(QWidget* parent, const char* objectName, const QString& caption, int top) {

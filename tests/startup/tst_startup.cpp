@@ -91,6 +91,7 @@ private slots:
         QVERIFY(!run.dialogs.ended);
         // The good folder afterwards fills the list once.
         QCOMPARE(run.listed(), QStringList({"broken mod", "Small Skirmish", "TarsunSample"}));
+        QCOMPARE(inaccessibleControls(&run.startUp.chooser()).join("; "), QString());
 
         // A mod without its files: the message, with no window left, then the end.
         run.dialogs.answers = {true};

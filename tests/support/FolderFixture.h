@@ -5,11 +5,14 @@
 
 #include "Dialogs.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -80,6 +83,31 @@ template <typename T = QWidget> T* child(const QObject* parent, const char* name
     auto* found = parent ? parent->findChild<T*>(QString::fromLatin1(name)) : nullptr;
     if (!found) qFatal("no control %s", name);
     return found;
+}
+
+// The window's controls that a screen reader would find without a name, or without a
+// description that gives the range of the value they set; and the focusable ones whose
+// keyboard focus cannot be seen (the control looks the same with it and without).
+inline QStringList inaccessibleControls(QWidget* window) {
+    QStringList faults;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        const QString name = w->objectName();
+        const bool control = w->focusPolicy() != Qt::NoFocus || qobject_cast<QLabel*>(w) ||
+                             qobject_cast<QAbstractButton*>(w);
+        if (name.isEmpty() || name.startsWith("qt_") || !control) continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        if (!a || a->text(QAccessible::Name).trimmed().isEmpty()) faults << name + " has no name";
+        const bool setsValue = name.startsWith("VScroll") || name.startsWith("Slider");
+        if (a && setsValue && !a->text(QAccessible::Description).contains(" to ")) faults << name + " gives no range";
+        if (w->focusPolicy() == Qt::NoFocus || !w->isVisible()) continue;
+        QApplication::setActiveWindow(window);
+        w->setFocus(Qt::TabFocusReason);
+        const QImage focused = w->grab().toImage();
+        if (!w->hasFocus()) faults << name + " takes no focus";
+        w->clearFocus();
+        if (focused == w->grab().toImage()) faults << name + " shows no focus";
+    }
+    return faults;
 }
 
 // The ways a row is opened: a double-click, or Return or Enter on the current row.

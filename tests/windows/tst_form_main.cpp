@@ -271,6 +271,22 @@ private slots:
             tryDrag(control, Qt::LeftButton, QPoint(5, 5));
     }
 
+    // Every control of the three windows, as a screen reader and the keyboard find it.
+    void everyControlIsNamedAndShowsItsFocus() {
+        LoadedMod mod;
+        QCOMPARE(inaccessibleControls(&mod.main).join("; "), QString());
+        openRow(mod.find<QListView>("ListScores"), 0);
+        QCOMPARE(inaccessibleControls(mod.main.formEdit()).join("; "), QString());
+        click(mod.main.formEdit(), "CommandCancel");
+        openRow(mod.find<QListView>("ListBotNames"), 0);
+        QCOMPARE(inaccessibleControls(mod.main.formEdit()).join("; "), QString());
+        click(mod.main.formEdit(), "CommandCancel");
+        click(&mod.main, "PictureSave");
+        QCOMPARE(inaccessibleControls(mod.main.formSave()).join("; "), QString());
+        // A caption is tied to the control it names.
+        QCOMPARE(mod.find<QLabel>("LabelLBotSkill")->buddy(), mod.find("SliderBotSkill"));
+    }
+
     // Every caption inside its box, in the very face the look asked for (no stand-in the
     // platform picked: under Wine the fallback, DejaVu Sans).
     void captionsFitTheirBoxes() {
