@@ -6,6 +6,7 @@
 #include "FormEdit.h"
 #include "FormSave.h"
 #include "Look.h"
+#include "ModFileWatcher.h"
 #include "PendingEdits.h"
 #include "PictureButton.h"
 #include "StateListModel.h"
@@ -41,6 +42,8 @@ FormMain::FormMain(EditorState& state, Dialogs& dialogs, QWidget* parent)
     orderFocus();
     nameControls();
     createShortcuts();
+    watch_ = new ModFileWatcher(state_, this);
+    connect(watch_, &ModFileWatcher::notesChanged, this, &FormMain::showDiskNotes);
 }
 
 FormMain::~FormMain() = default;
@@ -49,6 +52,7 @@ void FormMain::showEvent(QShowEvent* event) {
     // The window is built at start and stays hidden behind the folder dialog and the
     // chooser; decoding its pictures then would only delay the dialog.
     if (background_.isNull()) loadPictures();
+    watch_->checkSoon();  // the edits made elsewhere change what a save would do
     QWidget::showEvent(event);
 }
 
@@ -66,6 +70,7 @@ void FormMain::showLoadedValues() {
     botNamesModel_->reload();
     scoresModel_->reload();
     showSettings();
+    watch_->start();
 }
 
 void FormMain::showSettings() {
@@ -196,6 +201,22 @@ void FormMain::settingChanged(Setting setting, QLabel* caption, int value) {
     state_.setSetting(setting, value);
     markSetting(setting, caption);
     if (was != value && !showing_) recordSetting(setting, was, value);
+    if (watch_) watch_->checkSoon();
+}
+
+void FormMain::showDiskNotes() {
+    const std::pair<ModFile, const char*> captions[] = {
+        {ModFile::ServerSettings, "LabelLSettings"}, {ModFile::AIDefaults, "LabelLMaxBots"},
+        {ModFile::AIDefaults, "LabelLBotSkill"},     {ModFile::BotNames, "LabelLBotNames"},
+        {ModFile::Scoring, "LabelLEditScores"}};
+    for (const auto& [file, name] : captions) {
+        auto* label = findChild<QLabel*>(QString::fromLatin1(name));
+        const QString& note = watch_->note(file);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor::fromRgb(note.isEmpty() ? CaptionWhite : EditedYellow));
+        label->setPalette(palette);
+        label->setToolTip(note);
+    }
 }
 
 void FormMain::VScrollSFD_Change() {

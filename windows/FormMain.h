@@ -28,6 +28,7 @@ class EditHistory;
 class EditorState;
 class FormEdit;
 class FormSave;
+class ModFileWatcher;
 class PictureButton;
 class StateListModel;
 enum class Setting;
@@ -95,6 +96,9 @@ private:
     // A value edited since the load or the last save is marked, its tooltip saying what it was.
     void markSetting(Setting setting, QLabel* caption);
     void markEditedRows();
+    // The captions of a group whose file another program changed turn yellow, with a tip
+    // of what the next save will do with it.
+    void showDiskNotes();
 
     // Undo and redo (FormMainHistory.cpp): each edit made here or in the value editor is
     // recorded; undone or redone, its value is applied and the change shown where it is.
@@ -143,6 +147,7 @@ private:
     QListView* listScores_ = nullptr;
 
     EditHistory* history_ = nullptr;
+    ModFileWatcher* watch_ = nullptr;
     bool showing_ = false;  // showSettings is setting the controls: no edit of the user's
     // What the entry held as the value editor opened on it.
     std::string botNameWas_;

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QToolTip>
+
+#include <filesystem>
 #include <QSlider>
 
 #ifdef _WIN32
@@ -236,6 +238,30 @@ private slots:
         key(Qt::Key_Y);
         QCOMPARE(mod.state.ScoreValues[0], 3);
         QCOMPARE(unsavedGroups(mod.state), QStringLiteral("Unsaved: friendly fire, score list, max bots & bot skill, bot names"));
+    }
+
+    // Another program's change shows within a second on the captions of its group, with
+    // what the next save will do: carry the edits over, or refuse a line both changed.
+    void changesOnDiskShowWithWhatASaveWillDo() {
+        LoadedMod mod;
+        auto* maxBots = mod.find<QLabel>("LabelLMaxBots");
+        const auto yellow = [](QLabel* label) {
+            return label->palette().color(QPalette::WindowText) == QColor::fromRgb(EditedYellow);
+        };
+        QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_End);
+        QByteArray ai = mod.read(AIDefaultsFile);
+        QVERIFY(writeAll(mod.path(AIDefaultsFile), ai.replace("setViewDistance 350", "setViewDistance 400")));
+        QTRY_VERIFY_WITH_TIMEOUT(maxBots->toolTip().contains("carries your edits over"), 1000);
+        QVERIFY(yellow(maxBots) && yellow(mod.find<QLabel>("LabelLBotSkill")));
+        QVERIFY(!yellow(mod.find<QLabel>("LabelLSettings")) && mod.find("LabelLBotNames")->toolTip().isEmpty());
+
+        // Saved as many editors do, a new file renamed over the old: the edited line changed.
+        QVERIFY(writeAll(mod.path("AI/new"), ai.replace("setMaxNBots 24", "setMaxNBots 30")));
+        std::filesystem::rename(toPath(mod.path("AI/new")), toPath(mod.path(AIDefaultsFile)));
+        QTRY_VERIFY_WITH_TIMEOUT(maxBots->toolTip().contains("The next save refuses it"), 1000);
+        // With the edit taken back, the save has nothing to refuse.
+        mod.find<QSlider>("SliderMaxBots")->setValue(24);
+        QTRY_VERIFY_WITH_TIMEOUT(maxBots->toolTip().contains("You have no edits in it"), 1000);
     }
 
     void dragKeepsTheGrabbedPointUnderThePointer() {
