@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "EditorState.h"
+#include "ModFiles.h"
 #include "Look.h"
 #include "PendingEdits.h"
 
@@ -103,6 +104,8 @@ void FormSave::CommandSave_Click() {
         dialogs_.showError(this, QStringLiteral("File not found! No data saved."));
     else if (!result.failures.empty())
         reportFailures(result);
+    for (const SaveResult::Failure& failure : result.failures)
+        if (failure.changedElsewhere) offerTheirs(failure);
     // Whatever the writer did, the main window returns with every edit still in place.
     hide();
     emit finished(true);
@@ -121,6 +124,23 @@ void FormSave::reportFailures(const SaveResult& result) {
         text += QStringLiteral("\nA file that another program changed is left as that program wrote it.");
     text += QStringLiteral("\nThe other ticked groups were saved. Your edits are kept, so you can try again.");
     dialogs_.showError(this, text);
+}
+
+void FormSave::offerTheirs(const SaveResult::Failure& failure) {
+    // Nothing of the other program's is taken unless the user says so; then the edits it
+    // did not touch stay, for the next save to write over its version.
+    const QString name = QString::fromStdString(modFileDisplayName(failure.file));
+    if (!dialogs_.askYesNo(this, QStringLiteral("Take %1 as the other program left it, and keep your other edits in it?").arg(name),
+                           QStringLiteral("Where that program changed a value you edited, its value is taken. The "
+                                          "next save writes the edits you keep.")))
+        return;
+    std::string reason;
+    std::optional<FileBytes> current = readModFile(failure.path, &reason);
+    if (!current) {
+        dialogs_.showError(this, name + QStringLiteral(" cannot be read: ") + QString::fromStdString(reason));
+        return;
+    }
+    state_.takeChangedFile(failure.file, std::move(*current));
 }
 
 void FormSave::CommandCancel_Click() {

@@ -46,6 +46,9 @@ private:
     // The tip of a group's box: its edits, or that it has none.
     static QString describeEdits(QStringList edits);
     void reportFailures(const SaveResult& result);
+    // For a file refused because another program changed it: asks whether to take its
+    // version and keep the user's other edits in it.
+    void offerTheirs(const SaveResult::Failure& failure);
 
     EditorState& state_;
     Dialogs& dialogs_;

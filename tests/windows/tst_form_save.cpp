@@ -130,6 +130,31 @@ private slots:
         QCOMPARE(tips(), QStringList(4, "No changes."));
     }
 
+    // Another program set the max bots the user also edited: the save refuses the file and
+    // offers its version. No keeps everything as it was; Yes takes its max bots and keeps
+    // the bot-skill edit, which the next save writes into its file.
+    void aRefusedFileOffersTheOtherProgramsVersionAndKeepsTheOtherEdits() {
+        LoadedMod mod;
+        QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_End);
+        QTest::keyClick(mod.find("SliderBotSkill"), Qt::Key_Left);
+        QByteArray theirs = mod.read(AIDefaultsFile);
+        QVERIFY(writeAll(mod.path(AIDefaultsFile), theirs.replace("setMaxNBots 24", "setMaxNBots 30")));
+        const QString offer = "Take AI/AIDefault.AI as the other program left it, and keep your other edits in it?";
+        for (bool take : {false, true}) {
+            click(&mod.main, "PictureSave");
+            mod.dialogs.answers = {true, take};
+            click(mod.main.formSave(), "CommandSave");
+            QCOMPARE(mod.dialogs.shown.back().text, offer);
+            QCOMPARE(mod.read(AIDefaultsFile), theirs);
+        }
+        QCOMPARE(mod.find<QLabel>("LabelMaxBots")->text(), QStringLiteral("30"));
+        QCOMPARE(mod.find<QLabel>("LabelBotSkill")->text(), QStringLiteral("69"));
+        click(&mod.main, "PictureSave");
+        mod.dialogs.answers = {true};
+        click(mod.main.formSave(), "CommandSave");
+        QCOMPARE(mod.read(AIDefaultsFile), QByteArray(theirs).replace("setBotSkill 0.7", "setBotSkill 0.69"));
+    }
+
     void missingFileIsReportedAndEditsKept() {
         LoadedMod mod;
         QVERIFY(QFile::rename(mod.path(AIDefaultsFile), mod.path("away")));
