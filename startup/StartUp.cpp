@@ -12,6 +12,7 @@
 #include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QSysInfo>
 
 namespace fs = std::filesystem;
 

@@ -34,11 +34,13 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QToolButton* makeArrow(const char* objectName, Qt::ArrowType arrow, qint64 step);
     void stepBy(qint64 step);
     void showFocus(bool focused);
+    void placeArrows();
 
     QToolButton* up_;
     QToolButton* down_;

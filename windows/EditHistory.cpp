@@ -6,6 +6,8 @@
 #include <QUndoStack>
 #include <QWidget>
 
+#include <utility>
+
 namespace tarsun {
 
 namespace {
