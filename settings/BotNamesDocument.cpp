@@ -43,6 +43,10 @@ void BotNamesDocument::adopt(FileBytes file) {
 
 std::string BotNamesDocument::name(std::size_t entry) const {
     if (auto it = edited_.find(entry); it != edited_.end()) return it->second;
+    return savedName(entry);
+}
+
+std::string BotNamesDocument::savedName(std::size_t entry) const {
     return codePage_.decode(lines_.at(entry).in(file_.Text).substr(BotNamePrefix.size()));
 }
 
@@ -60,8 +64,7 @@ NameProblem BotNamesDocument::check(std::string_view name) const {
 NameProblem BotNamesDocument::setName(std::size_t entry, std::string name) {
     NameProblem problem = check(name);
     if (problem != NameProblem::None) return problem;
-    const LineRef line = lines_.at(entry);
-    if (name == codePage_.decode(line.in(file_.Text).substr(BotNamePrefix.size()))) {
+    if (name == savedName(entry)) {
         edited_.erase(entry);
     } else {
         edited_[entry] = std::move(name);

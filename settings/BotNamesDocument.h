@@ -31,10 +31,14 @@ public:
     std::size_t count() const { return lines_.size(); }
     LineRef line(std::size_t entry) const { return lines_.at(entry); }
     std::string name(std::size_t entry) const;
+    // The name as the file holds it, whatever the user typed since.
+    std::string savedName(std::size_t entry) const;
     // Checks a name as the user typed it (UTF-8) before it is accepted.
     NameProblem check(std::string_view name) const;
     // Stores an edited name; refuses (and changes nothing) when check does.
     NameProblem setName(std::size_t entry, std::string name);
+    // Drops the entry's edit: it holds what the file holds again.
+    void revertName(std::size_t entry) { edited_.erase(entry); }
     // The names that differ from what the file holds, by entry, in file order.
     const std::map<std::size_t, std::string>& edited() const { return edited_; }
 

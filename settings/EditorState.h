@@ -81,6 +81,14 @@ public:
     // Stores an edited value for ListScores entry `entry`, and its list text; an entry that
     // is not Editable stays as it is.
     void setScoreValue(std::size_t entry, std::int64_t value);
+    // Drops the edit of ListScores entry `entry`: it shows what the file holds again.
+    void revertScore(std::size_t entry);
+
+    // For a file another program changed that a save refused: takes `current` as what the
+    // file holds, and keeps each of the user's edits in it whose value the other program
+    // left as it was, for the next save to write. Returns what was taken from the other
+    // program instead (a setting's command, a constant's name, "bot name N").
+    std::vector<std::string> takeChangedFile(ModFile file, FileBytes current);
 
     // Takes the given bytes as what the file holds now; the shown values become its values.
     void adopt(ModFile file, FileBytes bytes);

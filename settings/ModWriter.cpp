@@ -50,7 +50,48 @@ bool saveDocument(ModFile file, Document& doc, const TextPatch& patch, WhyEditsF
     return false;
 }
 
+// The save's own judgement of a changed file (saveDocument's rebase), without writing.
+template <class Document, class WhyEditsFail>
+ChangedFileOutlook judgeDocument(const Document& doc, const TextPatch& patch, std::string_view current,
+                                 WhyEditsFail whyEditsFail) {
+    ChangedFileOutlook outlook;
+    if (patch.empty()) return outlook;
+    outlook.edits = true;
+    Merge merge = rebasePatch(doc.file().Text, current, patch);
+    if (!merge.text) {
+        outlook.refusal = merge.refusal;
+        return outlook;
+    }
+    Document merged = doc.blank();
+    merged.adopt(FileBytes{doc.file().Path, std::move(*merge.text), {}});
+    outlook.refusal = whyEditsFail(merged);
+    outlook.merges = outlook.refusal.empty();
+    return outlook;
+}
+
 }  // namespace
+
+ChangedFileOutlook judgeChangedFile(const EditorState& state, ModFile file, std::string_view current) {
+    switch (file) {
+    case ModFile::BotNames: {
+        std::string problem;
+        const TextPatch patch = state.BotFile.edits(problem);
+        return judgeDocument(state.BotFile, patch, current, [](const BotNamesDocument&) { return std::string(); });
+    }
+    case ModFile::ServerSettings:
+    case ModFile::AIDefaults: {
+        const SettingsDocument& doc = file == ModFile::ServerSettings ? state.TextFF : state.TextAI;
+        const SettingValues& shown = state.settings();
+        return judgeDocument(doc, doc.edits(shown), current,
+                             [&](const SettingsDocument& merged) { return doc.whyEditsFailIn(merged, shown); });
+    }
+    case ModFile::Scoring: break;
+    }
+    return judgeDocument(state.TextScore, state.TextScore.edits(state.ScoreValues), current,
+                         [&](const ScoringDocument& merged) {
+                             return state.TextScore.whyEditsFailIn(merged, state.ScoreValues);
+                         });
+}
 
 SaveResult SaveModSettings(EditorState& state, SaveGroups groups) {
     return SaveModSettings(state, groups, [](const ReplaceRequest& r) { return replaceModFile(r); });

@@ -4,6 +4,7 @@
 #include "ModFiles.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarsun {
@@ -36,5 +37,16 @@ struct SaveResult {
 // held; every other byte stays as read. Each file is replaced whole or not at all.
 SaveResult SaveModSettings(EditorState& state, SaveGroups groups);
 SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileReplacer& replace);
+
+// What the next save would do with a file another program changed since it was read or
+// written, now holding `current`: with no edits of the user's in it, nothing; else carry
+// them over to the new text, or refuse the file, and why (for the user, after "another
+// program changed it since it was loaded, ").
+struct ChangedFileOutlook {
+    bool edits = false;
+    bool merges = false;
+    std::string refusal;
+};
+ChangedFileOutlook judgeChangedFile(const EditorState& state, ModFile file, std::string_view current);
 
 }  // namespace tarsun

@@ -87,6 +87,12 @@ bool ScoringDocument::edit(std::size_t entry, std::int64_t value) {
     return true;
 }
 
+void ScoringDocument::revert(std::size_t entry) {
+    ScoreEntry& e = entries_.at(entry);
+    e.Edited = false;
+    e.Text = listText(e, e.SavedValue);
+}
+
 std::string ScoringDocument::listText(const ScoreEntry& entry, std::int64_t value) const {
     std::string line(entry.Line.in(file_.Text));
     if (entry.Edited) line.replace(entry.Value.begin - entry.Line.begin, entry.Value.length, std::to_string(value));

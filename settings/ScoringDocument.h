@@ -54,6 +54,8 @@ public:
     // Sets an entry to a value, and its list text; an entry that is not Editable stays,
     // and false says so.
     bool edit(std::size_t entry, std::int64_t value);
+    // Drops the entry's edit: it shows and writes what the file holds again.
+    void revert(std::size_t entry);
 
     // The edited values as a patch of the bytes; `values` holds them by table index.
     TextPatch edits(const ScoreTable& values) const;

@@ -45,6 +45,9 @@ void FormSelect::createWidgets() {
     listMods_->setGeometry(twipsRect(120, 360, 2415, 1425));
     listMods_->setUniformItemSizes(true);  // keeps a list of thousands of mods quick to fill
     setFocusProxy(listMods_);
+    listMods_->setAccessibleName(QStringLiteral("Select mod to edit"));
+    listMods_->setAccessibleDescription(QStringLiteral("Enter or a double-click opens the selected mod"));
+    labelLSelect_->setBuddy(listMods_);
 }
 
 void FormSelect::addMods(const QStringList& names) {

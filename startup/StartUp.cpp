@@ -6,8 +6,13 @@
 #include "ModFiles.h"
 #include "ModLoader.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QSysInfo>
 
 namespace fs = std::filesystem;
 
@@ -106,7 +111,10 @@ void StartUp::ListMods_DblClick() {
         return;
 
     // ModsFolder ends in a separator, so joining the name as text gives the mod folder.
-    state_.ModFolder = fs::path(state_.ModsFolder.native() + modNames_.at(static_cast<std::size_t>(position)).native());
+    const fs::path modFolder(state_.ModsFolder.native() + modNames_.at(static_cast<std::size_t>(position)).native());
+    if (!lockMod(modFolder, name))
+        return;
+    state_.ModFolder = modFolder;
     chooser().hide();
     state_.InitScoreNames();
     if (!LoadModSettings(state_).loaded()) {
@@ -115,6 +123,40 @@ void StartUp::ListMods_DblClick() {
         return;
     }
     showMainWindow_();
+}
+
+QString StartUp::lockPath(const fs::path& modFolder) const {
+    // On Windows the settings live in the registry: the program's own data folder then.
+    const QString settingsFolder = settings_.format() == QSettings::NativeFormat && QSysInfo::productType() == "windows"
+                                       ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+                                       : QFileInfo(settings_.fileName()).absolutePath();
+    std::error_code error;
+    const fs::path same = fs::weakly_canonical(modFolder, error);
+    const QByteArray key = QFile::encodeName(toText(error ? modFolder : same));
+    const QString hash = QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
+    return settingsFolder + QStringLiteral("/locks/mod-") + hash + QStringLiteral(".lock");
+}
+
+bool StartUp::lockMod(const fs::path& modFolder, const QString& name) {
+    const QString path = lockPath(modFolder);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    auto lock = std::make_unique<QLockFile>(path);
+    // No age makes a lock stale: a run may stay open for days. One whose process has
+    // ended (a crashed run) is taken over by tryLock itself.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        lock_ = std::move(lock);
+        return true;
+    }
+    // A lock that cannot be made at all (a read-only profile) does not keep the mod shut.
+    if (lock->error() != QLockFile::LockFailedError)
+        return true;
+    const bool open = dialogs_.askYesNo(
+        &chooser(), name + QStringLiteral(" is already open in another Tarsun Editor. Open it here too?"),
+        QStringLiteral("Edits made there are not shown here. Each save still checks the files, and never writes "
+                       "over what the other one saved without carrying it over."));
+    state_.Answer = open ? AnswerYes : AnswerNo;
+    return open;
 }
 
 void StartUp::FormSelect_CloseRequested() {

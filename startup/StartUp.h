@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+class QLockFile;
 class QSettings;
 
 namespace tarsun {
@@ -43,6 +44,10 @@ public:
     void Form_Load();
     void ListMods_DblClick();
 
+    // Where the lock of a mod open in this editor lies: in a folder beside the user's
+    // settings (never in the mod, which other tools share), named after the mod folder.
+    QString lockPath(const std::filesystem::path& modFolder) const;
+
     // Built when first needed: most runs spend their first seconds in the folder dialog.
     FormSelect& chooser();
 
@@ -52,6 +57,9 @@ public:
 
 private:
     void FormSelect_CloseRequested();
+    // Locks the mod for this run; false when another run holds it and the user would
+    // rather not open it too.
+    bool lockMod(const std::filesystem::path& modFolder, const QString& name);
     QWidget* messageOwner();
 
     EditorState& state_;
@@ -60,6 +68,7 @@ private:
     QWidget& mainWindow_;
     std::function<void()> showMainWindow_;
     std::unique_ptr<FormSelect> formSelect_;
+    std::unique_ptr<QLockFile> lock_;
     // The mods' folder names as the file system spells them, by list position: a name
     // that is not valid text still finds its folder.
     std::vector<std::filesystem::path> modNames_;

@@ -19,8 +19,9 @@ void SystemDialogs::showError(QWidget* parent, const QString& text) {
     box.exec();
 }
 
-bool SystemDialogs::askYesNo(QWidget* parent, const QString& text) {
+bool SystemDialogs::askYesNo(QWidget* parent, const QString& text, const QString& informative) {
     QMessageBox box(QMessageBox::Question, Title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setInformativeText(informative);
     box.setObjectName(QStringLiteral("MessageQuestion"));
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;

@@ -1,6 +1,7 @@
 #include "ArrowSpinner.h"
 
 #include <QKeyEvent>
+#include <QPainter>
 #include <QToolButton>
 
 #include <algorithm>
@@ -26,6 +27,8 @@ QToolButton* ArrowSpinner::makeArrow(const char* objectName, Qt::ArrowType arrow
     QPalette palette = button->palette();
     palette.setColor(QPalette::WindowText, palette.color(QPalette::ButtonText));
     button->setPalette(palette);
+    button->setAccessibleName(step < 0 ? QStringLiteral("Lower") : QStringLiteral("Raise"));
+    button->setAccessibleDescription(step < 0 ? QStringLiteral("Lowers the value by 1") : QStringLiteral("Raises the value by 1"));
     connect(button, &QToolButton::clicked, this, [this, step] {
         setFocus(Qt::MouseFocusReason);
         stepBy(step);
@@ -33,10 +36,43 @@ QToolButton* ArrowSpinner::makeArrow(const char* objectName, Qt::ArrowType arrow
     return button;
 }
 
-void ArrowSpinner::resizeEvent(QResizeEvent*) {
-    const int upper = height() / 2;
-    up_->setGeometry(0, 0, width(), upper);
-    down_->setGeometry(0, upper, width(), height() - upper);
+void ArrowSpinner::focusInEvent(QFocusEvent* event) {
+    showFocus(true);
+    QWidget::focusInEvent(event);
+}
+
+void ArrowSpinner::focusOutEvent(QFocusEvent* event) {
+    showFocus(false);
+    QWidget::focusOutEvent(event);
+}
+
+void ArrowSpinner::showFocus(bool focused) {
+    // The arrows cover the whole control, so the focus shows on them: their face takes the
+    // selection colour, where the style draws it, and they move in by a pixel for a frame
+    // in that colour around them, which every style shows.
+    for (QToolButton* button : {up_, down_}) {
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::Button, focused ? palette.color(QPalette::Highlight) : QWidget::palette().color(QPalette::Button));
+        button->setPalette(palette);
+    }
+    placeArrows();
+    update();
+}
+
+void ArrowSpinner::paintEvent(QPaintEvent*) {
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Highlight));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void ArrowSpinner::resizeEvent(QResizeEvent*) { placeArrows(); }
+
+void ArrowSpinner::placeArrows() {
+    const QRect inside = hasFocus() ? rect().adjusted(1, 1, -1, -1) : rect();
+    const int upper = inside.height() / 2;
+    up_->setGeometry(inside.left(), inside.top(), inside.width(), upper);
+    down_->setGeometry(inside.left(), inside.top() + upper, inside.width(), inside.height() - upper);
 }
 
 void ArrowSpinner::setRange(qint64 minimum, qint64 maximum) {

@@ -32,10 +32,15 @@ protected:
     // Up and Page Up lower, Down and Page Down raise, Home and End go to the ends.
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QToolButton* makeArrow(const char* objectName, Qt::ArrowType arrow, qint64 step);
     void stepBy(qint64 step);
+    void showFocus(bool focused);
+    void placeArrows();
 
     QToolButton* up_;
     QToolButton* down_;

@@ -16,8 +16,9 @@ public:
 
     // An error: critical-stop icon, OK.
     virtual void showError(QWidget* parent, const QString& text) = 0;
-    // A question: question icon, Yes and No. True for Yes.
-    virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
+    // A question: question icon, Yes and No. True for Yes. The informative text, when
+    // given, stands below the question in a smaller face.
+    virtual bool askYesNo(QWidget* parent, const QString& text, const QString& informative = QString()) = 0;
     // The folder-browse dialog, opened with startFolder chosen; empty text when cancelled.
     virtual QString browseForFolder(QWidget* owner, const QString& prompt, const QString& startFolder) = 0;
     // Ends the program at once, without saving.

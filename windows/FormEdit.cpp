@@ -6,6 +6,7 @@
 #include "EditorState.h"
 #include "Look.h"
 #include "NamedValues.h"
+#include "NumberTyping.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -47,6 +48,24 @@ FormEdit::FormEdit(EditorState& state, Dialogs& dialogs, QWidget* parent)
     commandCancel_ = makeButton(area, "CommandCancel", QStringLiteral("Cancel"), twipsRect(120, 840, 1095, 255));
     connect(commandAccept_, &QPushButton::clicked, this, &FormEdit::CommandAccept_Click);
     connect(commandCancel_, &QPushButton::clicked, this, &FormEdit::CommandCancel_Click);
+
+    textBotName_->setAccessibleName(QStringLiteral("Bot name"));
+    vScrollNum_->setAccessibleName(QStringLiteral("Score value"));
+    vScrollNum_->setAccessibleDescription(
+        QStringLiteral("From -200 to 200 (wider for a value the file holds beyond); type a number, or step with "
+                       "the arrow keys (the upper arrow lowers)"));
+    labelLScore_->setBuddy(vScrollNum_);
+    labelScore_->setAccessibleDescription(QStringLiteral("Score value"));
+
+    // A score can be typed too, whichever of the editor's controls has the focus.
+    new NumberTyping(this, {[this] { return vScrollNum_->minimum(); }, [this] { return vScrollNum_->maximum(); },
+                            [this] { return vScrollNum_->value(); },
+                            [this](qint64 value, const QString& typed) {
+                                vScrollNum_->setValue(value);
+                                moved_ = moved_ || typed != QStringLiteral("-");
+                                labelScore_->setText(typed);
+                            },
+                            [this] { return state_.EditMode == 0 && vScrollNum_->isEnabled(); }});
 
     QWidget::setTabOrder(textBotName_, commandAccept_);
     QWidget::setTabOrder(commandAccept_, commandCancel_);

@@ -6,6 +6,8 @@
 #include "FormEdit.h"
 #include "FormSave.h"
 #include "Look.h"
+#include "ModFileWatcher.h"
+#include "PendingEdits.h"
 #include "PictureButton.h"
 #include "StateListModel.h"
 
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QSlider>
 
 #include <array>
@@ -35,7 +38,12 @@ FormMain::FormMain(EditorState& state, Dialogs& dialogs, QWidget* parent)
     createLabels();
     createSettingControls();
     createLists();
+    markEditedRows();
     orderFocus();
+    nameControls();
+    createShortcuts();
+    watch_ = new ModFileWatcher(state_, this);
+    connect(watch_, &ModFileWatcher::notesChanged, this, &FormMain::showDiskNotes);
 }
 
 FormMain::~FormMain() = default;
@@ -44,6 +52,7 @@ void FormMain::showEvent(QShowEvent* event) {
     // The window is built at start and stays hidden behind the folder dialog and the
     // chooser; decoding its pictures then would only delay the dialog.
     if (background_.isNull()) loadPictures();
+    watch_->checkSoon();  // the edits made elsewhere change what a save would do
     QWidget::showEvent(event);
 }
 
@@ -61,9 +70,11 @@ void FormMain::showLoadedValues() {
     botNamesModel_->reload();
     scoresModel_->reload();
     showSettings();
+    watch_->start();
 }
 
 void FormMain::showSettings() {
+    const QScopedValueRollback guard(showing_, true);
     vScrollSFD_->setValue(state_.setting(Setting::SoldierFF));
     vScrollVFD_->setValue(state_.setting(Setting::VehicleFF));
     vScrollSSD_->setValue(state_.setting(Setting::SoldierSplashFF));
@@ -71,19 +82,46 @@ void FormMain::showSettings() {
     sliderBotSkill_->setValue(state_.setting(Setting::BotSkill));
     sliderMaxBots_->setValue(state_.setting(Setting::MaxBots));
     // A control already at its value sends no change, so the captions are written here too.
-    const std::array<std::pair<Setting, QLabel*>, SettingCount> captions{{
-        {Setting::SoldierFF, labelSFD_},
-        {Setting::VehicleFF, labelVFD_},
-        {Setting::SoldierSplashFF, labelSSD_},
-        {Setting::VehicleSplashFF, labelVSD_},
-        {Setting::MaxBots, labelMaxBots_},
-        {Setting::BotSkill, labelBotSkill_},
-    }};
-    for (const auto& [setting, caption] : captions) {
-        caption->setText(QString::number(state_.setting(setting)));
-        // Where the control cannot show what the file holds, the caption's tip says it.
-        caption->setToolTip(QString::fromStdString(state_.settingNote(setting)));
+    for (Setting setting : AllSettings) {
+        QLabel* label = caption(setting);
+        label->setText(QString::number(state_.setting(setting)));
+        markSetting(setting, label);
     }
+}
+
+QLabel* FormMain::caption(Setting setting) const {
+    const std::array<QLabel*, SettingCount> captions{labelSFD_, labelVFD_, labelSSD_, labelVSD_, labelMaxBots_,
+                                                     labelBotSkill_};
+    return captions[slotOf(setting)];
+}
+
+void FormMain::markSetting(Setting setting, QLabel* label) {
+    const int saved = state_.savedSetting(setting);
+    const bool edited = state_.setting(setting) != saved;
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor::fromRgb(edited ? EditedYellow : ValueRed));
+    label->setPalette(palette);
+    QFont font = label->font();
+    font.setItalic(edited);
+    label->setFont(font);
+    // Where the control cannot show what the file holds, the caption's tip says it.
+    QStringList tip;
+    if (const std::string& note = state_.settingNote(setting); !note.empty()) tip << QString::fromStdString(note);
+    if (edited) tip << wasNote(QString::number(saved));
+    label->setToolTip(tip.join('\n'));
+}
+
+void FormMain::markEditedRows() {
+    botNamesModel_->setWas([this](int row) {
+        const auto entry = static_cast<std::size_t>(row);
+        return state_.editedBotNames().contains(entry) ? QString::fromStdString(state_.BotFile.savedName(entry))
+                                                       : QString();
+    });
+    scoresModel_->setWas([this](int row) {
+        const ScoreEntry& e = state_.ListScores()[static_cast<std::size_t>(row)];
+        if (!e.Edited) return QString();
+        return QString::fromStdString(state_.codePage().decode(state_.TextScore.valueText(e))).simplified();
+    });
 }
 
 void FormMain::showModeless() {
@@ -149,7 +187,8 @@ void FormMain::closeEvent(QCloseEvent* event) {
 }
 
 void FormMain::askExit() {
-    const bool yes = dialogs_.askYesNo(this, QStringLiteral("Do you want to exit?"));
+    // The question keeps its words; what Yes would drop is said beneath it.
+    const bool yes = dialogs_.askYesNo(this, QStringLiteral("Do you want to exit?"), unsavedGroups(state_));
     state_.Answer = yes ? AnswerYes : AnswerNo;
     if (yes) dialogs_.endProgram();
 }
@@ -157,8 +196,27 @@ void FormMain::askExit() {
 // Values --------------------------------------------------------------------------------
 
 void FormMain::settingChanged(Setting setting, QLabel* caption, int value) {
+    const int was = state_.setting(setting);
     caption->setText(QString::number(value));
     state_.setSetting(setting, value);
+    markSetting(setting, caption);
+    if (was != value && !showing_) recordSetting(setting, was, value);
+    if (watch_) watch_->checkSoon();
+}
+
+void FormMain::showDiskNotes() {
+    const std::pair<ModFile, const char*> captions[] = {
+        {ModFile::ServerSettings, "LabelLSettings"}, {ModFile::AIDefaults, "LabelLMaxBots"},
+        {ModFile::AIDefaults, "LabelLBotSkill"},     {ModFile::BotNames, "LabelLBotNames"},
+        {ModFile::Scoring, "LabelLEditScores"}};
+    for (const auto& [file, name] : captions) {
+        auto* label = findChild<QLabel*>(QString::fromLatin1(name));
+        const QString& note = watch_->note(file);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor::fromRgb(note.isEmpty() ? CaptionWhite : EditedYellow));
+        label->setPalette(palette);
+        label->setToolTip(note);
+    }
 }
 
 void FormMain::VScrollSFD_Change() {
@@ -207,6 +265,7 @@ void FormMain::ListBotNames_DblClick() {
     const int row = selectedRow(listBotNames_);
     if (row < 0) return;
     editor().prepareBotName(row);
+    rememberBeforeEditor();
     hide();
     editor().showModeless();
 }
@@ -215,6 +274,7 @@ void FormMain::ListScores_DblClick() {
     const int row = selectedRow(listScores_);
     if (row < 0) return;
     editor().prepareScore(row);
+    rememberBeforeEditor();
     hide();
     editor().showModeless();
 }
@@ -223,6 +283,7 @@ void FormMain::returnFromEditor(bool accepted) {
     if (accepted) {
         StateListModel* model = state_.EditMode == -1 ? botNamesModel_ : scoresModel_;
         model->rowChanged(state_.EditIndex);
+        recordEditorEdit();
     }
     showModeless();
 }

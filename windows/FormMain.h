@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
 
 class QLabel;
 class QListView;
@@ -23,9 +24,11 @@ namespace tarsun {
 
 class ArrowSpinner;
 class Dialogs;
+class EditHistory;
 class EditorState;
 class FormEdit;
 class FormSave;
+class ModFileWatcher;
 class PictureButton;
 class StateListModel;
 enum class Setting;
@@ -80,6 +83,7 @@ private:
     void createSettingControls();
     void createLists();
     void orderFocus();
+    void nameControls();
 
     ArrowSpinner* createSpinner(const char* objectName, QRect geometry, Setting setting);
     QSlider* createSlider(const char* objectName, QRect geometry, Setting setting);
@@ -88,6 +92,25 @@ private:
     void settingChanged(Setting setting, QLabel* caption, int value);
     // Shows the six values as the state holds them now.
     void showSettings();
+    QLabel* caption(Setting setting) const;
+    // A value edited since the load or the last save is marked, its tooltip saying what it was.
+    void markSetting(Setting setting, QLabel* caption);
+    void markEditedRows();
+    // The captions of a group whose file another program changed turn yellow, with a tip
+    // of what the next save will do with it.
+    void showDiskNotes();
+
+    // Undo and redo (FormMainHistory.cpp): each edit made here or in the value editor is
+    // recorded; undone or redone, its value is applied and the change shown where it is.
+    void createShortcuts();
+    void recordSetting(Setting setting, int was, int now);
+    void rememberBeforeEditor();
+    void recordEditorEdit();
+    QWidget* control(Setting setting) const;
+    void putBotName(int row, const std::string& name);
+    void putScore(int row, bool edited, qint64 value);
+    void showChange(QWidget* focus, QPoint at, const QString& text);
+    void showRow(QListView* list, int row, const QString& text);
     FormEdit& editor();
     FormSave& saveWindow();
     void returnFromEditor(bool accepted);
@@ -122,6 +145,14 @@ private:
     StateListModel* scoresModel_ = nullptr;
     QListView* listBotNames_ = nullptr;
     QListView* listScores_ = nullptr;
+
+    EditHistory* history_ = nullptr;
+    ModFileWatcher* watch_ = nullptr;
+    bool showing_ = false;  // showSettings is setting the controls: no edit of the user's
+    // What the entry held as the value editor opened on it.
+    std::string botNameWas_;
+    bool scoreWasEdited_ = false;
+    qint64 scoreWas_ = 0;
 
     std::unique_ptr<FormEdit> formEdit_;
     std::unique_ptr<FormSave> formSave_;

@@ -6,6 +6,8 @@
 #include "ArrowSpinner.h"
 #include "EditorState.h"
 #include "Look.h"
+#include "NumberTyping.h"
+#include "PendingEdits.h"
 #include "PictureButton.h"
 #include "StateListModel.h"
 
@@ -21,6 +23,22 @@ namespace tarsun {
 namespace {
 
 const QString ContactLine = QStringLiteral("tarsun@users.example");
+
+// The style marks a focused slider too faintly to be seen on the background picture: a
+// dotted frame in the selection colour says where the keys go.
+class FocusSlider : public QSlider {
+public:
+    using QSlider::QSlider;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QSlider::paintEvent(event);
+        if (!hasFocus()) return;
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
 
 }  // namespace
 
@@ -87,11 +105,14 @@ ArrowSpinner* FormMain::createSpinner(const char* objectName, QRect geometry, Se
     spinner->setObjectName(QString::fromLatin1(objectName));
     spinner->setGeometry(geometry);
     spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);
+    new NumberTyping(spinner, {[spinner] { return spinner->minimum(); }, [spinner] { return spinner->maximum(); },
+                               [spinner] { return spinner->value(); },
+                               [spinner](qint64 value, const QString&) { spinner->setValue(value); }, {}});
     return spinner;
 }
 
 QSlider* FormMain::createSlider(const char* objectName, QRect geometry, Setting setting) {
-    auto* slider = new QSlider(Qt::Horizontal, this);
+    auto* slider = new FocusSlider(Qt::Horizontal, this);
     slider->setObjectName(QString::fromLatin1(objectName));
     slider->setGeometry(geometry);
     slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);
@@ -101,6 +122,9 @@ QSlider* FormMain::createSlider(const char* objectName, QRect geometry, Setting 
     slider->setTickPosition(QSlider::TicksBelow);
     // Only the settled value counts, not every position the thumb passes while dragged.
     slider->setTracking(false);
+    new NumberTyping(slider, {[slider] { return qint64(slider->minimum()); }, [slider] { return qint64(slider->maximum()); },
+                              [slider] { return qint64(slider->value()); },
+                              [slider](qint64 value, const QString&) { slider->setValue(int(value)); }, {}});
     return slider;
 }
 
@@ -155,6 +179,33 @@ void FormMain::createLists() {
     connect(listBotNames_, &QListView::doubleClicked, this, &FormMain::ListBotNames_DblClick);
     listScores_->installEventFilter(this);
     listBotNames_->installEventFilter(this);
+}
+
+void FormMain::nameControls() {
+    // What a screen reader says of each control; a caption is tied to the control it names.
+    const auto name = [](QWidget* w, const QString& name, const QString& description = {}) {
+        w->setAccessibleName(name);
+        w->setAccessibleDescription(description);
+    };
+    name(pictureExit_, QStringLiteral("Exit"), QStringLiteral("Asks whether to end the program"));
+    name(pictureMini_, QStringLiteral("Minimise"));
+    name(pictureSave_, QStringLiteral("Save"), QStringLiteral("Opens the save window (Ctrl+S)"));
+    for (Setting s : AllSettings) {
+        QWidget* widget = control(s);
+        const bool spinner = qobject_cast<ArrowSpinner*>(widget) != nullptr;
+        name(widget, settingName(s),
+             QStringLiteral("From %1 to %2; type a number, or step with the arrow keys%3")
+                 .arg(settingInfo(s).minimum)
+                 .arg(settingInfo(s).maximum)
+                 .arg(spinner ? QStringLiteral(" (the upper arrow lowers)") : QStringLiteral(", Page Up and Down by 5")));
+        caption(s)->setAccessibleDescription(settingName(s));
+        findChild<QLabel*>(QStringLiteral("LabelL") + widget->objectName().mid(spinner ? 7 : 6))->setBuddy(widget);
+    }
+    const QString opens = QStringLiteral("Enter or a double-click opens the selected %1 in the value editor");
+    name(listBotNames_, QStringLiteral("Bot Names"), opens.arg(QStringLiteral("name")));
+    name(listScores_, QStringLiteral("Edit Scores"), opens.arg(QStringLiteral("constant")));
+    findChild<QLabel*>(QStringLiteral("LabelLBotNames"))->setBuddy(listBotNames_);
+    findChild<QLabel*>(QStringLiteral("LabelLEditScores"))->setBuddy(listScores_);
 }
 
 void FormMain::orderFocus() {

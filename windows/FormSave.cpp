@@ -2,11 +2,16 @@
 
 #include "Dialogs.h"
 #include "EditorState.h"
+#include "ModFiles.h"
 #include "Look.h"
+#include "PendingEdits.h"
 
 #include <QCheckBox>
 #include <QFile>
+#include <QPainter>
 #include <QPushButton>
+
+#include <array>
 
 namespace tarsun {
 
@@ -19,6 +24,14 @@ public:
 
 protected:
     bool hitButton(const QPoint& position) const override { return rect().contains(position); }
+    // The focus as a dotted white frame, which every style shows on the black window.
+    void paintEvent(QPaintEvent* event) override {
+        QCheckBox::paintEvent(event);
+        if (!hasFocus()) return;
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
 };
 
 QCheckBox* makeCheck(QWidget* parent, const char* objectName, const QString& caption, int top) {
@@ -57,6 +70,25 @@ FormSave::FormSave(EditorState& state, Dialogs& dialogs, QWidget* parent)
     QWidget::setTabOrder(commandSave, commandCancel);
 }
 
+void FormSave::showEvent(QShowEvent* event) {
+    // Each box's tip lists what its group will write, as the edits stand at this opening.
+    const std::array<QCheckBox*, 4> boxes{checkFF_, checkScore_, checkBots_, checkBotNames_};
+    for (std::size_t i = 0; i < boxes.size(); ++i) boxes[i]->setToolTip(describeEdits(pendingEdits(state_, AllSaveGroups[i])));
+    SmallWindow::showEvent(event);
+}
+
+QString FormSave::describeEdits(QStringList edits) {
+    if (edits.isEmpty()) return QStringLiteral("No changes.");
+    // A tip taller than the screen helps nobody: the first ones, and how many more.
+    constexpr qsizetype Shown = 20;
+    const qsizetype more = edits.size() - Shown;
+    if (more > 0) {
+        edits.resize(Shown);
+        edits << QStringLiteral("and %1 more").arg(more);
+    }
+    return QStringLiteral("Will write:\n") + edits.join('\n');
+}
+
 SaveGroups FormSave::groups() const {
     return SaveGroups{checkFF_->isChecked(), checkScore_->isChecked(), checkBots_->isChecked(),
                       checkBotNames_->isChecked()};
@@ -72,6 +104,8 @@ void FormSave::CommandSave_Click() {
         dialogs_.showError(this, QStringLiteral("File not found! No data saved."));
     else if (!result.failures.empty())
         reportFailures(result);
+    for (const SaveResult::Failure& failure : result.failures)
+        if (failure.changedElsewhere) offerTheirs(failure);
     // Whatever the writer did, the main window returns with every edit still in place.
     hide();
     emit finished(true);
@@ -90,6 +124,23 @@ void FormSave::reportFailures(const SaveResult& result) {
         text += QStringLiteral("\nA file that another program changed is left as that program wrote it.");
     text += QStringLiteral("\nThe other ticked groups were saved. Your edits are kept, so you can try again.");
     dialogs_.showError(this, text);
+}
+
+void FormSave::offerTheirs(const SaveResult::Failure& failure) {
+    // Nothing of the other program's is taken unless the user says so; then the edits it
+    // did not touch stay, for the next save to write over its version.
+    const QString name = QString::fromStdString(modFileDisplayName(failure.file));
+    if (!dialogs_.askYesNo(this, QStringLiteral("Take %1 as the other program left it, and keep your other edits in it?").arg(name),
+                           QStringLiteral("Where that program changed a value you edited, its value is taken. The "
+                                          "next save writes the edits you keep.")))
+        return;
+    std::string reason;
+    std::optional<FileBytes> current = readModFile(failure.path, &reason);
+    if (!current) {
+        dialogs_.showError(this, name + QStringLiteral(" cannot be read: ") + QString::fromStdString(reason));
+        return;
+    }
+    state_.takeChangedFile(failure.file, std::move(*current));
 }
 
 void FormSave::CommandCancel_Click() {

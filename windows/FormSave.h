@@ -8,6 +8,8 @@
 
 #include "ModWriter.h"
 
+#include <QStringList>
+
 class QCheckBox;
 class QPushButton;
 
@@ -38,9 +40,15 @@ public slots:
 protected:
     // Closed by the window system: the same as Cancel.
     void closeRequested() override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    // The tip of a group's box: its edits, or that it has none.
+    static QString describeEdits(QStringList edits);
     void reportFailures(const SaveResult& result);
+    // For a file refused because another program changed it: asks whether to take its
+    // version and keep the user's other edits in it.
+    void offerTheirs(const SaveResult::Failure& failure);
 
     EditorState& state_;
     Dialogs& dialogs_;

@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QIcon>
 #include <QLabel>
+#include <QPainter>
 #include <QPalette>
 #include <QScreen>
 #include <QWidget>
@@ -27,6 +28,12 @@ QFont labelFont(bool bold) {
     }
     font.setPointSizeF(8.25);
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
+    return font;
+}
+
+QFont editedFont() {
+    QFont font = labelFont(false);
+    font.setItalic(true);
     return font;
 }
 
@@ -57,8 +64,28 @@ void centreOnScreen(QWidget& window) {
     window.move(frame.topLeft());
 }
 
+namespace {
+
+// Some styles draw a focused push button as they draw any other: a dotted frame inside its
+// edge shows where Space goes.
+class FocusButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPushButton::paintEvent(event);
+        if (!hasFocus()) return;
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(3, 3, -4, -4));
+    }
+};
+
+}  // namespace
+
 QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect geometry) {
-    auto* button = new QPushButton(caption, parent);
+    auto* button = new FocusButton(caption, parent);
     button->setObjectName(QString::fromLatin1(objectName));
     button->setGeometry(geometry);
     button->setFont(labelFont(false));

@@ -26,10 +26,17 @@ constexpr QRect twipsRect(int left, int top, int width, int height) {
 
 inline constexpr QRgb CaptionWhite = 0xFFFFFFFF;
 inline constexpr QRgb ValueRed = 0xFFFF0000;
+// An edit not saved yet: its value label in yellow italics, its list row in dark red
+// italics (the lists keep the platform's light background).
+inline constexpr QRgb EditedYellow = 0xFFFFFF00;
+inline constexpr QRgb EditedRowColour = 0xFFB00000;
 
 // The caption face at 8.25 point: "Microsoft Sans Serif" where the platform has it,
 // otherwise "DejaVu Sans", narrowed so that every caption stays inside its control.
 QFont labelFont(bool bold);
+
+// A list row's face, marked as edited.
+QFont editedFont();
 
 // The program's 32 by 32, 16-colour icon.
 QIcon programIcon();

@@ -1,5 +1,10 @@
 #include "StateListModel.h"
 
+#include "Look.h"
+#include "PendingEdits.h"
+
+#include <QColor>
+
 namespace tarsun {
 
 StateListModel::StateListModel(std::function<int()> count, std::function<QString(int row)> text,
@@ -11,8 +16,15 @@ int StateListModel::rowCount(const QModelIndex& parent) const { return parent.is
 QVariant StateListModel::data(const QModelIndex& index, int role) const {
     // The row count is a snapshot; never read past what the state holds now.
     if (!index.isValid() || index.row() >= count_()) return {};
-    if (role == Qt::DisplayRole) return text_(index.row());
-    if (role == Qt::ToolTipRole) return tip_ ? tip_(index.row()) : text_(index.row());
+    const int row = index.row();
+    if (role == Qt::DisplayRole) return text_(row);
+    if (role == Qt::ToolTipRole) {
+        const QString tip = tip_ ? tip_(row) : text_(row);
+        const QString was = was_ ? was_(row) : QString();
+        return was.isNull() ? tip : tip + "\n" + wasNote(was);
+    }
+    if (role == Qt::FontRole && marked(row)) return editedFont();
+    if (role == Qt::ForegroundRole && marked(row)) return QColor::fromRgb(EditedRowColour);
     return {};
 }
 

@@ -17,6 +17,11 @@ public:
     StateListModel(std::function<int()> count, std::function<QString(int row)> text,
                    QObject* parent = nullptr, std::function<QString(int row)> tip = {});
 
+    // Rows edited since the load or the last save are drawn marked, their tooltip saying
+    // what they held: `was` gives that, or null text for a row as the file holds it.
+    void setWas(std::function<QString(int row)> was) { was_ = std::move(was); }
+    bool marked(int row) const { return was_ && !was_(row).isNull(); }
+
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
@@ -32,6 +37,7 @@ private:
     std::function<int()> count_;
     std::function<QString(int)> text_;
     std::function<QString(int)> tip_;
+    std::function<QString(int)> was_;
     int rows_ = 0;
 };
 

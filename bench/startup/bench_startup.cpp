@@ -46,7 +46,7 @@ public:
     bool ended = false;
 
     void showError(QWidget*, const QString&) override {}
-    bool askYesNo(QWidget*, const QString&) override {
+    bool askYesNo(QWidget*, const QString&, const QString&) override {
         if (answers.empty())
             return true;  // never leave a benchmark asking forever
         bool yes = answers.front();

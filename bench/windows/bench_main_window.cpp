@@ -23,7 +23,7 @@ constexpr int BotCount = 100000;
 class NoDialogs : public tarsun::Dialogs {
 public:
     void showError(QWidget*, const QString&) override {}
-    bool askYesNo(QWidget*, const QString&) override { return false; }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
     QString browseForFolder(QWidget*, const QString&, const QString&) override { return {}; }
     void endProgram() override {}
 };

@@ -212,6 +212,21 @@ TEST(ChangedFiles, AFileWhoseEditedLinesAnotherProgramChangedIsLeftAsItWroteIt) 
     EXPECT_EQ(m.state.setting(Setting::MaxBots), 20);
     EXPECT_EQ(m.state.botName(0), "Zulu");
     EXPECT_EQ(m.state.ScoreValues[1], 9);
+
+    // Judged before a save, each file gives the same refusal. Taken as the other program
+    // left it, each keeps the edits it did not touch (the bot skill), which the next save writes.
+    using Names = std::vector<std::string>;
+    const Names theirs[] = {{"bot name 1"}, {"sv.soldierFriendlyFire"}, {"aiSettings.setMaxNBots"}, {"SCORE_TEAMKILL"}};
+    for (ModFile file : AllModFiles) {
+        const ChangedFileOutlook outlook = judgeChangedFile(m.state, file, m.mod.read(file));
+        EXPECT_TRUE(outlook.edits && !outlook.merges);
+        EXPECT_EQ(outlook.refusal, why[static_cast<std::size_t>(file)]);
+        EXPECT_EQ(m.state.takeChangedFile(file, *readModFile(m.mod.path(file))), theirs[static_cast<std::size_t>(file)]);
+    }
+    EXPECT_EQ(m.state.setting(Setting::MaxBots), 30);
+    EXPECT_TRUE(SaveModSettings(m.state, {}).done());
+    EXPECT_EQ(m.mod.read(ModFile::AIDefaults), "aiSettings.setBotSkill 0.4 ; extra\r\naiSettings.setMaxNBots 30\r\n");
+    EXPECT_EQ(m.mod.read(ModFile::Scoring), scoring);
 }
 
 // A file being rewritten in place, read half-written, is read again before a refusal.

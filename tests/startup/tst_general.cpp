@@ -38,7 +38,7 @@ void answerNextBox(QVariantList& seen, QMessageBox::StandardButton press) {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         QVERIFY(box);
         seen = {box->windowTitle(), box->text(), int(box->icon()), box->standardButtons().toInt(),
-                QVariant::fromValue<QObject*>(box->parentWidget())};
+                QVariant::fromValue<QObject*>(box->parentWidget()), box->informativeText()};
         box->button(press)->click();
     });
 }
@@ -230,14 +230,14 @@ private slots:
         answerNextBox(seen, QMessageBox::Ok);
         dialogs.showError(&owner, "An error has occured!");
         QCOMPARE(seen, QVariantList({"Tarsun Editor", "An error has occured!", int(QMessageBox::Critical),
-                                     int(QMessageBox::Ok), ownerSeen}));
+                                     int(QMessageBox::Ok), ownerSeen, ""}));
         answerNextBox(seen, QMessageBox::Yes);
-        QVERIFY(dialogs.askYesNo(&owner, "Do you want to exit?"));
+        QVERIFY(dialogs.askYesNo(&owner, "Do you want to exit?", "Unsaved: bot names"));
         QCOMPARE(seen, QVariantList({"Tarsun Editor", "Do you want to exit?", int(QMessageBox::Question),
-                                     (QMessageBox::Yes | QMessageBox::No).toInt(), ownerSeen}));
+                                     (QMessageBox::Yes | QMessageBox::No).toInt(), ownerSeen, "Unsaved: bot names"}));
 
         answerNextBox(seen, QMessageBox::No);
-        QVERIFY(!dialogs.askYesNo(nullptr, "Edit x?"));
+        QVERIFY(!dialogs.askYesNo(nullptr, "Edit x?", {}));
         QVERIFY(!dialogs.ended());
     }
 

@@ -10,6 +10,8 @@
 
 #include <QSettings>
 
+#include <memory>
+
 using namespace tarsun;
 using namespace tarsun::testing;
 using Shown = ScriptedDialogs::Shown;
@@ -91,6 +93,7 @@ private slots:
         QVERIFY(!run.dialogs.ended);
         // The good folder afterwards fills the list once.
         QCOMPARE(run.listed(), QStringList({"broken mod", "Old Guard", "Small Skirmish", "TarsunSample"}));
+        QCOMPARE(inaccessibleControls(&run.startUp.chooser()).join("; "), QString());
 
         // A mod without its files: the message, with no window left, then the end.
         run.dialogs.answers = {true};
@@ -143,6 +146,42 @@ private slots:
         QCOMPARE(next.state.Answer, AnswerYes);
         QVERIFY(next.dialogs.ended);
         QCOMPARE(visibleWindows(), QStringList());
+    }
+
+    // A mod open in one run is locked, beside the settings and not in the mod: a second
+    // run asks before it opens the mod too; once the first has ended, no question.
+    void aSecondRunOnTheSameModAsksFirst() {
+        FolderFixture dirs;
+        const QString game = dirs.sampleGame();
+        const auto start = [&](Run& run) {
+            run.dialogs.folders = {game};
+            run.startUp.Form_Load();
+        };
+        const QString question = "TarsunSample is already open in another Tarsun Editor. Open it here too?";
+        auto first = std::make_unique<Run>(dirs.path("tarsun.ini"));
+        start(*first);
+        first->dialogs.answers = {true};
+        first->open("TarsunSample");
+        QVERIFY(first->mainWindow.isVisible());
+        QVERIFY(QFileInfo::exists(first->startUp.lockPath(first->state.ModFolder)));
+        QVERIFY(!first->startUp.lockPath(first->state.ModFolder).startsWith(game));
+
+        Run second(dirs.path("tarsun.ini"));
+        start(second);
+        second.dialogs.answers = {true, false, true, true};
+        second.open("TarsunSample");
+        QCOMPARE(second.dialogs.texts().mid(1), QStringList({"Edit TarsunSample?", question}));
+        QVERIFY(second.startUp.chooser().isVisible() && second.state.ModFolder.empty());
+        second.open("TarsunSample");
+        QCOMPARE(second.dialogs.shown.back().text, question);
+        QVERIFY(second.mainWindow.isVisible());
+
+        first.reset();
+        Run third(dirs.path("tarsun.ini"));
+        start(third);
+        third.dialogs.answers = {true};
+        third.open("TarsunSample");
+        QCOMPARE(third.dialogs.texts().mid(1), QStringList({"Edit TarsunSample?"}));
     }
 
     void doubleClickNeedsASelectionAndAYes_data() { addOpeningKeys(); }

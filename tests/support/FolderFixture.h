@@ -5,11 +5,14 @@
 
 #include "Dialogs.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -82,6 +85,31 @@ template <typename T = QWidget> T* child(const QObject* parent, const char* name
     return found;
 }
 
+// The window's controls that a screen reader would find without a name, or without a
+// description that gives the range of the value they set; and the focusable ones whose
+// keyboard focus cannot be seen (the control looks the same with it and without).
+inline QStringList inaccessibleControls(QWidget* window) {
+    QStringList faults;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        const QString name = w->objectName();
+        const bool control = w->focusPolicy() != Qt::NoFocus || qobject_cast<QLabel*>(w) ||
+                             qobject_cast<QAbstractButton*>(w);
+        if (name.isEmpty() || name.startsWith("qt_") || !control) continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        if (!a || a->text(QAccessible::Name).trimmed().isEmpty()) faults << name + " has no name";
+        const bool setsValue = name.startsWith("VScroll") || name.startsWith("Slider");
+        if (a && setsValue && !a->text(QAccessible::Description).contains(" to ")) faults << name + " gives no range";
+        if (w->focusPolicy() == Qt::NoFocus || !w->isVisible()) continue;
+        QApplication::setActiveWindow(window);
+        w->setFocus(Qt::TabFocusReason);
+        const QImage focused = w->grab().toImage();
+        if (!w->hasFocus()) faults << name + " takes no focus";
+        w->clearFocus();
+        if (focused == w->grab().toImage()) faults << name + " shows no focus";
+    }
+    return faults;
+}
+
 // The ways a row is opened: a double-click, or Return or Enter on the current row.
 inline void addOpeningKeys() {
     QTest::addColumn<int>("key");
@@ -144,6 +172,7 @@ public:
     struct Shown {
         enum Kind { Error, Question, Folder } kind;
         QString text;
+        QString informative;  // a question's text below it
     };
 
     std::deque<bool> answers;     // to askYesNo, true for Yes
@@ -161,10 +190,10 @@ public:
     }
 
     void showError(QWidget*, const QString& text) override { record(Shown::Error, text); }
-    bool askYesNo(QWidget*, const QString& text) override {
+    bool askYesNo(QWidget*, const QString& text, const QString& informative) override {
         // Unscripted: No leaves things as they stand; past 30 dialogs, Yes ends a loop
         // that would otherwise ask forever.
-        return next(answers, Shown::Question, text, shown.size() > 30);
+        return next(answers, Shown::Question, text, shown.size() > 30, informative);
     }
     QString browseForFolder(QWidget*, const QString& prompt, const QString& startFolder) override {
         startFolders << startFolder;
@@ -179,12 +208,13 @@ public:
     }
 
 private:
-    void record(Shown::Kind kind, const QString& text) {
-        shown.push_back({kind, text});
+    void record(Shown::Kind kind, const QString& text, const QString& informative = {}) {
+        shown.push_back({kind, text, informative});
         if (onShow) onShow(shown.back());
     }
-    template <typename T> T next(std::deque<T>& script, Shown::Kind kind, const QString& text, T unscripted) {
-        record(kind, text);
+    template <typename T>
+    T next(std::deque<T>& script, Shown::Kind kind, const QString& text, T unscripted, const QString& informative = {}) {
+        record(kind, text, informative);
         if (script.empty()) {
             QTest::qFail(("unscripted dialog: " + text).toUtf8(), __FILE__, __LINE__);
             return unscripted;

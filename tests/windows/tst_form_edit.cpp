@@ -112,10 +112,25 @@ private slots:
         open(mod, "ListScores", 1);  // the next constant gets the usual span back
         QCOMPARE(scroll->minimum(), -200);
         QCOMPARE(scroll->maximum(), 200);
-        click(scroll, "ArrowDown");
+        // Typed, on whichever control has the focus: the spinner follows; a number beyond
+        // the span or a minus inside one is refused with a tip, and the value stays.
+        QWidget* accept = child(edit, "CommandAccept");
+        QTest::keyClicks(accept, "-57");
+        QCOMPARE(caption(edit, "LabelScore"), QStringLiteral("-57"));
+        QTest::keyClick(scroll, Qt::Key_3);
+        QCOMPARE(scroll->value(), -57);
+        QVERIFY(QToolTip::text().contains("from -200 to 200"));
+        QTest::keyClick(accept, Qt::Key_Backspace);
+        QTest::keyClick(accept, Qt::Key_Minus);
+        QCOMPARE(scroll->value(), -5);
+        click(scroll, "ArrowUp");
         closesOnlyAsCancel(edit);
         QCOMPARE(mod.state.ScoreValues[mod.state.ListScores()[1].Index], -4);
         QCOMPARE(rowText(scores, 1), second);
+        open(mod, "ListScores", 1);  // typed, then accepted
+        QTest::keyClicks(accept, "12");
+        click(edit, "CommandAccept");
+        QCOMPARE(mod.state.ScoreValues[mod.state.ListScores()[1].Index], 12);
     }
 
     // A file that lacks constants and holds them out of order: each row opens its own

@@ -1,9 +1,16 @@
 #include "WindowTest.h"
 
 #include "ArrowSpinner.h"
+#include "FormEdit.h"
+#include "FormSave.h"
+#include "PendingEdits.h"
 #include "PictureButton.h"
 
+#include <QLineEdit>
 #include <QScreen>
+#include <QToolTip>
+
+#include <filesystem>
 #include <QSlider>
 
 #ifdef _WIN32
@@ -111,6 +118,17 @@ private slots:
             QTest::keyClick(widget, Qt::Key_PageDown);  // a slider pages by five
             QCOMPARE(held(), highest - 6);
         }
+        // Digits typed set the value; one more that leaves the range, or a minus, is refused
+        // with a tip, and Backspace takes back the last digit.
+        QTest::keyClicks(widget, QString::number(highest - 3));
+        QCOMPARE(held(), highest - 3);
+        for (Qt::Key refused : {Qt::Key_0, Qt::Key_Minus}) {
+            QTest::keyClick(widget, refused);
+            QCOMPARE(held(), highest - 3);
+        }
+        QVERIFY(QToolTip::text().contains(QStringLiteral("from %1 to %2").arg(lowest).arg(highest)));
+        QTest::keyClick(widget, Qt::Key_Backspace);
+        QCOMPARE(held(), (highest - 3) / 10);
     }
 
     void exitAndMinimiseAnswerTheLeftButtonOnly() {
@@ -151,11 +169,16 @@ private slots:
         mod.dialogs.answers = {false};
         leftClick(exitButton, QPoint(-200, 150));
         QCOMPARE(mod.state.Answer, AnswerNo);
+        QCOMPARE(mod.dialogs.shown.back().informative, QStringLiteral("Unsaved: friendly fire"));
 
-        // Alt+F4 or the taskbar: the same question; No keeps the window.
+        // Alt+F4 or the taskbar: the same question, naming every group that holds an edit;
+        // No keeps the window.
+        QVERIFY(mod.state.setBotName(0, "Talon") == NameProblem::None);
+        mod.state.setScoreValue(3, 7);
         mod.dialogs.answers = {false};
         mod.main.close();
         QCOMPARE(mod.dialogs.texts(), QStringList(2, "Do you want to exit?"));
+        QCOMPARE(mod.dialogs.shown.back().informative, QStringLiteral("Unsaved: friendly fire, score list, bot names"));
         QVERIFY(mod.main.isVisible() && !mod.dialogs.ended);
 
         mod.dialogs.answers = {true};
@@ -164,6 +187,81 @@ private slots:
         QVERIFY(mod.dialogs.ended);
         QCOMPARE(mod.dialogs.shown.size(), std::size_t{3});  // no further window or message
         QCOMPARE(mod.snapshot(), files);                     // and nothing saved
+    }
+
+    // Ctrl+S opens the save window; Ctrl+Z takes back the edits of every kind, newest
+    // first, each shown where it is; Ctrl+Y and Ctrl+Shift+Z make them again.
+    void shortcutsSaveUndoAndRedoEveryKindOfEdit() {
+        LoadedMod mod;
+        const auto key = [&mod](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+            QApplication::setActiveWindow(&mod.main);
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        };
+        key(Qt::Key_S);
+        QCOMPARE(visibleWindows(), QStringList{"FormSave"});
+        click(mod.main.formSave(), "CommandCancel");
+
+        auto* bots = mod.find<QListView>("ListBotNames");
+        auto* scores = mod.find<QListView>("ListScores");
+        const QString kill = rowText(scores, 0);
+        QTest::keyClick(mod.find("SliderBotSkill"), Qt::Key_Left);
+        click(mod.find("VScrollSFD"), "ArrowDown");
+        openRow(bots, 2);
+        child<QLineEdit>(mod.main.formEdit(), "TextBotName")->setText("Talon");
+        click(mod.main.formEdit(), "CommandAccept");
+        openRow(scores, 0);
+        click(mod.main.formEdit(), "ArrowDown");
+        click(mod.main.formEdit(), "CommandAccept");
+        const auto undone = [](const char* focus, const QString& tip) {
+            return QApplication::focusWidget()->objectName() == focus && QToolTip::text() == tip;
+        };
+
+        key(Qt::Key_Z);
+        QCOMPARE(rowText(scores, 0), kill);  // as the file holds it, comment and all
+        QVERIFY(undone("ListScores", "SCORE_KILL: 3 → 2") && scores->currentIndex().row() == 0);
+        key(Qt::Key_Z);
+        QCOMPARE(rowText(bots, 2), QStringLiteral("Kestrel"));
+        QVERIFY(undone("ListBotNames", "Bot name row 3: Talon → Kestrel"));
+        key(Qt::Key_Z);
+        QCOMPARE(mod.find<QLabel>("LabelSFD")->text(), QStringLiteral("75"));
+        QVERIFY(undone("VScrollSFD", "Soldier Friendly Damage: 76 → 75"));
+        key(Qt::Key_Z);
+        QCOMPARE(mod.state.setting(Setting::BotSkill), 70);
+        QCOMPARE(unsavedGroups(mod.state), QString());  // nothing left to save
+
+        key(Qt::Key_Y);
+        QCOMPARE(mod.find<QLabel>("LabelBotSkill")->text(), QStringLiteral("69"));
+        QVERIFY(undone("SliderBotSkill", "Bot Skill: 70 → 69"));
+        key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(mod.state.setting(Setting::SoldierFF), 76);
+        key(Qt::Key_Y);
+        key(Qt::Key_Y);
+        QCOMPARE(mod.state.ScoreValues[0], 3);
+        QCOMPARE(unsavedGroups(mod.state), QStringLiteral("Unsaved: friendly fire, score list, max bots & bot skill, bot names"));
+    }
+
+    // Another program's change shows within a second on the captions of its group, with
+    // what the next save will do: carry the edits over, or refuse a line both changed.
+    void changesOnDiskShowWithWhatASaveWillDo() {
+        LoadedMod mod;
+        auto* maxBots = mod.find<QLabel>("LabelLMaxBots");
+        const auto yellow = [](QLabel* label) {
+            return label->palette().color(QPalette::WindowText) == QColor::fromRgb(EditedYellow);
+        };
+        QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_End);
+        QByteArray ai = mod.read(AIDefaultsFile);
+        QVERIFY(writeAll(mod.path(AIDefaultsFile), ai.replace("setViewDistance 350", "setViewDistance 400")));
+        QTRY_VERIFY_WITH_TIMEOUT(maxBots->toolTip().contains("carries your edits over"), 1000);
+        QVERIFY(yellow(maxBots) && yellow(mod.find<QLabel>("LabelLBotSkill")));
+        QVERIFY(!yellow(mod.find<QLabel>("LabelLSettings")) && mod.find("LabelLBotNames")->toolTip().isEmpty());
+
+        // Saved as many editors do, a new file renamed over the old: the edited line changed.
+        QVERIFY(writeAll(mod.path("AI/new"), ai.replace("setMaxNBots 24", "setMaxNBots 30")));
+        std::filesystem::rename(toPath(mod.path("AI/new")), toPath(mod.path(AIDefaultsFile)));
+        QTRY_VERIFY_WITH_TIMEOUT(maxBots->toolTip().contains("The next save refuses it"), 1000);
+        // With the edit taken back, the save has nothing to refuse.
+        mod.find<QSlider>("SliderMaxBots")->setValue(24);
+        QTRY_VERIFY_WITH_TIMEOUT(maxBots->toolTip().contains("You have no edits in it"), 1000);
     }
 
     void dragKeepsTheGrabbedPointUnderThePointer() {
@@ -197,6 +295,22 @@ private slots:
         for (QWidget* control : {mod.find("LabelLSFD"), mod.find("LabelSFD"), mod.find("SliderBotSkill"),
                                  mod.find<QListView>("ListBotNames")->viewport()})
             tryDrag(control, Qt::LeftButton, QPoint(5, 5));
+    }
+
+    // Every control of the three windows, as a screen reader and the keyboard find it.
+    void everyControlIsNamedAndShowsItsFocus() {
+        LoadedMod mod;
+        QCOMPARE(inaccessibleControls(&mod.main).join("; "), QString());
+        openRow(mod.find<QListView>("ListScores"), 0);
+        QCOMPARE(inaccessibleControls(mod.main.formEdit()).join("; "), QString());
+        click(mod.main.formEdit(), "CommandCancel");
+        openRow(mod.find<QListView>("ListBotNames"), 0);
+        QCOMPARE(inaccessibleControls(mod.main.formEdit()).join("; "), QString());
+        click(mod.main.formEdit(), "CommandCancel");
+        click(&mod.main, "PictureSave");
+        QCOMPARE(inaccessibleControls(mod.main.formSave()).join("; "), QString());
+        // A caption is tied to the control it names.
+        QCOMPARE(mod.find<QLabel>("LabelLBotSkill")->buddy(), mod.find("SliderBotSkill"));
     }
 
     // Every caption inside its box, in the very face the look asked for (no stand-in the

@@ -1,10 +1,12 @@
 #include "WindowTest.h"
 
+#include "FormEdit.h"
 #include "FormSave.h"
 #include "ModFiles.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
 
 using namespace tarsun;
@@ -107,6 +109,81 @@ private slots:
         QCOMPARE(mod.dialogs.texts(), QStringList(3, "Save?"));  // no failure said
     }
 
+    // Each edit is marked where it shows and listed on its group's box until a save
+    // writes it; a value stepped back to what the file holds is no edit.
+    void editsAreMarkedAndListedUntilSaved() {
+        LoadedMod mod;
+        auto* skill = mod.find<QLabel>("LabelBotSkill");
+        auto* bots = mod.find<QListView>("ListBotNames");
+        auto* scores = mod.find<QListView>("ListScores");
+        const auto marked = [](QLabel* label) {
+            return label->palette().color(QPalette::WindowText) == QColor::fromRgb(EditedYellow) &&
+                   label->font().italic();
+        };
+        const auto rowMarked = [](QListView* list, int row) {
+            const QModelIndex at = list->model()->index(row, 0);
+            return at.data(Qt::FontRole).value<QFont>().italic() && at.data(Qt::ForegroundRole).isValid();
+        };
+        QTest::keyClick(mod.find("SliderBotSkill"), Qt::Key_Left);
+        QVERIFY(marked(skill));
+        QCOMPARE(skill->toolTip(), QStringLiteral("was 70"));
+        QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_Right);
+        QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_Left);
+        QVERIFY(!marked(mod.find<QLabel>("LabelMaxBots")) && !marked(mod.find<QLabel>("LabelSFD")));
+
+        openRow(bots, 2);
+        mod.main.formEdit()->findChild<QLineEdit*>("TextBotName")->setText("Talon");
+        click(mod.main.formEdit(), "CommandAccept");
+        openRow(scores, 0);
+        click(mod.main.formEdit(), "ArrowDown");
+        click(mod.main.formEdit(), "CommandAccept");
+        QVERIFY(rowMarked(bots, 2) && rowMarked(scores, 0) && !rowMarked(bots, 1) && !rowMarked(scores, 1));
+        QVERIFY(bots->model()->index(2, 0).data(Qt::ToolTipRole).toString().endsWith("\nwas Kestrel"));
+        QVERIFY(scores->model()->index(0, 0).data(Qt::ToolTipRole).toString().endsWith("\nwas 2"));
+
+        click(&mod.main, "PictureSave");
+        FormSave* save = mod.main.formSave();
+        const auto tips = [save] {
+            QStringList all;
+            for (const auto& [name, file] : Checks) all << child(save, name)->toolTip();
+            return all;
+        };
+        QCOMPARE(tips(), (QStringList{"No changes.", "Will write:\nSCORE_KILL: 2 → 3",
+                                      "Will write:\nBot Skill: 70 → 69",
+                                      "Will write:\nRow 3: Kestrel → Talon"}));
+        mod.dialogs.answers = {true};
+        click(save, "CommandSave");
+        QCOMPARE(mod.dialogs.texts(), QStringList{"Save?"});  // saving stays silent
+        QVERIFY(!marked(skill) && skill->toolTip().isEmpty() && !rowMarked(bots, 2) && !rowMarked(scores, 0));
+        click(&mod.main, "PictureSave");
+        QCOMPARE(tips(), QStringList(4, "No changes."));
+    }
+
+    // Another program set the max bots the user also edited: the save refuses the file and
+    // offers its version. No keeps everything as it was; Yes takes its max bots and keeps
+    // the bot-skill edit, which the next save writes into its file.
+    void aRefusedFileOffersTheOtherProgramsVersionAndKeepsTheOtherEdits() {
+        LoadedMod mod;
+        QTest::keyClick(mod.find("SliderMaxBots"), Qt::Key_End);
+        QTest::keyClick(mod.find("SliderBotSkill"), Qt::Key_Left);
+        QByteArray theirs = mod.read(AIDefaultsFile);
+        QVERIFY(writeAll(mod.path(AIDefaultsFile), theirs.replace("setMaxNBots 24", "setMaxNBots 30")));
+        const QString offer = "Take AI/AIDefault.AI as the other program left it, and keep your other edits in it?";
+        for (bool take : {false, true}) {
+            click(&mod.main, "PictureSave");
+            mod.dialogs.answers = {true, take};
+            click(mod.main.formSave(), "CommandSave");
+            QCOMPARE(mod.dialogs.shown.back().text, offer);
+            QCOMPARE(mod.read(AIDefaultsFile), theirs);
+        }
+        QCOMPARE(mod.find<QLabel>("LabelMaxBots")->text(), QStringLiteral("30"));
+        QCOMPARE(mod.find<QLabel>("LabelBotSkill")->text(), QStringLiteral("69"));
+        click(&mod.main, "PictureSave");
+        mod.dialogs.answers = {true};
+        click(mod.main.formSave(), "CommandSave");
+        QCOMPARE(mod.read(AIDefaultsFile), QByteArray(theirs).replace("setBotSkill 0.7", "setBotSkill 0.69"));
+    }
+
     void missingFileIsReportedAndEditsKept() {
         LoadedMod mod;
         QVERIFY(QFile::rename(mod.path(AIDefaultsFile), mod.path("away")));
@@ -139,6 +216,10 @@ private slots:
         QVERIFY(mod.read(BotNamesFile) != before.at(BotNamesFile));
         QCOMPARE(mod.read(ScoringFile), before.at(ScoringFile));
         QVERIFY(rowText(mod.find<QListView>("ListScores"), 0).startsWith("SCORE_KILL = 9"));
+        // Leaving now would drop that edit, and the question says so.
+        mod.dialogs.answers = {false};
+        mod.main.close();
+        QCOMPARE(mod.dialogs.shown.back().informative, QStringLiteral("Unsaved: score list, max bots & bot skill"));
     }
 };
 

@@ -13,8 +13,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QPainter>
+#include <QSlider>
+#include <QToolTip>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -23,7 +28,7 @@ namespace {
 class SilentDialogs : public tarsun::Dialogs {
 public:
     void showError(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    bool askYesNo(QWidget*, const QString&) override { return false; }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
     QString browseForFolder(QWidget*, const QString&, const QString&) override { return {}; }
     void endProgram() override {}
 };
@@ -33,6 +38,40 @@ bool render(QWidget& window, const QDir& folder, const QString& name) {
     QApplication::processEvents();
     const QString file = folder.filePath(name);
     if (!window.grab().save(file)) {
+        std::fprintf(stderr, "Could not write %s\n", qPrintable(file));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(file));
+    window.hide();
+    return true;
+}
+
+// The window with a tooltip of `owner` drawn over it where it shows (the tip is a window of
+// its own, which a grab of this one leaves out).
+bool renderWithTip(QWidget& window, QWidget& owner, const QDir& folder, const QString& name) {
+    window.show();
+    QApplication::processEvents();
+    const QPoint at = owner.mapToGlobal(QPoint(owner.width() / 2, owner.height()));
+    QToolTip::showText(at, owner.toolTip(), &owner);
+    QApplication::processEvents();
+    QPixmap picture = window.grab();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() != QStringLiteral("qtooltip_label") || !top->isVisible()) continue;
+        const QPixmap tip = top->grab();
+        const QPoint place = at - window.mapToGlobal(QPoint(0, 0));
+        // A tip that reaches beyond the window makes the picture larger.
+        const QRect whole = picture.rect().united(QRect(place, tip.size() / tip.devicePixelRatio()));
+        QPixmap canvas(whole.size());
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        painter.drawPixmap(0, 0, picture);
+        painter.drawPixmap(place, tip);
+        painter.end();
+        picture = canvas;
+    }
+    QToolTip::hideText();
+    const QString file = folder.filePath(name);
+    if (!picture.save(file)) {
         std::fprintf(stderr, "Could not write %s\n", qPrintable(file));
         return false;
     }
@@ -84,5 +123,15 @@ int main(int argc, char** argv) {
     }
     tarsun::FormSave save(state, dialogs);
     ok = render(save, out, QStringLiteral("save-window.png")) && ok;
+
+    // Edits in three groups: marked in the main window, listed on the save window's boxes.
+    main.findChild<QSlider*>(QStringLiteral("SliderBotSkill"))->setValue(66);
+    main.findChild<QSlider*>(QStringLiteral("SliderMaxBots"))->setValue(32);
+    if (!state.ListScores().empty()) state.setScoreValue(0, state.ScoreValues[state.ListScores()[0].Index] + 3);
+    if (state.botCount() > 2) state.setBotName(2, "Talon");
+    ok = renderWithTip(main, *main.findChild<QLabel*>(QStringLiteral("LabelBotSkill")), out,
+                       QStringLiteral("main-window-marked.png")) && ok;
+    ok = renderWithTip(save, *save.findChild<QWidget*>(QStringLiteral("CheckBots")), out,
+                       QStringLiteral("save-window-tooltip.png")) && ok;
     return ok ? 0 : 1;
 }
