@@ -64,6 +64,7 @@ public:
                                         std::string& why) const override {
         return system_.writeBeside(target, old, content, why);
     }
+    std::string whyNoFileBeside(const Path& target) const override { return system_.whyNoFileBeside(target); }
     Path swappedOutName(const TempFile& temp) const override { return system_.swappedOutName(temp); }
     int swap(const Path& target, const Path& incoming, const Path& outgoing) const override {
         const int n = swaps++;
