@@ -1,9 +1,12 @@
 #include "CliTool.h"
 
+#include "FileOutput.h"
+
 #include "ModFolders.h"
 #include "ModLoader.h"
 #include "ModWriter.h"
 #include "NamedValues.h"
+#include "SaveCheck.h"
 
 #include <CLI/CLI.hpp>
 #include <dtl/dtl.hpp>
@@ -11,6 +14,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <map>
 #include <iomanip>
 #include <ostream>
 
@@ -29,17 +34,55 @@ std::string textOf(const fs::path& path) {
     return {text.begin(), text.end()};
 }
 
+// Text as a message shows it: control characters (a newline in a folder's name) written
+// as escapes, so that every message stays one line.
+std::string escaped(std::string_view text) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else if (u < 0x20 || u == 0x7F) out.append("\\x").append(1, Hex[u >> 4]).append(1, Hex[u & 15]);
+        else out += c;
+    }
+    return out;
+}
+
+// An argument shown in a message: a long one cut (at a character's start), with its size.
+constexpr std::size_t ShownArgument = 64;
+std::string cut(std::string_view text) {
+    if (text.size() <= ShownArgument) return std::string(text);
+    std::size_t end = ShownArgument - 16;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return std::string(text.substr(0, end)) + "\u2026 (" + std::to_string(text.size()) + " bytes)";
+}
+
+// The problem's text with the argument it quotes cut short.
+std::string withCut(std::string problem, std::string_view argument) {
+    if (argument.size() <= ShownArgument) return problem;
+    if (const std::size_t at = problem.find(argument); at != std::string::npos)
+        problem.replace(at, argument.size(), cut(argument));
+    return problem;
+}
+
 // One message a line on the error stream, naming the mod and, where there is one, the file.
 class Messages {
 public:
     Messages(std::ostream& err, std::string program) : err_(err), program_(std::move(program)) {}
-    void say(const fs::path& mod, const std::string& what) {
-        err_ << program_ << ": " << textOf(mod) << ": " << what << '\n';
-    }
+    void say(const fs::path& mod, const std::string& what) { say(textOf(mod) + ": " + what); }
     void say(const fs::path& mod, ModFile file, const std::string& what) {
         say(mod, modFileDisplayName(file) + ": " + what);
     }
-    void say(const std::string& what) { err_ << program_ << ": " << what << '\n'; }
+    void say(const std::string& what) { err_ << program_ << ": " << escaped(what) << '\n'; }
+    // What is no error (a skipped entry that is no folder, a summary): left out with --quiet.
+    void note(const std::string& what) {
+        if (!quiet) say(what);
+    }
+    void note(const fs::path& mod, const std::string& what) { note(textOf(mod) + ": " + what); }
+    bool quiet = false;
 
 private:
     std::ostream& err_;
@@ -51,11 +94,24 @@ struct LoadedMod {
     EditorState state;
 };
 
-// Loads a mod, or says why it cannot be and returns false.
+// Loads a mod, or says why it cannot be and returns false. A folder that holds none of
+// the four files is no mod, and is said to be so in one line.
 bool load(LoadedMod& mod, Messages& messages) {
+    std::error_code ec;
+    if (!FolderExists(mod.folder)) {
+        messages.say(mod.folder, fs::exists(mod.folder, ec) ? "not a folder" : "no such folder");
+        return false;
+    }
     mod.state.ModFolder = mod.folder;
     mod.state.InitScoreNames();
     LoadResult result = LoadModSettings(mod.state);
+    const bool noModFile = result.problems.size() == AllModFiles.size() &&
+                           std::none_of(AllModFiles.begin(), AllModFiles.end(),
+                                        [&](ModFile file) { return fs::exists(findModFile(mod.folder, file), ec); });
+    if (noModFile) {
+        messages.say(mod.folder, "not a mod folder: none of its four settings files is there");
+        return false;
+    }
     for (const auto& problem : result.problems) messages.say(mod.folder, problem.file, problem.reason);
     return result.loaded();
 }
@@ -175,84 +231,217 @@ std::optional<Assignment> assignment(const std::string& arg) {
     return Assignment{arg.substr(0, equals), arg.substr(equals + 1)};
 }
 
-// The mods of a game folder's mods folder, by name.
+// The edit distance of two names, letter case aside.
+std::size_t distance(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// "; did you mean X?" for a name no value has, when a known name is near it.
+std::string suggestion(const EditorState& state, std::string_view name) {
+    if (name.starts_with("bot.") || name.size() > 2 * ShownArgument ||
+        std::find(state.ScoreNames.begin(), state.ScoreNames.end(), name) != state.ScoreNames.end())
+        return {};
+    std::vector<std::string_view> known(state.ScoreNames.begin(), state.ScoreNames.end());
+    for (Setting s : AllSettings) known.push_back(settingInfo(s).command);
+    std::string_view best;
+    std::size_t bestDistance = std::max<std::size_t>(2, name.size() / 3) + 1;
+    for (std::string_view candidate : known) {
+        if (const std::size_t d = distance(name, candidate); d < bestDistance) {
+            best = candidate;
+            bestDistance = d;
+        }
+    }
+    return best.empty() ? std::string() : "; did you mean " + std::string(best) + "?";
+}
+
+// The value looked up by its name, or why not, as the admin typed it.
+std::optional<NamedValue> findValue(const EditorState& state, std::string_view name, std::string& problem) {
+    std::optional<NamedValue> value = findNamedValue(state, name, problem);
+    if (!value) problem = cut(name) + ": " + problem + suggestion(state, name);
+    return value;
+}
+
+// Sets one value; nullopt when set, else the refusal (its file, where the name has one).
+struct Refusal {
+    std::optional<ModFile> file;
+    std::string why;
+};
+std::optional<Refusal> assign(EditorState& state, const Assignment& a) {
+    std::string problem;
+    const std::optional<NamedValue> value = findValue(state, a.name, problem);
+    if (!value) return Refusal{std::nullopt, problem};
+    if (value->kind == NamedValue::BotName && a.value.empty())
+        problem = "a bot name cannot be empty";
+    else
+        problem = setNamedValue(state, *value, a.value);
+    if (problem.empty()) return std::nullopt;
+    problem = withCut(std::move(problem), a.value);
+    if (value->kind == NamedValue::SettingValue && value->setting == Setting::BotSkill) {
+        problem += ": bot skill takes 0 to 100, as the window shows it";
+        double fraction = 0;
+        const auto [end, error] = std::from_chars(a.value.data(), a.value.data() + a.value.size(), fraction);
+        if (error == std::errc() && end == a.value.data() + a.value.size() && fraction > 0 && fraction <= 1)
+            problem += " (" + std::to_string(static_cast<int>(fraction * 100 + 0.5)) + " for the file's " + a.value + ")";
+    }
+    return Refusal{value->file, a.name + ": " + problem};
+}
+
+// A name given twice is refused: which of its values was meant is not for the tool to guess.
+bool namesOnce(const std::vector<Assignment>& assignments, Messages& messages) {
+    std::map<std::string_view, const Assignment*> seen;
+    bool once = true;
+    for (const Assignment& a : assignments) {
+        auto [it, fresh] = seen.emplace(a.name, &a);
+        if (fresh) continue;
+        messages.say(a.name + ": given twice (" + cut(it->second->value) + ", then " + cut(a.value) + ")");
+        once = false;
+    }
+    return once;
+}
+
+// The mods of a game folder's mods folder, by name; every other entry is named as skipped.
 std::optional<std::vector<fs::path>> modsOf(const fs::path& game, Messages& messages) {
-    const std::optional<fs::path> mods = findModsFolder(game);
-    auto names = mods ? listSubfolders(*mods) : std::nullopt;
-    if (!names || names->empty()) {
-        messages.say(game, names ? "the mods folder holds no mod" : "no mods folder that can be read");
+    const std::optional<fs::path> modsFolder = findModsFolder(game);
+    std::error_code ec;
+    fs::directory_iterator it;
+    if (modsFolder) it = fs::directory_iterator(*modsFolder, ec);
+    if (!modsFolder || ec) {
+        messages.say(game, "no mods folder that can be read");
         return std::nullopt;
     }
-    std::sort(names->begin(), names->end());
-    for (fs::path& name : *names) name = *mods / name;
-    return names;
+    std::vector<fs::path> mods;
+    std::vector<std::pair<fs::path, std::string>> skipped;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) break;
+        std::error_code kind;
+        const fs::file_status status = it->status(kind);  // links followed
+        if (!kind && fs::is_directory(status))
+            mods.push_back(it->path());
+        else if (kind || !fs::exists(status))
+            skipped.push_back({it->path(), "skipped: a link that leads nowhere, or round in a loop"});
+        else if (fs::is_regular_file(status))
+            skipped.push_back({it->path(), "skipped: a file, not a mod folder"});
+        else if (fs::is_fifo(status))
+            skipped.push_back({it->path(), "skipped: a named pipe, not a mod folder"});
+        else
+            skipped.push_back({it->path(), "skipped: not a folder"});
+    }
+    if (ec) {
+        messages.say(*modsFolder, "the mods folder could not be read to its end: " + ec.message());
+        return std::nullopt;
+    }
+    std::sort(skipped.begin(), skipped.end());
+    for (const auto& [path, why] : skipped) messages.note(path, why);
+    if (mods.empty()) {
+        messages.say(game, "the mods folder holds no mod");
+        return std::nullopt;
+    }
+    std::sort(mods.begin(), mods.end());
+    return mods;
+}
+
+// What the writer did not get to write, for the message of a save that failed part-way.
+std::string partlySaved(const std::vector<ModFile>& files, const SaveResult& saved) {
+    std::string written, failed;
+    for (ModFile file : files) {
+        const bool refused = std::any_of(saved.failures.begin(), saved.failures.end(),
+                                         [&](const SaveResult::Failure& f) { return f.file == file; });
+        std::string& list = refused ? failed : written;
+        list += (list.empty() ? "" : ", ") + modFileDisplayName(file);
+    }
+    return written.empty() ? std::string() : "partly saved: " + written + " written, " + failed + " not";
 }
 
 int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment>& assignments, bool dryRun,
-              std::ostream& out, Messages& messages) {
+              bool keepGoing, std::ostream& out, Messages& messages) {
     // Every mod is loaded and given its values before any is written, so that a refused
-    // value leaves every mod as it was.
+    // value, or a mod that cannot be loaded, leaves every mod as it was (or, going on, only
+    // that mod).
     std::vector<LoadedMod> mods(folders.size());
-    std::vector<bool> loaded(folders.size());
-    bool refusedValue = false;
+    std::vector<bool> usable(folders.size());
+    bool refusedValue = false, unloadable = false;
     for (std::size_t m = 0; m < mods.size(); ++m) {
         mods[m].folder = folders[m];
-        loaded[m] = load(mods[m], messages);
+        usable[m] = load(mods[m], messages);
+        unloadable = unloadable || !usable[m];
         for (const Assignment& a : assignments) {
-            if (!loaded[m]) break;
-            std::string problem;
-            const std::optional<NamedValue> value = findNamedValue(mods[m].state, a.name, problem);
-            if (value) problem = setNamedValue(mods[m].state, *value, a.value);
-            if (problem.empty()) continue;
+            if (!usable[m]) break;
+            const std::optional<Refusal> refusal = assign(mods[m].state, a);
+            if (!refusal) continue;
             refusedValue = true;
-            if (value)
-                messages.say(mods[m].folder, value->file, a.name + ": " + problem);
+            usable[m] = false;
+            if (refusal->file)
+                messages.say(mods[m].folder, *refusal->file, refusal->why);
             else
-                messages.say(mods[m].folder, a.name + ": " + problem);
+                messages.say(mods[m].folder, refusal->why);
         }
     }
-    if (refusedValue) {
-        messages.say("a value was refused: nothing was written");
-        return ExitBadInput;
+    if ((refusedValue || unloadable) && !keepGoing) {
+        messages.say(std::string(refusedValue ? "a value was refused" : "a mod could not be loaded") +
+                     ": nothing was written" + (mods.size() > 1 ? " (--keep-going skips such mods)" : ""));
+        return refusedValue ? ExitBadInput : ExitFileRefused;
     }
-    std::size_t written = 0, unchanged = 0, refused = 0;
+    std::size_t written = 0, unchanged = 0, refused = 0, skipped = 0;
     const FileReplacer replacer = dryRun ? diffPrinter(out, CodePage::system())
                                          : [](const ReplaceRequest& request) { return replaceModFile(request); };
     for (std::size_t m = 0; m < mods.size(); ++m) {
-        if (!loaded[m]) {
-            ++refused;
+        if (!usable[m]) {
+            ++skipped;
             continue;
         }
-        const SaveGroups groups = groupsWithEdits(mods[m].state);
-        if (!groups.FriendlyFire && !groups.ScoreList && !groups.BotSettings && !groups.BotNames) {
+        const std::vector<ModFile> files = filesToWrite(mods[m].state, SaveGroups{});
+        if (files.empty()) {
             ++unchanged;
             continue;
         }
-        const SaveResult saved = SaveModSettings(mods[m].state, groups, replacer);
+        // Every file the mod's save would write is checked before the first is written.
+        const std::vector<SaveResult::Failure> problems = whySaveWouldFail(mods[m].state, SaveGroups{});
+        for (const auto& problem : problems) messages.say(mods[m].folder, problem.file, problem.reason);
+        if (!problems.empty()) {
+            messages.say(mods[m].folder, "refused: nothing of it was written");
+            ++refused;
+            continue;
+        }
+        const SaveResult saved = SaveModSettings(mods[m].state, SaveGroups{}, replacer);
         if (saved.missingFile)
             messages.say(mods[m].folder, "a file went missing since it was read: nothing was written");
         for (const auto& failure : saved.failures) messages.say(mods[m].folder, failure.file, failure.reason);
+        if (const std::string partly = partlySaved(files, saved); !saved.done() && !partly.empty())
+            messages.say(mods[m].folder, partly);
         saved.done() ? ++written : ++refused;
     }
     if (mods.size() > 1) {
-        messages.say(std::to_string(mods.size()) + " mods: " + std::to_string(written) +
+        messages.note(std::to_string(mods.size()) + " mods: " + std::to_string(written) +
                      (dryRun ? " to write, " : " written, ") + std::to_string(unchanged) + " unchanged, " +
-                     std::to_string(refused) + " refused");
+                     std::to_string(refused) + " refused" +
+                     (skipped ? ", " + std::to_string(skipped) + " skipped" : std::string()));
     }
-    return refused > 0 ? ExitFileRefused : ExitDone;
+    return refused + skipped > 0 ? ExitFileRefused : ExitDone;
 }
 
-}  // namespace
-
-int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const std::string program = args.empty() ? "tarsun-cli" : pathOf(args[0]).stem().string();
-    Messages messages(err, program);
+int runCommand(const std::vector<std::string>& args, const std::string& program, std::ostream& out,
+               Messages& messages, std::ostream& err) {
     CLI::App app("Shows and sets the values of Kestrelfall mods, as Tarsun Editor does.", program);
     app.require_subcommand(1);
+    app.footer("Exit status: 0 done; 1 a mod or file could not be read or written, or was skipped (the rest "
+               "done, nothing lost); 2 bad usage or a refused value, nothing written; 3 standard output or "
+               "standard error could not be written (the output is incomplete).");
 
     std::string modText, gameText;
     std::vector<std::string> names, setArgs;
-    bool json = false, dryRun = false;
+    bool json = false, dryRun = false, keepGoing = false;
     CLI::App* show = app.add_subcommand("show", "every value of a mod, as a table or as JSON");
     show->add_option("MOD_FOLDER", modText, "the mod's folder")->required();
     show->add_flag("--json", json, "JSON (see docs/cli-json.md)");
@@ -263,6 +452,8 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     set->add_option("MOD_FOLDER_OR_VALUE", setArgs, "mod folders, then NAME=VALUE ...")->required();
     set->add_option("--mods", gameText, "every mod of this game folder's mods folder");
     set->add_flag("--dry-run", dryRun, "print a unified diff of what would be written; write nothing");
+    set->add_flag("--keep-going", keepGoing,
+                  "skip (and name) the mods that cannot be loaded or take a value; save the others");
 
     std::vector<const char*> argv;
     for (const std::string& arg : args) argv.push_back(arg.c_str());
@@ -291,7 +482,8 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                 messages.say("set needs at least one mod folder (or --mods) and one NAME=VALUE");
                 return ExitBadInput;
             }
-            return setValues(folders, assignments, dryRun, out, messages);
+            if (!namesOnce(assignments, messages)) return ExitBadInput;
+            return setValues(folders, assignments, dryRun, keepGoing, out, messages);
         }
         LoadedMod mod{pathOf(modText), EditorState()};
         if (!load(mod, messages)) return ExitFileRefused;
@@ -306,10 +498,10 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         std::vector<std::string> values;
         for (const std::string& name : names) {
             std::string problem;
-            if (auto value = findNamedValue(mod.state, name, problem))
+            if (auto value = findValue(mod.state, name, problem))
                 values.push_back(namedValueText(mod.state, *value));
             else
-                messages.say(mod.folder, name + ": " + problem);
+                messages.say(mod.folder, problem);
         }
         if (values.size() != names.size()) return ExitBadInput;
         for (const std::string& value : values) out << value << '\n';
@@ -319,6 +511,28 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         messages.say(e.what());
         return ExitFileRefused;
     }
+}
+
+// The system's reason a stream's write failed, where its buffer keeps one.
+std::string writeError(const std::ostream& stream) {
+    const auto* buffer = dynamic_cast<const FileOutput*>(stream.rdbuf());
+    return buffer && !buffer->error().empty() ? ": " + buffer->error() : std::string();
+}
+
+}  // namespace
+
+int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const std::string program = args.empty() ? "tarsun-cli" : pathOf(args[0]).stem().string();
+    Messages messages(err, program);
+    const int status = runCommand(args, program, out, messages, err);
+    // A script must not take cut-short output for the whole of it.
+    out.flush();
+    if (!out) {
+        messages.say("standard output could not be written" + writeError(out));
+        return ExitOutputFailed;
+    }
+    err.flush();
+    return err ? status : ExitOutputFailed;
 }
 
 }  // namespace tarsun

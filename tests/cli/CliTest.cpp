@@ -143,6 +143,16 @@ TEST_F(CliTest, BadInputWritesNothing) {
         {{"set", folder(), "SCORE_SUICIDE=1"}, "SCORE_SUICIDE: the file assigns it no value"},
         {{"set", folder(), "SCORE_NOPE=1"}, "SCORE_NOPE: no setting, constant or bot has this name"},
         {{"get", folder(), "SCORE_KILL", "nope"}, "nope: no setting"},
+        // As an admin types them: a near name, the file's own bot skill, an empty name, a name
+        // twice, an argument too long to echo whole.
+        {{"set", folder(), "sv.soldierfriendlyfire=1"}, "; did you mean sv.soldierFriendlyFire?"},
+        {{"get", folder(), "SCORE_KIL"}, "SCORE_KIL: no setting, constant or bot has this name; did you mean SCORE_KILL?"},
+        {{"set", folder(), "aiSettings.setBotSkill=0.5"},
+         "\"0.5\" is not a whole number: bot skill takes 0 to 100, as the window shows it (50 for the file's 0.5)"},
+        {{"set", folder(), "bot.1="}, "AI/BotNames.AI: bot.1: a bot name cannot be empty"},
+        {{"set", folder(), "SCORE_KILL=1", "SCORE_KILL=1"}, "tarsun-cli: SCORE_KILL: given twice (1, then 1)\n"},
+        {{"set", folder(), "SCORE_KILL=" + std::string(100000, '9')},
+         "SCORE_KILL: \"" + std::string(48, '9') + "\u2026 (100000 bytes)\" is not a whole number\n"},
         {{"set", folder()}, "at least one mod folder"},
         {{"set", "--frobnicate", folder(), "SCORE_KILL=1"}, "--frobnicate"},
         {{"show"}, "MOD_FOLDER is required"},
@@ -151,9 +161,12 @@ TEST_F(CliTest, BadInputWritesNothing) {
         const Ran r = run(args);
         EXPECT_EQ(r.status, 2) << args.back();
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+        EXPECT_LT(r.err.size(), 600u);
         EXPECT_EQ(r.out, "") << args.back();
         EXPECT_EQ(files(), Unchanged) << args.back();
     }
+    // A control character in a path is shown escaped: the message stays one line.
+    EXPECT_EQ(run({"show", folder() + "/new\nline"}).err, "tarsun-cli: " + folder() + "/new\\nline: no such folder\n");
 }
 
 // A constant whose binding the writer cannot replace is refused with the reason.
@@ -172,25 +185,111 @@ TEST_F(CliTest, ConstantThatCannotBeEditedIsRefused) {
     EXPECT_EQ(namedValueText(state, *findNamedValue(state, "SCORE_KILL", problem)), "010");
 }
 
-// Each mod is written or refused on its own; a refused file is named and left as it was.
-TEST_F(CliTest, SeveralModsEachSavedOrRefused) {
+// Each mod is saved whole or refused whole: every file it would write is checked first.
+// One that cannot be loaded stops the whole set, unless --keep-going skips it.
+TEST_F(CliTest, SeveralModsEachSavedWholeOrRefused) {
     TempMod game;
     fs::create_directories(game.folder() / "Mods");
     const fs::path mods = *findModsFolder(game.folder());  // as the program spells it
     for (const char* name : {"a", "b", "c"}) fs::copy(mod.folder(), mods / name, fs::copy_options::recursive);
     fs::remove(mods / "c" / "AI" / "AIDefault.AI");
+    fs::create_directories(mods / "plain" / "AI");
+    writeBytes(mods / "readme.txt", "not a mod");
     setReadOnly(mods / "b" / "Settings" / "ServerSettings.CON", true);
-    const Ran r = run({"set", "--mods", game.folder().string(), "sv.soldierFriendlyFire=40", "SCORE_KILL=5"});
+    const std::vector<std::string> values{"sv.soldierFriendlyFire=40", "SCORE_KILL=5"};
+    auto set = [&](std::vector<std::string> flags) {
+        flags.insert(flags.begin(), {"set", "--mods", game.folder().string()});
+        flags.insert(flags.end(), values.begin(), values.end());
+        return run(flags);
+    };
+    auto untouched = [&](const char* name) {
+        return readBytes(mods / name / "Settings" / "ServerSettings.CON") == Server &&
+               readBytes(mods / name / "python" / "game" / "scoringCommon.py") == Scoring;
+    };
+    auto says = [](const Ran& r, const std::string& what) { return r.err.find(what) != std::string::npos; };
+    const std::string b = (mods / "b").string(), c = (mods / "c").string(), plain = (mods / "plain").string();
+
+    const Ran stopped = set({});
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_TRUE(says(stopped, c + ": AI/AIDefault.AI: the file is missing")) << stopped.err;
+    EXPECT_TRUE(says(stopped, plain + ": not a mod folder: none of its four settings files is there\n"));
+    EXPECT_EQ(std::count(stopped.err.begin(), stopped.err.end(), '\n'), 4) << stopped.err;  // one line for plain
+    EXPECT_TRUE(says(stopped, (mods / "readme.txt").string() + ": skipped: a file, not a mod folder"));
+    EXPECT_TRUE(says(stopped, "a mod could not be loaded: nothing was written (--keep-going skips such mods)"));
+    EXPECT_TRUE(untouched("a") && untouched("b"));
+
+    const Ran dry = set({"--dry-run", "--keep-going"});
+    EXPECT_EQ(dry.status, 1);
+    EXPECT_TRUE(says(dry, b + ": Settings/ServerSettings.CON: the file is read-only\ntarsun-cli: " + b +
+                              ": refused: nothing of it was written\n"))
+        << dry.err;
+    EXPECT_TRUE(says(dry, "4 mods: 1 to write, 0 unchanged, 1 refused, 2 skipped"));
+    EXPECT_EQ(dry.out.find(b), std::string::npos) << dry.out;
+    EXPECT_NE(dry.out.find((mods / "a").string()), std::string::npos);
+    EXPECT_TRUE(untouched("a") && untouched("b"));
+
+    const Ran going = set({"--keep-going"});
     setReadOnly(mods / "b" / "Settings" / "ServerSettings.CON", false);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find((mods / "b").string() + ": Settings/ServerSettings.CON: "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find((mods / "c").string() + ": AI/AIDefault.AI: the file is missing"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("3 mods: 1 written, 0 unchanged, 2 refused"), std::string::npos) << r.err;
+    EXPECT_EQ(going.status, 1);
+    const std::size_t summary = dry.err.find("4 mods:");
+    EXPECT_EQ(going.err.substr(0, going.err.find("4 mods:")), dry.err.substr(0, summary));
+    EXPECT_TRUE(says(going, "4 mods: 1 written, 0 unchanged, 1 refused, 2 skipped"));
     std::string written = Server;
     EXPECT_EQ(readBytes(mods / "a" / "Settings" / "ServerSettings.CON"), written.replace(written.find("75"), 2, "40"));
-    EXPECT_EQ(readBytes(mods / "b" / "Settings" / "ServerSettings.CON"), Server);
-    EXPECT_NE(readBytes(mods / "b" / "python" / "game" / "scoringCommon.py"), Scoring);
+    EXPECT_TRUE(untouched("b"));  // its scoring file too, though that one could be written
 }
+
+#ifdef TARSUN_CLI_PROGRAM
+// Entries of the mods folder that are no folder are each named, and a folder whose files
+// could be replaced but not created anew beside them refuses the mod.
+TEST_F(CliTest, OddEntriesNamedAndFoldersChecked) {
+    TempMod game;
+    const fs::path mods = game.folder() / "mods";
+    fs::create_directories(mods);
+    fs::copy(mod.folder(), mods / "a", fs::copy_options::recursive);
+    fs::create_symlink("loop", mods / "loop");
+    ASSERT_EQ(std::system(("mkfifo '" + (mods / "pipe").string() + "'").c_str()), 0);
+    fs::permissions(mods / "a" / "AI", fs::perms(0555));
+    const Ran r = run({"set", "--mods", game.folder().string(), "aiSettings.setMaxNBots=30", "SCORE_KILL=5"});
+    fs::permissions(mods / "a" / "AI", fs::perms(0755));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tarsun-cli: " + (mods / "loop").string() + ": skipped: a link that leads nowhere, or round in a loop\n" +
+                         "tarsun-cli: " + (mods / "pipe").string() + ": skipped: a named pipe, not a mod folder\n" +
+                         "tarsun-cli: " + (mods / "a").string() + ": AI/AIDefault.AI: its folder is read-only\n" +
+                         "tarsun-cli: " + (mods / "a").string() + ": refused: nothing of it was written\n");
+    EXPECT_EQ(readBytes(mods / "a" / "AI" / "AIDefault.AI"), AI);
+    EXPECT_EQ(readBytes(mods / "a" / "python" / "game" / "scoringCommon.py"), Scoring);
+}
+
+// Output that cannot be written is exit status 3 with a message, never a quiet success.
+TEST_F(CliTest, OutputThatCannotBeWrittenIsAnError) {
+    std::string bots;
+    for (int i = 0; i < 5000; ++i) bots += "aiSettings.addBotName Bot" + std::to_string(i) + "\r\n";
+    mod.write(ModFile::BotNames, bots);  // output beyond what a pipe holds
+    const std::string program = std::string(TARSUN_CLI_PROGRAM) + " ", at = " '" + folder() + "'";
+    const std::string status = (mod.folder() / "status").string(), err = (mod.folder() / "err").string();
+    auto recorded = [&](const std::string& command) {
+        return "{ " + command + " 2>'" + err + "'; echo $? >'" + status + "'; }";
+    };
+    const std::vector<std::string> commands{
+        recorded(program + "show --json" + at + " >/dev/full"),
+        recorded(program + "get" + at + " SCORE_KILL >/dev/full"),
+        recorded(program + "set --dry-run" + at + " SCORE_KILL=4 >/dev/full"),
+        recorded(program + "--help >/dev/full"),
+        recorded(program + "show" + at + " >&-"),
+        "(trap '' PIPE; " + recorded(program + "show --json" + at) + ") | head -c 100 >/dev/null",
+    };
+    for (const std::string& command : commands) {
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_EQ(readBytes(status), "3\n") << command;
+        EXPECT_NE(readBytes(err).find("tarsun-cli: standard output could not be written: "), std::string::npos)
+            << command << ": " << readBytes(err);
+    }
+    EXPECT_EQ(files()[3], Scoring);
+    // Standard error itself: nothing can be said, but the status tells.
+    EXPECT_EQ(WEXITSTATUS(std::system((program + "show /nowhere 2>/dev/full").c_str())), 3);
+}
+#endif
 
 #ifdef _WIN32
 // The program itself, once: a name the ANSI code page may lack reaches it whole.
