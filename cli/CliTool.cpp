@@ -435,6 +435,9 @@ int runCommand(const std::vector<std::string>& args, const std::string& program,
                Messages& messages, std::ostream& err) {
     CLI::App app("Shows and sets the values of Kestrelfall mods, as Tarsun Editor does.", program);
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("tarsun-cli ") + TARSUN_VERSION);
+    app.add_flag("-q,--quiet", messages.quiet, "errors only: no summary line, no note of a skipped entry");
+    app.fallthrough();  // --quiet after the command too
     app.footer("Exit status: 0 done; 1 a mod or file could not be read or written, or was skipped (the rest "
                "done, nothing lost); 2 bad usage or a refused value, nothing written; 3 standard output or "
                "standard error could not be written (the output is incomplete).");

@@ -228,6 +228,11 @@ TEST_F(CliTest, SeveralModsEachSavedWholeOrRefused) {
     EXPECT_NE(dry.out.find((mods / "a").string()), std::string::npos);
     EXPECT_TRUE(untouched("a") && untouched("b"));
 
+    const Ran quiet = set({"--dry-run", "--keep-going", "--quiet"});
+    EXPECT_EQ(quiet.status, 1);
+    EXPECT_EQ(quiet.err.find("skipped"), std::string::npos) << quiet.err;
+    EXPECT_TRUE(says(quiet, b + ": refused: nothing of it was written\n") && !says(quiet, "4 mods"));
+
     const Ran going = set({"--keep-going"});
     setReadOnly(mods / "b" / "Settings" / "ServerSettings.CON", false);
     EXPECT_EQ(going.status, 1);
@@ -238,6 +243,40 @@ TEST_F(CliTest, SeveralModsEachSavedWholeOrRefused) {
     EXPECT_EQ(readBytes(mods / "a" / "Settings" / "ServerSettings.CON"), written.replace(written.find("75"), 2, "40"));
     EXPECT_TRUE(untouched("b"));  // its scoring file too, though that one could be written
 }
+
+#ifdef TARSUN_CLI_PROGRAM
+// The manual page and the completion know every option the help lists, and the page is of
+// the program's version.
+TEST(CliDocs, ManualAndCompletionFollowTheHelp) {
+    const std::string manual = readBytes(fs::path(TARSUN_CLI_SOURCE) / "tarsun-cli.1");
+    const std::string completion = readBytes(fs::path(TARSUN_CLI_SOURCE) / "tarsun-cli.bash");
+    const Ran version = run({"--version"});
+    ASSERT_EQ(version.status, 0);
+    ASSERT_TRUE(version.out.starts_with("tarsun-cli ") && version.out.ends_with("\n")) << version.out;
+    EXPECT_NE(manual.find("\"Tarsun Editor " + version.out.substr(11, version.out.size() - 12) + "\""), std::string::npos)
+        << version.out;
+    std::size_t options = 0;
+    for (const char* command : {"--help", "show --help", "get --help", "set --help"}) {
+        std::vector<std::string> args;
+        std::istringstream words(command);
+        for (std::string word; words >> word;) args.push_back(word);
+        const Ran help = run(args);
+        ASSERT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.out.find("Exit status: 0 done; 1 "), std::string::npos);
+        for (std::size_t at = help.out.find("--"); at != std::string::npos; at = help.out.find("--", at + 2)) {
+            const std::string option = help.out.substr(at, help.out.find_first_of(" \n,", at) - at);
+            if (option == "--help" || (help.out[at - 1] != ' ' && help.out[at - 1] != ',')) continue;
+            ++options;
+            std::string roff = option;
+            for (std::size_t dash = roff.find('-'); dash != std::string::npos; dash = roff.find('-', dash + 2))
+                roff.insert(dash, "\\");
+            EXPECT_NE(manual.find(roff), std::string::npos) << option << " not in the manual page";
+            EXPECT_NE(completion.find(option), std::string::npos) << option << " not in the completion";
+        }
+    }
+    EXPECT_GE(options, 6u);
+}
+#endif
 
 #ifdef TARSUN_CLI_PROGRAM
 // Entries of the mods folder that are no folder are each named, and a folder whose files

@@ -1,0 +1,24 @@
+# bash completion for tarsun-cli: commands, options, setting names, folders.
+_tarsun_cli() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} command="" word
+    for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
+        case $word in show|get|set) command=$word; break ;; esac
+    done
+    local options="--quiet -q --help -h"
+    local names="sv.soldierFriendlyFire sv.vehicleFriendlyFire sv.soldierSplashFriendlyFire
+        sv.vehicleSplashFriendlyFire aiSettings.setMaxNBots aiSettings.setBotSkill"
+    case $command in
+        "") options+=" --version"
+            COMPREPLY=($(compgen -W "show get set $options" -- "$cur")); return ;;
+        show) options+=" --json" ;;
+        set) options+=" --mods --dry-run --keep-going"
+            [[ $prev == --mods ]] && { COMPREPLY=($(compgen -d -- "$cur")); return; }
+            names=$(printf '%s= ' $names) ;;
+    esac
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+    else
+        COMPREPLY=($(compgen -d -- "$cur") $(compgen -W "$names" -- "$cur"))
+    fi
+}
+complete -o nospace -o filenames -F _tarsun_cli tarsun-cli
