@@ -72,9 +72,13 @@ std::string withCut(std::string problem, std::string_view argument) {
 class Messages {
 public:
     Messages(std::ostream& err, std::string program) : err_(err), program_(std::move(program)) {}
-    void say(const fs::path& mod, const std::string& what) { say(textOf(mod) + ": " + what); }
+    void say(const fs::path& mod, const std::string& what) {
+        record(nullptr, what);
+        say(textOf(mod) + ": " + what);
+    }
     void say(const fs::path& mod, ModFile file, const std::string& what) {
-        say(mod, modFileDisplayName(file) + ": " + what);
+        record(&file, what);
+        say(textOf(mod) + ": " + modFileDisplayName(file) + ": " + what);
     }
     void say(const std::string& what) { err_ << program_ << ": " << escaped(what) << '\n'; }
     // What is no error (a skipped entry that is no folder, a summary): left out with --quiet.
@@ -83,8 +87,16 @@ public:
     }
     void note(const fs::path& mod, const std::string& what) { note(textOf(mod) + ": " + what); }
     bool quiet = false;
+    // Where a mod's problems are also kept, for set's JSON; null for none.
+    nlohmann::json* problems = nullptr;
 
 private:
+    void record(const ModFile* file, const std::string& what) {
+        if (problems)
+            problems->push_back({{"file", file ? nlohmann::json(modFileDisplayName(*file)) : nlohmann::json()},
+                                 {"reason", what}});
+    }
+
     std::ostream& err_;
     std::string program_;
 };
@@ -273,6 +285,17 @@ std::optional<NamedValue> findValue(const EditorState& state, std::string_view n
     return value;
 }
 
+// A value for JSON: a number where the editor shows one that the file holds as such,
+// otherwise the text.
+nlohmann::json valueJson(const EditorState& state, const NamedValue& value) {
+    if (value.kind == NamedValue::SettingValue) return state.setting(value.setting);
+    if (value.kind == NamedValue::ScoreValue) {
+        const ScoreEntry& entry = state.ListScores().at(value.entry);
+        if (entry.Literal) return state.ScoreValues[entry.Index];
+    }
+    return namedValueText(state, value);
+}
+
 // Sets one value; nullopt when set, else the refusal (its file, where the name has one).
 struct Refusal {
     std::optional<ModFile> file;
@@ -365,21 +388,36 @@ std::string partlySaved(const std::vector<ModFile>& files, const SaveResult& sav
 }
 
 int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment>& assignments, bool dryRun,
-              bool keepGoing, std::ostream& out, Messages& messages) {
+              bool keepGoing, bool json, std::ostream& out, Messages& messages) {
     // Every mod is loaded and given its values before any is written, so that a refused
     // value, or a mod that cannot be loaded, leaves every mod as it was (or, going on, only
     // that mod).
     std::vector<LoadedMod> mods(folders.size());
     std::vector<bool> usable(folders.size());
+    std::vector<nlohmann::json> records(folders.size());
     bool refusedValue = false, unloadable = false;
     for (std::size_t m = 0; m < mods.size(); ++m) {
         mods[m].folder = folders[m];
+        records[m] = {{"mod", textOf(folders[m])}, {"outcome", ""}, {"changes", nlohmann::json::array()},
+                      {"problems", nlohmann::json::array()}, {"written", nlohmann::json::array()}};
+        messages.problems = &records[m]["problems"];
         usable[m] = load(mods[m], messages);
         unloadable = unloadable || !usable[m];
         for (const Assignment& a : assignments) {
             if (!usable[m]) break;
-            const std::optional<Refusal> refusal = assign(mods[m].state, a);
-            if (!refusal) continue;
+            EditorState& state = mods[m].state;
+            std::string ignored;
+            const std::optional<NamedValue> value = findNamedValue(state, a.name, ignored);
+            const nlohmann::json before = value ? valueJson(state, *value) : nlohmann::json();
+            const std::optional<Refusal> refusal = assign(state, a);
+            if (!refusal) {
+                if (nlohmann::json after = valueJson(state, *value); after != before)
+                    records[m]["changes"].push_back({{"name", a.name},
+                                                     {"file", modFileDisplayName(value->file)},
+                                                     {"old", before},
+                                                     {"new", std::move(after)}});
+                continue;
+            }
             refusedValue = true;
             usable[m] = false;
             if (refusal->file)
@@ -388,21 +426,35 @@ int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment
                 messages.say(mods[m].folder, refusal->why);
         }
     }
+    messages.problems = nullptr;
+    auto printRecords = [&] {
+        if (json)
+            for (const nlohmann::json& record : records)
+                out << record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    };
     if ((refusedValue || unloadable) && !keepGoing) {
+        for (std::size_t m = 0; m < mods.size(); ++m) records[m]["outcome"] = usable[m] ? "not written" : "skipped";
+        printRecords();
         messages.say(std::string(refusedValue ? "a value was refused" : "a mod could not be loaded") +
                      ": nothing was written" + (mods.size() > 1 ? " (--keep-going skips such mods)" : ""));
         return refusedValue ? ExitBadInput : ExitFileRefused;
     }
     std::size_t written = 0, unchanged = 0, refused = 0, skipped = 0;
-    const FileReplacer replacer = dryRun ? diffPrinter(out, CodePage::system())
-                                         : [](const ReplaceRequest& request) { return replaceModFile(request); };
+    const FileReplacer replacer =
+        !dryRun ? FileReplacer([](const ReplaceRequest& request) { return replaceModFile(request); })
+        : json  ? FileReplacer([](const ReplaceRequest&) { return ReplaceResult{ReplaceResult::Written, {}, {}, false}; })
+                : diffPrinter(out, CodePage::system());
     for (std::size_t m = 0; m < mods.size(); ++m) {
+        nlohmann::json& record = records[m];
+        messages.problems = &record["problems"];
         if (!usable[m]) {
+            record["outcome"] = "skipped";
             ++skipped;
             continue;
         }
         const std::vector<ModFile> files = filesToWrite(mods[m].state, SaveGroups{});
         if (files.empty()) {
+            record["outcome"] = "unchanged";
             ++unchanged;
             continue;
         }
@@ -411,6 +463,7 @@ int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment
         for (const auto& problem : problems) messages.say(mods[m].folder, problem.file, problem.reason);
         if (!problems.empty()) {
             messages.say(mods[m].folder, "refused: nothing of it was written");
+            record["outcome"] = "refused";
             ++refused;
             continue;
         }
@@ -420,15 +473,89 @@ int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment
         for (const auto& failure : saved.failures) messages.say(mods[m].folder, failure.file, failure.reason);
         if (const std::string partly = partlySaved(files, saved); !saved.done() && !partly.empty())
             messages.say(mods[m].folder, partly);
+        for (ModFile file : files) {
+            const bool failed = saved.missingFile || std::any_of(saved.failures.begin(), saved.failures.end(),
+                                                                 [&](const auto& f) { return f.file == file; });
+            if (!failed) record["written"].push_back(modFileDisplayName(file));
+        }
+        record["outcome"] = !saved.done() ? "refused" : dryRun ? "to write" : "written";
         saved.done() ? ++written : ++refused;
     }
+    messages.problems = nullptr;
+    printRecords();
     if (mods.size() > 1) {
         messages.note(std::to_string(mods.size()) + " mods: " + std::to_string(written) +
-                     (dryRun ? " to write, " : " written, ") + std::to_string(unchanged) + " unchanged, " +
-                     std::to_string(refused) + " refused" +
-                     (skipped ? ", " + std::to_string(skipped) + " skipped" : std::string()));
+                      (dryRun ? " to write, " : " written, ") + std::to_string(unchanged) + " unchanged, " +
+                      std::to_string(refused) + " refused" +
+                      (skipped ? ", " + std::to_string(skipped) + " skipped" : std::string()));
     }
     return refused + skipped > 0 ? ExitFileRefused : ExitDone;
+}
+
+// ---- show and get across mods ----------------------------------------------------------
+
+// Each mod loaded in turn and handed to `each`; a mod that cannot be loaded is said and
+// passed over. Stops once the output cannot be written.
+template <class Each>
+int forEachMod(const std::vector<fs::path>& folders, std::ostream& out, Messages& messages, Each each) {
+    int status = ExitDone;
+    for (const fs::path& folder : folders) {
+        LoadedMod mod{folder, EditorState()};
+        if (!load(mod, messages))
+            status = std::max(status, ExitFileRefused);
+        else
+            status = std::max(status, each(mod));
+        if (!out) break;
+    }
+    return status;
+}
+
+int getValues(const std::vector<fs::path>& folders, const std::vector<std::string>& names, bool oneMod, bool json,
+              std::ostream& out, Messages& messages) {
+    return forEachMod(folders, out, messages, [&](const LoadedMod& mod) {
+        std::vector<std::string> texts;
+        nlohmann::json values = nlohmann::json::object();
+        for (const std::string& name : names) {
+            std::string problem;
+            if (auto value = findValue(mod.state, name, problem)) {
+                texts.push_back(namedValueText(mod.state, *value));
+                values[name] = valueJson(mod.state, *value);
+            } else {
+                messages.say(mod.folder, problem);
+                values[name] = nullptr;
+            }
+        }
+        const int status = texts.size() == names.size() ? ExitDone : ExitBadInput;
+        if (json) {
+            out << nlohmann::json{{"mod", textOf(mod.folder)}, {"values", values}}.dump(
+                       -1, ' ', false, nlohmann::json::error_handler_t::replace)
+                << '\n';
+        } else if (status != ExitDone) {
+            // A line short of a value would shift the others.
+        } else if (oneMod) {
+            for (const std::string& text : texts) out << text << '\n';
+        } else {
+            out << escaped(textOf(mod.folder));
+            for (const std::string& text : texts) out << '\t' << escaped(text);
+            out << '\n';
+        }
+        return status;
+    });
+}
+
+int showValues(const std::vector<fs::path>& folders, bool json, std::ostream& out, Messages& messages) {
+    bool first = true;
+    return forEachMod(folders, out, messages, [&](const LoadedMod& mod) {
+        const nlohmann::json shown = showJson(mod);
+        if (json) {
+            out << shown.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        } else {
+            if (!first) out << '\n';
+            showTable(shown, out);
+        }
+        first = false;
+        return ExitDone;
+    });
 }
 
 int runCommand(const std::vector<std::string>& args, const std::string& program, std::ostream& out,
@@ -442,21 +569,29 @@ int runCommand(const std::vector<std::string>& args, const std::string& program,
                "done, nothing lost); 2 bad usage or a refused value, nothing written; 3 standard output or "
                "standard error could not be written (the output is incomplete).");
 
-    std::string modText, gameText;
-    std::vector<std::string> names, setArgs;
+    std::string gameText;
+    std::vector<std::string> modTexts, getArgs, setArgs;
     bool json = false, dryRun = false, keepGoing = false;
-    CLI::App* show = app.add_subcommand("show", "every value of a mod, as a table or as JSON");
-    show->add_option("MOD_FOLDER", modText, "the mod's folder")->required();
-    show->add_flag("--json", json, "JSON (see docs/cli-json.md)");
-    CLI::App* get = app.add_subcommand("get", "values by name, one a line");
-    get->add_option("MOD_FOLDER", modText, "the mod's folder")->required();
-    get->add_option("NAME", names, "sv.soldierFriendlyFire, SCORE_KILL, bot.1 ...")->required();
+    const std::string modsHelp = "every mod of this game folder's mods folder";
+    CLI::App* show = app.add_subcommand("show", "every value of one or more mods, as a table or as JSON");
+    show->add_option("MOD_FOLDER", modTexts, "the mods' folders");
+    show->add_option("--mods", gameText, modsHelp);
+    show->add_flag("--json", json, "JSON, one object a line for each mod (see docs/cli-json.md)");
+    CLI::App* get = app.add_subcommand("get", "values by name: one a line, or one line for each mod");
+    get->add_option("MOD_FOLDER_AND_NAME", getArgs,
+                    "the mod's folder (unless --mods or --mod give the mods), then sv.soldierFriendlyFire, "
+                    "SCORE_KILL, bot.1 ...")
+        ->required();
+    get->add_option("--mods", gameText, modsHelp);
+    get->add_option("-m,--mod", modTexts, "a mod's folder; may be given again")->allow_extra_args(false);
+    get->add_flag("--json", json, "JSON, one object a line for each mod");
     CLI::App* set = app.add_subcommand("set", "sets values in one or more mods");
     set->add_option("MOD_FOLDER_OR_VALUE", setArgs, "mod folders, then NAME=VALUE ...")->required();
-    set->add_option("--mods", gameText, "every mod of this game folder's mods folder");
+    set->add_option("--mods", gameText, modsHelp);
     set->add_flag("--dry-run", dryRun, "print a unified diff of what would be written; write nothing");
     set->add_flag("--keep-going", keepGoing,
                   "skip (and name) the mods that cannot be loaded or take a value; save the others");
+    set->add_flag("--json", json, "each mod's outcome as JSON, one object a line (no diff with --dry-run)");
 
     std::vector<const char*> argv;
     for (const std::string& arg : args) argv.push_back(arg.c_str());
@@ -467,48 +602,46 @@ int runCommand(const std::vector<std::string>& args, const std::string& program,
     }
 
     try {
-        if (*set) {
-            std::vector<fs::path> folders;
-            std::vector<Assignment> assignments;
-            for (const std::string& arg : setArgs) {
-                if (auto a = assignment(arg))
-                    assignments.push_back(std::move(*a));
-                else
-                    folders.push_back(pathOf(arg));
+        std::vector<fs::path> folders;
+        for (const std::string& text : modTexts) folders.push_back(pathOf(text));
+        std::vector<std::string> names;
+        std::vector<Assignment> assignments;
+        if (*get) {
+            names = getArgs;
+            if (gameText.empty() && modTexts.empty()) {
+                folders.push_back(pathOf(names.front()));
+                names.erase(names.begin());
             }
-            if (!gameText.empty()) {
-                auto mods = modsOf(pathOf(gameText), messages);
-                if (!mods) return ExitFileRefused;
-                folders.insert(folders.end(), mods->begin(), mods->end());
-            }
-            if (folders.empty() || assignments.empty()) {
-                messages.say("set needs at least one mod folder (or --mods) and one NAME=VALUE");
+            if (names.empty()) {
+                messages.say("get needs a mod folder (or --mods, --mod) and at least one NAME");
                 return ExitBadInput;
             }
-            if (!namesOnce(assignments, messages)) return ExitBadInput;
-            return setValues(folders, assignments, dryRun, keepGoing, out, messages);
         }
-        LoadedMod mod{pathOf(modText), EditorState()};
-        if (!load(mod, messages)) return ExitFileRefused;
-        if (*show) {
-            const nlohmann::json shown = showJson(mod);
-            if (json)
-                out << shown.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        for (const std::string& arg : setArgs) {
+            if (auto a = assignment(arg))
+                assignments.push_back(std::move(*a));
             else
-                showTable(shown, out);
-            return ExitDone;
+                folders.push_back(pathOf(arg));
         }
-        std::vector<std::string> values;
-        for (const std::string& name : names) {
-            std::string problem;
-            if (auto value = findValue(mod.state, name, problem))
-                values.push_back(namedValueText(mod.state, *value));
-            else
-                messages.say(mod.folder, problem);
+        if (*set && assignments.empty()) {
+            messages.say("set needs at least one mod folder (or --mods) and one NAME=VALUE");
+            return ExitBadInput;
         }
-        if (values.size() != names.size()) return ExitBadInput;
-        for (const std::string& value : values) out << value << '\n';
-        return ExitDone;
+        if (*set && !namesOnce(assignments, messages)) return ExitBadInput;
+        const bool oneMod = folders.size() == 1 && gameText.empty();
+        if (!gameText.empty()) {
+            auto mods = modsOf(pathOf(gameText), messages);
+            if (!mods) return ExitFileRefused;
+            folders.insert(folders.end(), mods->begin(), mods->end());
+        }
+        if (folders.empty()) {
+            messages.say(std::string(*set ? "set" : "show") +
+                         " needs at least one mod folder (or --mods)" + (*set ? " and one NAME=VALUE" : ""));
+            return ExitBadInput;
+        }
+        if (*set) return setValues(folders, assignments, dryRun, keepGoing, json, out, messages);
+        if (*get) return getValues(folders, names, oneMod, json, out, messages);
+        return showValues(folders, json, out, messages);
     } catch (const std::exception& e) {
         // Out of memory, or a file system that throws: said, and nothing half done.
         messages.say(e.what());

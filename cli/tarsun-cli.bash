@@ -10,11 +10,12 @@ _tarsun_cli() {
     case $command in
         "") options+=" --version"
             COMPREPLY=($(compgen -W "show get set $options" -- "$cur")); return ;;
-        show) options+=" --json" ;;
-        set) options+=" --mods --dry-run --keep-going"
-            [[ $prev == --mods ]] && { COMPREPLY=($(compgen -d -- "$cur")); return; }
+        show) options+=" --json --mods" ;;
+        get) options+=" --json --mods --mod -m" ;;
+        set) options+=" --mods --dry-run --keep-going --json"
             names=$(printf '%s= ' $names) ;;
     esac
+    case $prev in --mods|--mod|-m) COMPREPLY=($(compgen -d -- "$cur")); return ;; esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
     else
