@@ -16,7 +16,9 @@
 #include <cctype>
 #include <charconv>
 #include <map>
+#include <fstream>
 #include <iomanip>
+#include <sstream>
 #include <ostream>
 
 namespace fs = std::filesystem;
@@ -229,6 +231,7 @@ void showTable(const nlohmann::json& shown, std::ostream& out) {
 struct Assignment {
     std::string name;
     std::string value;
+    std::string origin;  // "FILE:LINE: " for a ruleset's line, else ""
 };
 
 // NAME=VALUE, where NAME is a word of letters, digits, '.' and '_'; anything else is a mod
@@ -241,6 +244,44 @@ std::optional<Assignment> assignment(const std::string& arg) {
     });
     if (!word) return std::nullopt;
     return Assignment{arg.substr(0, equals), arg.substr(equals + 1)};
+}
+
+// A ruleset: NAME=VALUE lines (spaces around the name and before the value let go), with
+// blank lines and lines whose first character that is not a space is '#'. Every message
+// about a line names the file and the line. False, having said why, when one is no value.
+bool readRuleset(std::istream& in, const std::string& shownName, std::vector<Assignment>& assignments,
+                 Messages& messages) {
+    auto trimmed = [](std::string_view text) {
+        constexpr std::string_view Spaces = " \t\r";
+        const std::size_t start = text.find_first_not_of(Spaces);
+        if (start == std::string_view::npos) return std::string_view();
+        return text.substr(start, text.find_last_not_of(Spaces) + 1 - start);
+    };
+    bool good = true;
+    std::size_t number = 0;
+    for (std::string text; std::getline(in, text);) {
+        ++number;
+        const std::string_view line = trimmed(text);
+        if (line.empty() || line[0] == '#') continue;
+        const std::string origin = shownName + ":" + std::to_string(number) + ": ";
+        const std::size_t equals = line.find('=');
+        std::optional<Assignment> a;
+        if (equals != std::string_view::npos)
+            a = assignment(std::string(trimmed(line.substr(0, equals))) + "=" +
+                           std::string(trimmed(line.substr(equals + 1))));
+        if (!a) {
+            messages.say(origin + "not NAME=VALUE: " + cut(line));
+            good = false;
+            continue;
+        }
+        a->origin = origin;
+        assignments.push_back(std::move(*a));
+    }
+    if (in.bad()) {
+        messages.say(shownName + ": could not be read to its end");
+        return false;
+    }
+    return good;
 }
 
 // The edit distance of two names, letter case aside.
@@ -304,7 +345,7 @@ struct Refusal {
 std::optional<Refusal> assign(EditorState& state, const Assignment& a) {
     std::string problem;
     const std::optional<NamedValue> value = findValue(state, a.name, problem);
-    if (!value) return Refusal{std::nullopt, problem};
+    if (!value) return Refusal{std::nullopt, a.origin + problem};
     if (value->kind == NamedValue::BotName && a.value.empty())
         problem = "a bot name cannot be empty";
     else
@@ -318,7 +359,7 @@ std::optional<Refusal> assign(EditorState& state, const Assignment& a) {
         if (error == std::errc() && end == a.value.data() + a.value.size() && fraction > 0 && fraction <= 1)
             problem += " (" + std::to_string(static_cast<int>(fraction * 100 + 0.5)) + " for the file's " + a.value + ")";
     }
-    return Refusal{value->file, a.name + ": " + problem};
+    return Refusal{value->file, a.origin + a.name + ": " + problem};
 }
 
 // A name given twice is refused: which of its values was meant is not for the tool to guess.
@@ -328,7 +369,10 @@ bool namesOnce(const std::vector<Assignment>& assignments, Messages& messages) {
     for (const Assignment& a : assignments) {
         auto [it, fresh] = seen.emplace(a.name, &a);
         if (fresh) continue;
-        messages.say(a.name + ": given twice (" + cut(it->second->value) + ", then " + cut(a.value) + ")");
+        const Assignment& first = *it->second;
+        messages.say(a.origin + a.name + ": given twice (" + cut(first.value) +
+                     (first.origin.empty() ? "" : " at " + first.origin.substr(0, first.origin.size() - 2)) +
+                     ", then " + cut(a.value) + ")");
         once = false;
     }
     return once;
@@ -401,10 +445,10 @@ int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment
         records[m] = {{"mod", textOf(folders[m])}, {"outcome", ""}, {"changes", nlohmann::json::array()},
                       {"problems", nlohmann::json::array()}, {"written", nlohmann::json::array()}};
         messages.problems = &records[m]["problems"];
-        usable[m] = load(mods[m], messages);
-        unloadable = unloadable || !usable[m];
+        const bool loaded = usable[m] = load(mods[m], messages);
+        unloadable = unloadable || !loaded;
         for (const Assignment& a : assignments) {
-            if (!usable[m]) break;
+            if (!loaded) break;
             EditorState& state = mods[m].state;
             std::string ignored;
             const std::optional<NamedValue> value = findNamedValue(state, a.name, ignored);
@@ -558,8 +602,8 @@ int showValues(const std::vector<fs::path>& folders, bool json, std::ostream& ou
     });
 }
 
-int runCommand(const std::vector<std::string>& args, const std::string& program, std::ostream& out,
-               Messages& messages, std::ostream& err) {
+int runCommand(const std::vector<std::string>& args, const std::string& program, std::istream& in,
+               std::ostream& out, Messages& messages, std::ostream& err) {
     CLI::App app("Shows and sets the values of Kestrelfall mods, as Tarsun Editor does.", program);
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("tarsun-cli ") + TARSUN_VERSION);
@@ -586,11 +630,14 @@ int runCommand(const std::vector<std::string>& args, const std::string& program,
     get->add_option("-m,--mod", modTexts, "a mod's folder; may be given again")->allow_extra_args(false);
     get->add_flag("--json", json, "JSON, one object a line for each mod");
     CLI::App* set = app.add_subcommand("set", "sets values in one or more mods");
-    set->add_option("MOD_FOLDER_OR_VALUE", setArgs, "mod folders, then NAME=VALUE ...")->required();
+    set->add_option("MOD_FOLDER_OR_VALUE", setArgs, "mod folders, then NAME=VALUE ...");
     set->add_option("--mods", gameText, modsHelp);
     set->add_flag("--dry-run", dryRun, "print a unified diff of what would be written; write nothing");
     set->add_flag("--keep-going", keepGoing,
                   "skip (and name) the mods that cannot be loaded or take a value; save the others");
+    std::vector<std::string> rulesets;
+    set->add_option("--from", rulesets, "NAME=VALUE lines from this file ('-' for standard input); may be given again")
+        ->allow_extra_args(false);
     set->add_flag("--json", json, "each mod's outcome as JSON, one object a line (no diff with --dry-run)");
 
     std::vector<const char*> argv;
@@ -622,6 +669,19 @@ int runCommand(const std::vector<std::string>& args, const std::string& program,
                 assignments.push_back(std::move(*a));
             else
                 folders.push_back(pathOf(arg));
+        }
+        for (const std::string& ruleset : rulesets) {
+            std::ifstream file;
+            if (ruleset != "-") {
+                file.open(pathOf(ruleset), std::ios::binary);
+                if (!file) {
+                    messages.say(ruleset + ": the ruleset cannot be read");
+                    return ExitBadInput;
+                }
+            }
+            if (!readRuleset(ruleset == "-" ? in : file, ruleset == "-" ? "standard input" : ruleset, assignments,
+                             messages))
+                return ExitBadInput;
         }
         if (*set && assignments.empty()) {
             messages.say("set needs at least one mod folder (or --mods) and one NAME=VALUE");
@@ -657,10 +717,10 @@ std::string writeError(const std::ostream& stream) {
 
 }  // namespace
 
-int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
     const std::string program = args.empty() ? "tarsun-cli" : pathOf(args[0]).stem().string();
     Messages messages(err, program);
-    const int status = runCommand(args, program, out, messages, err);
+    const int status = runCommand(args, program, in, out, messages, err);
     // A script must not take cut-short output for the whole of it.
     out.flush();
     if (!out) {
@@ -669,6 +729,11 @@ int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     err.flush();
     return err ? status : ExitOutputFailed;
+}
+
+int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::istringstream none;
+    return runTool(args, none, out, err);
 }
 
 }  // namespace tarsun

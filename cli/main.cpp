@@ -2,6 +2,7 @@
 #include "FileOutput.h"
 
 #include <cstdio>
+#include <iostream>
 #include <ostream>
 
 #ifdef _WIN32
@@ -32,5 +33,5 @@ int main(int argc, char** argv) {
     tarsun::FileOutput outBuffer(stdout), errBuffer(stderr);
     std::ostream out(&outBuffer), err(&errBuffer);
     err << std::unitbuf;  // each message out before the next step
-    return tarsun::runTool(args, out, err);
+    return tarsun::runTool(args, std::cin, out, err);
 }

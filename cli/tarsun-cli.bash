@@ -12,7 +12,8 @@ _tarsun_cli() {
             COMPREPLY=($(compgen -W "show get set $options" -- "$cur")); return ;;
         show) options+=" --json --mods" ;;
         get) options+=" --json --mods --mod -m" ;;
-        set) options+=" --mods --dry-run --keep-going --json"
+        set) options+=" --mods --from --dry-run --keep-going --json"
+            [[ $prev == --from ]] && { COMPREPLY=($(compgen -f -- "$cur")); return; }
             names=$(printf '%s= ' $names) ;;
     esac
     case $prev in --mods|--mod|-m) COMPREPLY=($(compgen -d -- "$cur")); return ;; esac

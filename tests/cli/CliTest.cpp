@@ -26,22 +26,25 @@ struct Ran {
     std::string out, err;
 };
 
-Ran run(std::vector<std::string> args) {
+// `input` is the program's standard input.
+Ran run(std::vector<std::string> args, const std::string& input = "") {
 #ifdef TARSUN_CLI_PROGRAM
-    static const TempMod scratch;  // for the program's output
+    static const TempMod scratch;  // for the program's input and output
     const std::string out = (scratch.folder() / "std").string();
+    writeBytes(out + "0", input);
     std::string command = TARSUN_CLI_PROGRAM;
     for (const std::string& arg : args) {
         command += " '";
         for (char c : arg) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
         command += '\'';
     }
-    const int status = std::system((command + " >'" + out + "1' 2>'" + out + "2'").c_str());
+    const int status = std::system((command + " <'" + out + "0' >'" + out + "1' 2>'" + out + "2'").c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readBytes(out + "1"), readBytes(out + "2")};
 #else
+    std::istringstream in(input);
     std::ostringstream out, err;
     args.insert(args.begin(), "tarsun-cli");
-    const int status = runTool(args, out, err);
+    const int status = runTool(args, in, out, err);
     return {status, out.str(), err.str()};
 #endif
 }
@@ -125,6 +128,30 @@ TEST_F(CliTest, DryRunPrintsTheDiffAndTouchesNothing) {
     EXPECT_EQ(files(), Unchanged);
     for (ModFile file : AllModFiles)
         EXPECT_EQ(fs::last_write_time(mod.path(file)), times[static_cast<std::size_t>(file)]);
+}
+
+// Values from a ruleset file or standard input, checked as arguments are, each message
+// naming the line.
+TEST_F(CliTest, RulesetsFromAFileOrStandardInput) {
+    const fs::path rules = mod.folder() / "rules.txt";
+    writeBytes(rules, "SCORE_KILL=5\n  nonsense\n");
+    const Ran bad = run({"set", folder(), "--from", rules.string()});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err, "tarsun-cli: " + rules.string() + ":2: not NAME=VALUE: nonsense\n");
+    writeBytes(rules, "# ruleset\r\n\r\n SCORE_KILL = 5 \r\n");
+    const Ran twice = run({"set", folder(), "SCORE_KILL=1", "--from", rules.string()});
+    EXPECT_EQ(twice.err, "tarsun-cli: " + rules.string() + ":3: SCORE_KILL: given twice (1, then 5)\n");
+    const Ran refused = run({"set", folder(), "--from", "-"}, "SCORE_KILL=5\n# c\nsv.soldierFriendlyFire=300\nSCORE_KIL=1\n");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("Settings/ServerSettings.CON: standard input:3: sv.soldierFriendlyFire: 300 is outside"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_NE(refused.err.find(": standard input:4: SCORE_KIL: no setting"), std::string::npos) << refused.err;
+    EXPECT_EQ(files(), Unchanged);
+
+    const Ran done = run({"set", folder(), "--from", rules.string(), "--from", "-"}, "sv.soldierFriendlyFire = 40\n");
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(run({"get", folder(), "SCORE_KILL", "sv.soldierFriendlyFire"}).out, "5\n40\n");
 }
 
 // Every kind of bad input: exit status 2, a message naming what was refused, nothing written.
