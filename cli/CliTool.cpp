@@ -7,6 +7,7 @@
 #include "ModWriter.h"
 #include "NamedValues.h"
 #include "SaveCheck.h"
+#include "SaveHistory.h"
 
 #include <CLI/CLI.hpp>
 #include <dtl/dtl.hpp>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <ctime>
 #include <map>
 #include <fstream>
 #include <iomanip>
@@ -511,7 +513,9 @@ int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment
             ++refused;
             continue;
         }
+        if (!dryRun) mods[m].state.HistoryFolder = userHistoryFolder();
         const SaveResult saved = SaveModSettings(mods[m].state, SaveGroups{}, replacer);
+        if (!saved.historyProblem.empty()) messages.say(mods[m].folder, saved.historyProblem);
         if (saved.missingFile)
             messages.say(mods[m].folder, "a file went missing since it was read: nothing was written");
         for (const auto& failure : saved.failures) messages.say(mods[m].folder, failure.file, failure.reason);
@@ -602,6 +606,66 @@ int showValues(const std::vector<fs::path>& folders, bool json, std::ostream& ou
     });
 }
 
+// ---- history and undo -----------------------------------------------------------------
+
+std::string utcTime(std::int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    const std::tm* tm = std::gmtime(&t);
+    char text[32] = "?";
+    if (tm) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", tm);
+    return text;
+}
+
+int showHistory(const fs::path& folder, std::ostream& out, Messages& messages) {
+    const fs::path history = userHistoryFolder();
+    const std::vector<SavedRecord> records = savedRecords(history, folder);
+    if (records.empty()) messages.note(folder, "no save of this mod is kept in " + textOf(history));
+    for (const SavedRecord& record : records) {
+        out << record.number << "  " << utcTime(record.time) << " ";
+        for (std::size_t i = 0; i < record.files.size(); ++i) out << (i ? ", " : " ") << escaped(record.files[i].name);
+        out << '\n';
+        for (const std::string& value : record.values) out << "    " << escaped(value) << '\n';
+    }
+    return ExitDone;
+}
+
+// Undoes save `number` of each mod, or where it is 0 the newest save of each.
+int undoSaves(const std::vector<fs::path>& folders, unsigned long number, std::ostream& out, Messages& messages) {
+    const fs::path history = userHistoryFolder();
+    int status = ExitDone;
+    for (const fs::path& folder : folders) {
+        unsigned long which = number;
+        if (which == 0) {
+            const std::vector<SavedRecord> records = savedRecords(history, folder);
+            if (records.empty()) {
+                messages.note(folder, "no save of this mod is kept: nothing to undo");
+                continue;
+            }
+            which = records.back().number;
+        }
+        const UndoResult undone = undoSave(history, folder, which);
+        const std::string save = "save " + std::to_string(which);
+        if (!undone.found) {
+            messages.say(folder, "no " + save + " is kept (tarsun-cli history lists the saves)");
+            status = std::max(status, ExitBadInput);
+            continue;
+        }
+        for (const auto& [file, why] : undone.refused) messages.say(folder, file + ": " + why);
+        if (!undone.refused.empty() && undone.restored.empty()) {
+            messages.say(folder, "the undo of " + save + " was refused: nothing was written");
+        } else if (!undone.refused.empty()) {
+            std::string restored;
+            for (const std::string& file : undone.restored) restored += (restored.empty() ? "" : ", ") + file;
+            messages.say(folder, "the undo of " + save + " was cut short: only " + restored + " restored");
+        }
+        if (!undone.refused.empty()) status = std::max(status, ExitFileRefused);
+        for (const std::string& file : undone.unchanged) messages.note(folder, file + ": already as before " + save);
+        for (const std::string& file : undone.restored)
+            out << escaped(textOf(folder)) << ": " << escaped(file) << ": restored as before " << save << '\n';
+    }
+    return status;
+}
+
 int runCommand(const std::vector<std::string>& args, const std::string& program, std::istream& in,
                std::ostream& out, Messages& messages, std::ostream& err) {
     CLI::App app("Shows and sets the values of Kestrelfall mods, as Tarsun Editor does.", program);
@@ -640,6 +704,14 @@ int runCommand(const std::vector<std::string>& args, const std::string& program,
         ->allow_extra_args(false);
     set->add_flag("--json", json, "each mod's outcome as JSON, one object a line (no diff with --dry-run)");
 
+    std::vector<std::string> undoArgs;
+    CLI::App* history = app.add_subcommand("history", "the saves kept for undo of a mod: time, files, values changed");
+    history->add_option("MOD_FOLDER", undoArgs, "the mod's folder")->required()->expected(1);
+    CLI::App* undo = app.add_subcommand("undo", "puts a mod's files back as they were before a save");
+    undo->add_option("MOD_FOLDER_AND_SAVE", undoArgs, "the mod's folder, then the save's number (the newest without)")
+        ->expected(0, 2);
+    undo->add_option("--mods", gameText, "the newest save of every mod of this game folder's mods folder");
+
     std::vector<const char*> argv;
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     try {
@@ -649,6 +721,30 @@ int runCommand(const std::vector<std::string>& args, const std::string& program,
     }
 
     try {
+        if (*history) return showHistory(pathOf(undoArgs.front()), out, messages);
+        if (*undo) {
+            std::vector<fs::path> folders;
+            unsigned long number = 0;
+            if (!gameText.empty()) {
+                auto mods = modsOf(pathOf(gameText), messages);
+                if (!mods) return ExitFileRefused;
+                folders = std::move(*mods);
+            }
+            if (undoArgs.size() == 2) {
+                const std::string& n = undoArgs[1];
+                const auto [end, error] = std::from_chars(n.data(), n.data() + n.size(), number);
+                if (error != std::errc() || end != n.data() + n.size() || number == 0) {
+                    messages.say(cut(n) + ": not a save's number (tarsun-cli history lists them)");
+                    return ExitBadInput;
+                }
+            }
+            if (!undoArgs.empty()) folders.push_back(pathOf(undoArgs.front()));
+            if (folders.empty() || (folders.size() > 1 && number != 0)) {
+                messages.say("undo needs one mod folder (and a save's number), or --mods");
+                return ExitBadInput;
+            }
+            return undoSaves(folders, number, out, messages);
+        }
         std::vector<fs::path> folders;
         for (const std::string& text : modTexts) folders.push_back(pathOf(text));
         std::vector<std::string> names;

@@ -2,14 +2,16 @@
 _tarsun_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} command="" word
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
-        case $word in show|get|set) command=$word; break ;; esac
+        case $word in show|get|set|history|undo) command=$word; break ;; esac
     done
     local options="--quiet -q --help -h"
     local names="sv.soldierFriendlyFire sv.vehicleFriendlyFire sv.soldierSplashFriendlyFire
         sv.vehicleSplashFriendlyFire aiSettings.setMaxNBots aiSettings.setBotSkill"
     case $command in
         "") options+=" --version"
-            COMPREPLY=($(compgen -W "show get set $options" -- "$cur")); return ;;
+            COMPREPLY=($(compgen -W "show get set history undo $options" -- "$cur")); return ;;
+        history) names="" ;;
+        undo) options+=" --mods"; names="" ;;
         show) options+=" --json --mods" ;;
         get) options+=" --json --mods --mod -m" ;;
         set) options+=" --mods --from --dry-run --keep-going --json"

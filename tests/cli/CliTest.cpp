@@ -4,6 +4,7 @@
 #include "CliTool.h"
 #include "ModFolders.h"
 #include "NamedValues.h"
+#include "SaveHistory.h"
 #include "TempMod.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,8 @@ Ran run(std::vector<std::string> args, const std::string& input = "") {
     static const TempMod scratch;  // for the program's input and output
     const std::string out = (scratch.folder() / "std").string();
     writeBytes(out + "0", input);
-    std::string command = TARSUN_CLI_PROGRAM;
+    // Saves are kept in a history of the test's own.
+    std::string command = "TARSUN_HISTORY_DIR='" + (scratch.folder() / "history").string() + "' " TARSUN_CLI_PROGRAM;
     for (const std::string& arg : args) {
         command += " '";
         for (char c : arg) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -41,6 +43,8 @@ Ran run(std::vector<std::string> args, const std::string& input = "") {
     const int status = std::system((command + " <'" + out + "0' >'" + out + "1' 2>'" + out + "2'").c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readBytes(out + "1"), readBytes(out + "2")};
 #else
+    static const TempMod scratch;
+    _putenv_s("TARSUN_HISTORY_DIR", (scratch.folder() / "history").string().c_str());
     std::istringstream in(input);
     std::ostringstream out, err;
     args.insert(args.begin(), "tarsun-cli");
@@ -319,6 +323,71 @@ TEST_F(CliTest, ReadsAndReportsAcrossMods) {
     EXPECT_EQ(outcomes[2]["outcome"], "unchanged");
 }
 
+// A set over many mods undone: each mod's files put back, another program's later change
+// merged where it keeps clear of the save's lines, and a mod whose saved line it changed
+// refused whole.
+TEST_F(CliTest, SetOverManyModsUndone) {
+    TempMod game;
+    const fs::path mods = game.folder() / "mods";
+    auto modDir = [&](int m) { return mods / ("m" + std::to_string(m)); };
+    auto modFile = [&](int m, const char* below) { return modDir(m) / below; };
+    fs::create_directories(mods);
+    for (int m = 0; m < 12; ++m) fs::copy(mod.folder(), mods / ("m" + std::to_string(m)), fs::copy_options::recursive);
+    const Ran set = run({"set", "--mods", game.folder().string(), "sv.soldierFriendlyFire=40", "SCORE_KILL=5"});
+    ASSERT_EQ(set.status, 0) << set.err;
+    const Ran listed = run({"history", modDir(0).string()});
+    EXPECT_EQ(listed.out.substr(0, 3), "1  ");
+    EXPECT_EQ(listed.out.substr(26), "  Settings/ServerSettings.CON, python/game/scoringCommon.py\n"
+                                     "    sv.soldierFriendlyFire 75 -> 40\n    SCORE_KILL 2 -> 5\n")
+        << listed.out;
+    writeBytes(modFile(3, "Settings/ServerSettings.CON"),
+               readBytes(modFile(3, "Settings/ServerSettings.CON")) + "sv.maxPlayers 32\r\n");
+    const std::string theirs = "# scoring\r\nfrom qmr import *\r\nSCORE_KILL = 6   # points\r\n";
+    writeBytes(modFile(4, "python/game/scoringCommon.py"), theirs);
+
+    const Ran undone = run({"undo", "--mods", game.folder().string()});
+    EXPECT_EQ(undone.status, 1);
+    EXPECT_NE(undone.err.find(modDir(4).string() + ": python/game/scoringCommon.py: another program changed it"),
+              std::string::npos)
+        << undone.err;
+    EXPECT_NE(undone.err.find(modDir(4).string() + ": the undo of save 1 was refused: nothing was written"),
+              std::string::npos);
+    EXPECT_NE(undone.out.find(modDir(0).string() + ": Settings/ServerSettings.CON: restored as before save 1\n"),
+              std::string::npos)
+        << undone.out;
+    for (int m = 0; m < 12; ++m) {
+        if (m == 4) continue;
+        EXPECT_EQ(readBytes(modFile(m, "Settings/ServerSettings.CON")), Server + (m == 3 ? "sv.maxPlayers 32\r\n" : ""));
+        EXPECT_EQ(readBytes(modFile(m, "python/game/scoringCommon.py")), Scoring) << m;
+    }
+    EXPECT_EQ(readBytes(modFile(4, "python/game/scoringCommon.py")), theirs);
+    EXPECT_NE(readBytes(modFile(4, "Settings/ServerSettings.CON")), Server);
+    // The undo is a save of its own, and there is no save 9.
+    EXPECT_NE(run({"history", modDir(0).string()}).out.find("\n2  "), std::string::npos);
+    const Ran none = run({"undo", modDir(0).string(), "9"});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.err.find("no save 9 is kept (tarsun-cli history lists the saves)"), std::string::npos);
+}
+
+// The history keeps the newest saves of a mod and lets the older go.
+TEST(SaveHistory, KeepsTheNewestSaves) {
+    const TempMod history, mod;
+    mod.write(ModFile::BotNames, "a");
+    for (std::size_t n = 0; n < HistorySaves + 2; ++n) {
+        SaveRecorder recorder(mod.folder());
+        const std::string before = "v" + std::to_string(n);
+        const std::string_view view = before;
+        recorder.wrap([](const ReplaceRequest&) { return ReplaceResult{ReplaceResult::Written, {}, {}, false}; })(
+            {mod.path(ModFile::BotNames), {}, FileContent(&view, 1), FileContent(&view, 1), {}});
+        ASSERT_EQ(recorder.commit(history.folder()), "");
+    }
+    const std::vector<SavedRecord> kept = savedRecords(history.folder(), mod.folder(), true);
+    ASSERT_EQ(kept.size(), HistorySaves);
+    EXPECT_EQ(kept.front().number, 3u);
+    EXPECT_EQ(kept.back().files.at(0).before, "v" + std::to_string(HistorySaves + 1));
+    EXPECT_EQ(kept.back().files.at(0).name, "AI/BotNames.AI");
+}
+
 #ifdef TARSUN_CLI_PROGRAM
 // The manual page and the completion know every option the help lists, and the page is of
 // the program's version.
@@ -331,7 +400,7 @@ TEST(CliDocs, ManualAndCompletionFollowTheHelp) {
     EXPECT_NE(manual.find("\"Tarsun Editor " + version.out.substr(11, version.out.size() - 12) + "\""), std::string::npos)
         << version.out;
     std::size_t options = 0;
-    for (const char* command : {"--help", "show --help", "get --help", "set --help"}) {
+    for (const char* command : {"--help", "show --help", "get --help", "set --help", "history --help", "undo --help"}) {
         std::vector<std::string> args;
         std::istringstream words(command);
         for (std::string word; words >> word;) args.push_back(word);
