@@ -245,7 +245,7 @@ std::optional<Assignment> assignment(const std::string& arg) {
         return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_';
     });
     if (!word) return std::nullopt;
-    return Assignment{arg.substr(0, equals), arg.substr(equals + 1)};
+    return Assignment{arg.substr(0, equals), arg.substr(equals + 1), {}};
 }
 
 // A ruleset: NAME=VALUE lines (spaces around the name and before the value let go), with
