@@ -1,6 +1,9 @@
 #include "CliTool.h"
+#include "FileOutput.h"
 
+#include <cstdio>
 #include <iostream>
+#include <ostream>
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -27,5 +30,8 @@ int main(int argc, char** argv) {
 #else
     args.assign(argv, argv + argc);
 #endif
-    return tarsun::runTool(args, std::cout, std::cerr);
+    tarsun::FileOutput outBuffer(stdout), errBuffer(stderr);
+    std::ostream out(&outBuffer), err(&errBuffer);
+    err << std::unitbuf;  // each message out before the next step
+    return tarsun::runTool(args, std::cin, out, err);
 }

@@ -35,6 +35,8 @@ public:
     // joined on; ModFolder is ModsFolder followed by the chosen mod's folder name.
     std::filesystem::path ModsFolder;
     std::filesystem::path ModFolder;
+    // Where each save is kept for undo (SaveHistory.h); empty: saves are not kept.
+    std::filesystem::path HistoryFolder;
 
     // The four files.
     BotNamesDocument BotFile;

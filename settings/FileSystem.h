@@ -72,6 +72,11 @@ public:
     // gives (old may be null), and flushed; nullopt and why not when it cannot be.
     virtual std::optional<TempFile> writeBeside(const std::filesystem::path& target, const OpenedFile* old,
                                                 FileContent content, std::string& why) const = 0;
+    // Why no new file could be written beside target now ("" when one could): the user may
+    // not write its folder, or its file system is read-only. On POSIX a folder that nobody
+    // may write counts as read-only even for the administrator, as a file does. Leaves
+    // nothing behind.
+    virtual std::string whyNoFileBeside(const std::filesystem::path& target) const = 0;
     // Where a swap of target with this temporary file leaves the file it takes out: the
     // temporary name itself where the system exchanges two names.
     virtual std::filesystem::path swappedOutName(const TempFile& temp) const = 0;

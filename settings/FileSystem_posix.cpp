@@ -183,6 +183,16 @@ public:
         return TempFile{pattern, idOf(file->stamp()), file};
     }
 
+    std::string whyNoFileBeside(const fs::path& target) const override {
+        const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) != 0) return "its folder cannot be found: " + errorText(errno);
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return "its folder is read-only";
+        if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+            return errno == EROFS ? "the file system is read-only" : "you may not write to its folder";
+        return {};
+    }
+
     fs::path swappedOutName(const TempFile& temp) const override { return temp.path; }
 
     int swap(const fs::path& target, const fs::path& incoming, const fs::path& outgoing) const override {

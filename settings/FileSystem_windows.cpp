@@ -247,6 +247,20 @@ public:
         return temp;
     }
 
+    std::string whyNoFileBeside(const fs::path& target) const override {
+        // Folder rights are only known by trying: a hidden file of the temporary pattern
+        // (numbered past writeBeside's), gone when closed.
+        fs::path probe = target;
+        probe += L".tarsun-" + std::to_wstring(GetCurrentProcessId()) + L"-100.tmp";
+        Handle h(CreateFileW(longPath(probe).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        const DWORD error = h.ok() ? 0 : GetLastError();
+        if (error == 0 || error == ERROR_FILE_EXISTS) return {};
+        if (error == ERROR_ACCESS_DENIED) return "you may not write to its folder";
+        if (error == ERROR_WRITE_PROTECT) return "the disk is write-protected";
+        return "no file can be made in its folder: " + errorText(static_cast<int>(error));
+    }
+
     fs::path swappedOutName(const TempFile& temp) const override {
         fs::path backup = temp.path;
         backup.replace_extension(L".bak");

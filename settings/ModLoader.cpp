@@ -31,6 +31,7 @@ LoadResult LoadModSettings(EditorState& state) {
         EditorState loaded(state.codePage());
         loaded.ModsFolder = state.ModsFolder;
         loaded.ModFolder = state.ModFolder;
+        loaded.HistoryFolder = state.HistoryFolder;
         loaded.ScoreNames = state.ScoreNames;
         loaded.ScoreValues = state.ScoreValues;
         for (ModFile file : AllModFiles) loaded.adopt(file, std::move(*docs[static_cast<std::size_t>(file)]));

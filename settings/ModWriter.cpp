@@ -1,6 +1,7 @@
 #include "ModWriter.h"
 
 #include "LineMerge.h"
+#include "SaveHistory.h"
 
 #include <new>
 #include <optional>
@@ -93,11 +94,22 @@ ChangedFileOutlook judgeChangedFile(const EditorState& state, ModFile file, std:
                          });
 }
 
+static SaveResult saveGroups(EditorState& state, SaveGroups groups, const FileReplacer& replace);
+
 SaveResult SaveModSettings(EditorState& state, SaveGroups groups) {
     return SaveModSettings(state, groups, [](const ReplaceRequest& r) { return replaceModFile(r); });
 }
 
 SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileReplacer& replace) {
+    if (state.HistoryFolder.empty()) return saveGroups(state, groups, replace);
+    SaveRecorder recorder(state.ModFolder);
+    for (std::string& line : editedValues(state, groups)) recorder.value(std::move(line));
+    SaveResult result = saveGroups(state, groups, recorder.wrap(replace));
+    result.historyProblem = recorder.commit(state.HistoryFolder);
+    return result;
+}
+
+static SaveResult saveGroups(EditorState& state, SaveGroups groups, const FileReplacer& replace) {
     SaveResult result;
     const std::array<const FileBytes*, 4> files{&state.BotFile.file(), &state.TextFF.file(), &state.TextAI.file(),
                                                 &state.TextScore.file()};

@@ -31,10 +31,13 @@ struct SaveResult {
     // Ticked groups whose file could not be written; the others were written.
     std::vector<Failure> failures;
     bool done() const { return !missingFile && failures.empty(); }
+    // Why the save could not be kept in the history for undo ("" when it was, or none is kept).
+    std::string historyProblem;
 };
 
 // Writes the ticked groups. A value is written only where it differs from what the file
-// held; every other byte stays as read. Each file is replaced whole or not at all.
+// held; every other byte stays as read. Each file is replaced whole or not at all. With a
+// state.HistoryFolder, what the save replaced is kept there for undo.
 SaveResult SaveModSettings(EditorState& state, SaveGroups groups);
 SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileReplacer& replace);
 

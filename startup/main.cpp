@@ -6,6 +6,7 @@
 
 #include "EditorProgram.h"
 #include "EditorState.h"
+#include "SaveHistory.h"
 #include "SystemDialogs.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char* argv[]) {
     tarsun::EditorProgram::setUpApplication();
 
     tarsun::EditorState state;
+    state.HistoryFolder = tarsun::userHistoryFolder();  // every save can be undone with tarsun-cli undo
     tarsun::SystemDialogs dialogs;
     QSettings settings;  // the user's, under the names set above
     tarsun::EditorProgram program(state, dialogs, settings);

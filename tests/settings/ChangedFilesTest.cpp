@@ -73,6 +73,7 @@ public:
         const auto* inner = dynamic_cast<const ScriptedFile*>(old);
         return system_.writeBeside(target, inner ? inner->file.get() : old, content, why);
     }
+    std::string whyNoFileBeside(const Path& target) const override { return system_.whyNoFileBeside(target); }
     Path swappedOutName(const TempFile& temp) const override { return system_.swappedOutName(temp); }
     int swap(const Path& target, const Path& incoming, const Path& outgoing) const override {
         step();

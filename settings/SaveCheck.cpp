@@ -1,0 +1,44 @@
+#include "SaveCheck.h"
+
+#include "NamedValues.h"
+
+namespace tarsun {
+
+namespace {
+
+const FileBytes& bytesOf(const EditorState& state, ModFile file) {
+    switch (file) {
+    case ModFile::BotNames: return state.BotFile.file();
+    case ModFile::ServerSettings: return state.TextFF.file();
+    case ModFile::AIDefaults: return state.TextAI.file();
+    case ModFile::Scoring: break;
+    }
+    return state.TextScore.file();
+}
+
+}  // namespace
+
+std::vector<ModFile> filesToWrite(const EditorState& state, SaveGroups groups) {
+    const SaveGroups edited = groupsWithEdits(state);
+    std::vector<ModFile> files;
+    if (groups.BotNames && edited.BotNames) files.push_back(ModFile::BotNames);
+    if (groups.FriendlyFire && edited.FriendlyFire) files.push_back(ModFile::ServerSettings);
+    if (groups.BotSettings && edited.BotSettings) files.push_back(ModFile::AIDefaults);
+    if (groups.ScoreList && edited.ScoreList) files.push_back(ModFile::Scoring);
+    return files;
+}
+
+std::vector<SaveResult::Failure> whySaveWouldFail(const EditorState& state, SaveGroups groups, const FileSystem& fs) {
+    std::vector<SaveResult::Failure> failures;
+    for (ModFile file : filesToWrite(state, groups)) {
+        const FileBytes& bytes = bytesOf(state, file);
+        // The file the writer will replace: where the name led at load.
+        const std::filesystem::path target = bytes.Stamp.known ? bytes.Stamp.resolved : bytes.Path;
+        std::string why;
+        if (fs.openOld(target, why)) why = fs.whyNoFileBeside(target);
+        if (!why.empty()) failures.push_back({file, bytes.Path, why, false});
+    }
+    return failures;
+}
+
+}  // namespace tarsun
