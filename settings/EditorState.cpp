@@ -99,4 +99,14 @@ void EditorState::showSaved(ModFile file) {
         if (settingInfo(s).file == file) shown_[slotOf(s)] = savedSetting(s);
 }
 
+const FileBytes& EditorState::fileBytes(ModFile file) const {
+    switch (file) {
+    case ModFile::BotNames: return BotFile.file();
+    case ModFile::ServerSettings: return TextFF.file();
+    case ModFile::AIDefaults: return TextAI.file();
+    case ModFile::Scoring: break;
+    }
+    return TextScore.file();
+}
+
 }  // namespace tarsun

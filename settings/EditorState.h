@@ -43,6 +43,8 @@ public:
     SettingsDocument TextFF;  // server-settings file
     SettingsDocument TextAI;  // AI-defaults file
     ScoringDocument TextScore;
+    // The bytes read of one of the four files.
+    const FileBytes& fileBytes(ModFile file) const;
 
     std::array<std::string, ScoreCount> ScoreNames;
     // The constants' shown values, by table index.

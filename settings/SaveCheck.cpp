@@ -4,20 +4,6 @@
 
 namespace tarsun {
 
-namespace {
-
-const FileBytes& bytesOf(const EditorState& state, ModFile file) {
-    switch (file) {
-    case ModFile::BotNames: return state.BotFile.file();
-    case ModFile::ServerSettings: return state.TextFF.file();
-    case ModFile::AIDefaults: return state.TextAI.file();
-    case ModFile::Scoring: break;
-    }
-    return state.TextScore.file();
-}
-
-}  // namespace
-
 std::vector<ModFile> filesToWrite(const EditorState& state, SaveGroups groups) {
     const SaveGroups edited = groupsWithEdits(state);
     std::vector<ModFile> files;
@@ -31,7 +17,7 @@ std::vector<ModFile> filesToWrite(const EditorState& state, SaveGroups groups) {
 std::vector<SaveResult::Failure> whySaveWouldFail(const EditorState& state, SaveGroups groups, const FileSystem& fs) {
     std::vector<SaveResult::Failure> failures;
     for (ModFile file : filesToWrite(state, groups)) {
-        const FileBytes& bytes = bytesOf(state, file);
+        const FileBytes& bytes = state.fileBytes(file);
         // The file the writer will replace: where the name led at load.
         const std::filesystem::path target = bytes.Stamp.known ? bytes.Stamp.resolved : bytes.Path;
         std::string why;

@@ -9,20 +9,6 @@
 
 namespace tarsun {
 
-namespace {
-
-const FileBytes& bytesOf(const EditorState& state, ModFile file) {
-    switch (file) {
-    case ModFile::BotNames: return state.BotFile.file();
-    case ModFile::ServerSettings: return state.TextFF.file();
-    case ModFile::AIDefaults: return state.TextAI.file();
-    case ModFile::Scoring: break;
-    }
-    return state.TextScore.file();
-}
-
-}  // namespace
-
 ModFileWatcher::ModFileWatcher(const EditorState& state, QObject* parent) : QObject(parent), state_(state) {
     // A program writing a file in several steps gives several signals: one look at the end.
     timer_.setSingleShot(true);
@@ -34,9 +20,9 @@ void ModFileWatcher::start() {
     if (watcher_) return;
     watcher_ = new QFileSystemWatcher(this);
     for (ModFile file : AllModFiles) {
-        const QString path = toText(bytesOf(state_, file).Path);
+        const QString path = toText(state_.fileBytes(file).Path);
         watcher_->addPath(path);
-        watcher_->addPath(toText(bytesOf(state_, file).Path.parent_path()));
+        watcher_->addPath(toText(state_.fileBytes(file).Path.parent_path()));
     }
     connect(watcher_, &QFileSystemWatcher::fileChanged, this, &ModFileWatcher::checkSoon);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &ModFileWatcher::checkSoon);
@@ -48,7 +34,7 @@ void ModFileWatcher::check() {
     if (!watcher_) return;
     bool changed = false;
     for (ModFile file : AllModFiles) {
-        const FileBytes& held = bytesOf(state_, file);
+        const FileBytes& held = state_.fileBytes(file);
         // A file replaced by a rename is a new file: watch it again.
         const QString path = toText(held.Path);
         if (!watcher_->files().contains(path)) watcher_->addPath(path);
