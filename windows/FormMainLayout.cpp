@@ -33,10 +33,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override {
         QSlider::paintEvent(event);
-        if (!hasFocus()) return;
-        QPainter painter(this);
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
-        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        drawFocusFrame(this, QPalette::Highlight);
     }
 };
 

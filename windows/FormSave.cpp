@@ -27,10 +27,7 @@ protected:
     // The focus as a dotted white frame, which every style shows on the black window.
     void paintEvent(QPaintEvent* event) override {
         QCheckBox::paintEvent(event);
-        if (!hasFocus()) return;
-        QPainter painter(this);
-        painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
-        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        drawFocusFrame(this, QPalette::WindowText);
     }
 };
 

@@ -75,14 +75,18 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override {
         QPushButton::paintEvent(event);
-        if (!hasFocus()) return;
-        QPainter painter(this);
-        painter.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
-        painter.drawRect(rect().adjusted(3, 3, -4, -4));
+        drawFocusFrame(this, QPalette::ButtonText, 3);
     }
 };
 
 }  // namespace
+
+void drawFocusFrame(QWidget* widget, QPalette::ColorRole colour, int inset) {
+    if (!widget->hasFocus()) return;
+    QPainter painter(widget);
+    painter.setPen(QPen(widget->palette().color(colour), 1, Qt::DotLine));
+    painter.drawRect(widget->rect().adjusted(inset, inset, -1 - inset, -1 - inset));
+}
 
 QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect geometry) {
     auto* button = new FocusButton(caption, parent);

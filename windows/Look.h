@@ -4,6 +4,7 @@
 // one small face, values are red and fixed captions white.
 
 #include <QFont>
+#include <QPalette>
 #include <QRect>
 #include <QRgb>
 #include <QString>
@@ -47,6 +48,9 @@ QLabel* makeLabel(QWidget* parent, const char* objectName, const QString& captio
 
 // A push button in the caption face that Enter and Escape do not press.
 QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect geometry);
+// A dotted one-pixel frame, inset from the edge, while the widget has the keyboard focus:
+// some styles show a focused control no differently on these windows' backgrounds.
+void drawFocusFrame(QWidget* widget, QPalette::ColorRole colour, int inset = 0);
 
 // Moves a top-level window to the middle of its screen's available area.
 void centreOnScreen(QWidget& window);
