@@ -90,6 +90,9 @@ fs::path finalPath(HANDLE h) {
         n = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()), FILE_NAME_NORMALIZED);
     }
     final.resize(n < final.size() ? n : 0);
+    // Messages name the file as Explorer does; longPath adds the prefix back for each call.
+    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + final.substr(8);
+    if (final.rfind(L"\\\\?\\", 0) == 0 && final.size() > 6 && final[5] == L':') return final.substr(4);
     return final;
 }
 
