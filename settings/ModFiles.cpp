@@ -35,6 +35,7 @@ std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::strin
         // UTF-8 on every platform: a narrow name could fail to convert on Windows.
         std::u8string u8 = candidate.filename().u8string();
         std::string file(u8.begin(), u8.end());
+        if (file == name) return candidate;
         if (sameIgnoringCase(file, name) && (!best || candidate < *best)) best = candidate;
     }
     return best;
@@ -42,14 +43,10 @@ std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::strin
 
 fs::path findModFile(const fs::path& modFolder, ModFile file) {
     fs::path path = modFolder;
-    for (std::string_view part : modFileComponents(file)) {
-        fs::path exact = path / fs::path(std::string(part));
-        if (systemFileSystem().exists(exact)) {
-            path = exact;
-            continue;
-        }
-        path = findEntryIgnoringCase(path, part).value_or(exact);
-    }
+    // Listed even where the name opens as it is: a system that ignores letter case would
+    // otherwise give back our spelling, not the file's.
+    for (std::string_view part : modFileComponents(file))
+        path = findEntryIgnoringCase(path, part).value_or(path / fs::path(std::string(part)));
     return path;
 }
 

@@ -20,7 +20,8 @@ namespace tarsun {
 // the query gives false.
 bool FileExists(const std::filesystem::path& path);
 
-// The entry of folder named `name` in any letter case (the first by name if several);
+// The entry of folder named `name`, as spelt or else in any letter case (the first by name
+// if several);
 // nullopt when there is none or the folder cannot be listed.
 std::optional<std::filesystem::path> findEntryIgnoringCase(const std::filesystem::path& folder, std::string_view name);
 

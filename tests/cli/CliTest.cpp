@@ -81,7 +81,8 @@ TEST_F(CliTest, ShowsAndGetsWhatTheFilesHold) {
 
     // The JSON names each file as found, in its real letter case.
     const fs::path ai = mod.path(ModFile::AIDefaults);
-    fs::rename(ai, ai.parent_path() / "aidefault.ai");
+    fs::remove(ai);  // not renamed: Wine keeps the old spelling on a rename that only changes case
+    writeBytes(ai.parent_path() / "aidefault.ai", AI);
     const Ran shown = run({"show", folder(), "--json"});
     ASSERT_EQ(shown.status, 0) << shown.err;
     const auto json = nlohmann::json::parse(shown.out);
@@ -336,7 +337,7 @@ TEST_F(CliTest, ReadsAndReportsAcrossMods) {
     const Ran got = run({"get", "--mods", game.folder().string(), "--json", "SCORE_KILL", "bot.2", "SCORE_TEAMKILL"});
     EXPECT_EQ(got.status, 2);  // c assigns SCORE_TEAMKILL no value
     ASSERT_EQ(lines(got.out).size(), 3u) << got.out;
-    EXPECT_EQ(lines(got.out)[2], nlohmann::json::parse(R"({"mod": ")" + c + R"(", "values": {"SCORE_KILL": 5,
+    EXPECT_EQ(lines(got.out)[2], nlohmann::json::parse(R"({"mod": )" + nlohmann::json(c).dump() + R"(, "values": {"SCORE_KILL": 5,
         "bot.2": "Bravo", "SCORE_TEAMKILL": null}})"))
         << got.out;
     const Ran table = run({"get", "-m", a, "--mod", b, "SCORE_TEAMKILL", "bot.1"});
@@ -349,7 +350,7 @@ TEST_F(CliTest, ReadsAndReportsAcrossMods) {
     EXPECT_EQ(set.status, 1);
     const auto outcomes = lines(set.out);
     ASSERT_EQ(outcomes.size(), 3u) << set.out;
-    EXPECT_EQ(outcomes[0], nlohmann::json::parse(R"({"mod": ")" + a + R"(", "outcome": "written", "problems": [],
+    EXPECT_EQ(outcomes[0], nlohmann::json::parse(R"({"mod": )" + nlohmann::json(a).dump() + R"(, "outcome": "written", "problems": [],
         "changes": [{"name": "SCORE_KILL", "file": "python/game/scoringCommon.py", "old": 2, "new": 5}],
         "written": ["python/game/scoringCommon.py"]})"));
     EXPECT_EQ(outcomes[1]["outcome"], "refused");
