@@ -21,7 +21,32 @@ std::string oneLine(std::string_view text) {
     return out;
 }
 
+// Where two entries' lines hold one another's values in part, only a new reading places them.
+bool straddles(const std::vector<ScoreEntry>& entries, const TextPatch& patch) {
+    for (const TextPatch::Edit& edit : patch.edits())
+        for (const ScoreEntry& e : entries) {
+            const bool inside = edit.span.begin >= e.Line.begin && edit.span.end() <= e.Line.end();
+            const bool apart = edit.span.end() <= e.Line.begin || edit.span.begin >= e.Line.end();
+            if (!inside && !apart) return true;
+        }
+    return false;
+}
+
 }  // namespace
+
+void ScoringDocument::readValue(ScoreEntry& entry, std::string_view bytes) const {
+    std::string_view valueText = entry.Value.in(bytes);
+    if (auto number = readPythonNumber(valueText)) {
+        entry.SavedValue = number->rounded();
+        entry.Literal = number->exact();
+    } else {
+        // Not one literal (2 * 3, a name): its leading number, and the list shows the text.
+        ParsedNumber leading = parseNumber(valueText);
+        entry.Literal = false;
+        entry.SavedValue = leading.found ? roundToInteger(leading.value) : 0;
+    }
+    entry.Text = codePage_.decode(oneLine(entry.Line.in(bytes)));
+}
 
 std::string notEditableNote(const ScoreEntry& entry) {
     return "Not editable here: " + entry.NotEditableReason + ".";
@@ -52,16 +77,7 @@ void ScoringDocument::adopt(FileBytes file) {
         entry.Value = {b.valueBegin, b.valueEnd - b.valueBegin};
         entry.Editable = b.notEditable.empty();
         entry.NotEditableReason = b.notEditable;
-        std::string_view valueText = entry.Value.in(bytes);
-        if (auto number = readPythonNumber(valueText)) {
-            entry.SavedValue = number->rounded();
-            entry.Literal = number->exact();
-        } else {
-            // Not one literal (2 * 3, a name): its leading number, and the list shows the text.
-            ParsedNumber leading = parseNumber(valueText);
-            entry.SavedValue = leading.found ? roundToInteger(leading.value) : 0;
-        }
-        entry.Text = codePage_.decode(oneLine(entry.Line.in(bytes)));
+        readValue(entry, bytes);
         entries.push_back(std::move(entry));
     }
     entries_ = std::move(entries);
@@ -117,9 +133,20 @@ std::string ScoringDocument::whyEditsFailIn(const ScoringDocument& merged, const
 }
 
 void ScoringDocument::written(const TextPatch& patch, const FileStamp& stamp) {
+    const bool readAgain = patch.appends() || straddles(entries_, patch);
     patch.applyInPlace(file_.Text);
     file_.Stamp = stamp;
-    adopt(std::move(file_));
+    if (readAgain) return adopt(std::move(file_));
+    // An edit replaced one editable value and changed nothing else Python reads: the
+    // constants stand where they stood, moved by the edits before them. A large module is
+    // not parsed again for it.
+    headerEnd_ = patch.moved({0, headerEnd_}).length;
+    for (ScoreEntry& e : entries_) {
+        e.Line = patch.moved(e.Line);
+        e.Value = patch.moved(e.Value);
+        e.Edited = false;
+        readValue(e, file_.Text);
+    }
 }
 
 }  // namespace tarsun

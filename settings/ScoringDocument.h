@@ -62,7 +62,7 @@ public:
     // Why an edit does not hold, as Python reads it, in `merged`, this file as another
     // program changed it with the edits carried over ("" when all hold).
     std::string whyEditsFailIn(const ScoringDocument& merged, const ScoreTable& values) const;
-    // The patch was written. The file is small: taken back whole, its constants are found afresh.
+    // The patch (of edits(): new values only) was written; the document now holds it.
     void written(const TextPatch& patch, const FileStamp& stamp);
     void stamped(const FileStamp& stamp) { file_.Stamp = stamp; }
     // A document of the same kind and code page, holding nothing yet.
@@ -70,6 +70,8 @@ public:
 
 private:
     std::string listText(const ScoreEntry& entry, std::int64_t value) const;
+    // Fills the entry's value, literal flag and list text from the bytes its spans point into.
+    void readValue(ScoreEntry& entry, std::string_view bytes) const;
 
     CodePage codePage_;
     FileBytes file_;

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
+#include <vector>
 
 using namespace tarsun;
 using namespace tarsun::testing;
@@ -59,6 +61,18 @@ TEST_P(Scoring, AnEditChangesTheNameAndNothingElsePythonReads) {
     state.setScoreValue(static_cast<std::size_t>(row - state.ListScores().begin()), c.value);
     ASSERT_TRUE(SaveModSettings(state, {}).done());
     EXPECT_EQ(mod.read(ModFile::Scoring), c.after.empty() ? c.file : c.after);
+    // What the save left in the state is what a new reading of the written file finds.
+    auto entries = [](const EditorState& s) {
+        std::vector<std::tuple<std::size_t, std::size_t, std::size_t, std::size_t, std::size_t, std::int64_t, bool,
+                               bool, std::string>>
+            all;
+        for (const ScoreEntry& e : s.ListScores())
+            all.emplace_back(e.Index, e.Line.begin, e.Line.length, e.Value.begin, e.Value.length, e.SavedValue,
+                             e.Literal, e.Edited, e.Text);
+        return all;
+    };
+    EXPECT_EQ(entries(state), entries(mod.load()));
+    EXPECT_EQ(state.TextScore.TextScoreA(), mod.load().TextScore.TextScoreA());
     TARSUN_NEEDS_PYTHON();
     auto after = pythonNames(mod.path(ModFile::Scoring));
     ASSERT_TRUE(before && after) << "Python cannot run the file";
