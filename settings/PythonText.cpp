@@ -45,6 +45,15 @@ struct Event {
     bool valueCalls = false, valueSetsAName = false;
 };
 
+bool isKeyword(std::string_view word) {
+    static constexpr std::string_view keywords[] = {
+        "and",  "as",   "assert", "break", "class",  "continue", "def",    "del",   "elif",
+        "else", "except", "exec", "finally", "for", "from",     "global", "if",    "import",
+        "in",   "is",   "lambda", "not",   "or",     "pass",     "print",  "raise", "return",
+        "try",  "while", "with",  "yield"};
+    return std::find(std::begin(keywords), std::end(keywords), word) != std::end(keywords);
+}
+
 // True when a node of type `type` stands anywhere below n.
 bool holds(TSNode n, std::string_view type);
 
@@ -124,17 +133,26 @@ public:
         });
     }
 
+    // A plain top-level assignment read without the parser (simpleAssignment).
+    void addPlain(const Event& e) {
+        if (!wanted_ || wanted_(e.name)) events_.push_back(e);
+    }
+
     // The first node Python 2 refuses: what the grammar could not read, or Python 3's own syntax.
     std::optional<std::pair<std::size_t, const char*>> refused() const { return refused_; }
 
 private:
+    std::string_view nodeText(TSNode n) const { return isNull(n) ? "" : text_.substr(beginOf(n), endOf(n) - beginOf(n)); }
+
     std::optional<std::pair<std::size_t, const char*>> python3Only(TSNode n, std::string_view t,
                                                                    std::string_view parent) {
         const char* why = nullptr;
         if (t == "ERROR" || ts_node_is_missing(n)) why = "invalid syntax";
         else if (t == "named_expression") why = "an assignment expression (:=) is Python 3 only";
         else if (t == "assignment" && !isNull(field(n, "type")))
-            why = "an annotated assignment (NAME: type = ...) is Python 3 only";
+            // "else:" where no if stands before it reads as "NAME: type" to the grammar.
+            why = isKeyword(nodeText(field(n, "left"))) ? "invalid syntax"
+                                                        : "an annotated assignment (NAME: type = ...) is Python 3 only";
         else if (t == "match_statement") why = "match is Python 3 only";
         else if (t == "nonlocal_statement") why = "nonlocal is Python 3 only";
         else if (t == "await") why = "await is Python 3 only";
@@ -335,10 +353,83 @@ PythonBinding bindingOf(const Event& e, std::size_t bom) {
 // is let go once its bindings are taken.
 constexpr std::size_t PartBytes = 256 * 1024;
 
+bool isNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool isNameByte(char c) { return isNameStart(c) || (c >= '0' && c <= '9'); }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Skips blanks and a comment, then one line end; npos when anything else stands there.
+std::size_t pastLineEnd(std::string_view text, std::size_t at) {
+    while (at < text.size() && isBlank(text[at])) ++at;
+    if (at < text.size() && text[at] == '#') at = findLineEnd(text, at);
+    if (at == text.size()) return at;
+    if (text[at] == '\r') return at + 1 < text.size() && text[at + 1] == '\n' ? at + 2 : at + 1;
+    return text[at] == '\n' ? at + 1 : std::string_view::npos;
+}
+
+// A top-level statement that is one line "NAME = 12" (a comment after it, then only blank or
+// comment lines up to `end`): a plain binding that needs no parser. Most lines of a large
+// generated file are such; what could be anything else (a keyword, an octal or long
+// literal, a continued line) is left to the parser.
+std::optional<Event> simpleAssignment(std::string_view text, std::size_t begin, std::size_t end) {
+    std::size_t at = begin;
+    bool upper = false;
+    if (at >= end || !isNameStart(text[at])) return std::nullopt;
+    while (at < end && isNameByte(text[at])) upper = upper || (text[at] >= 'A' && text[at] <= 'Z'), ++at;
+    const std::string_view name = text.substr(begin, at - begin);
+    // Python's keywords are lower case; None, True and False are not plain names.
+    if (!upper || name == "None" || name == "True" || name == "False") return std::nullopt;
+    while (at < end && isBlank(text[at])) ++at;
+    if (at + 1 >= end || text[at] != '=' || text[at + 1] == '=') return std::nullopt;
+    ++at;
+    while (at < end && isBlank(text[at])) ++at;
+    const std::size_t value = at;
+    if (at < end && text[at] == '-') ++at;
+    const std::size_t digits = at;
+    while (at < end && text[at] >= '0' && text[at] <= '9') ++at;
+    if (at == digits || (text[digits] == '0' && at - digits > 1)) return std::nullopt;
+    Event e{name, begin, Kind::Plain, begin, at, true, value, at};
+    for (std::size_t line = at; line < end;) {
+        const std::size_t next = pastLineEnd(text.substr(0, end), line);
+        if (next == std::string_view::npos || next == line) return std::nullopt;
+        line = next;
+    }
+    return e;
+}
+
 struct Parsed {
     std::optional<std::size_t> headerEnd;  // in the parser's text
     std::optional<std::pair<std::size_t, const char*>> refused;
 };
+
+// The part's text that the parser reads: its statements but the simple assignments, which
+// go to `bindings` here. Each range runs from one statement's start to another's, so every
+// range begins a line.
+std::vector<TSRange> partRanges(const Python2Source& source, std::string_view text, std::size_t begin,
+                                std::size_t first, std::size_t split, Bindings& bindings) {
+    const auto& statements = source.statements;
+    const std::size_t size = source.parserText.size();
+    std::vector<TSRange> ranges;
+    auto include = [&](std::size_t from, std::size_t fromLine, std::size_t to, std::size_t toLine) {
+        const bool toTheEnd = to == size;
+        const auto endByte = toTheEnd ? UINT32_MAX : static_cast<std::uint32_t>(to);
+        const TSPoint endPoint{toTheEnd ? UINT32_MAX : static_cast<std::uint32_t>(toLine), 0};
+        if (!ranges.empty() && ranges.back().end_byte == from) {
+            ranges.back().end_byte = endByte;
+            ranges.back().end_point = endPoint;
+        } else {
+            ranges.push_back({{static_cast<std::uint32_t>(fromLine), 0}, endPoint, static_cast<std::uint32_t>(from), endByte});
+        }
+    };
+    const std::size_t firstStart = first < statements.size() ? statements[first].first : size;
+    if (begin < firstStart) include(begin, 0, firstStart, first < statements.size() ? statements[first].second : 0);
+    for (std::size_t k = first; k < split; ++k) {
+        const std::size_t to = k + 1 < statements.size() ? statements[k + 1].first : size;
+        const std::size_t toLine = k + 1 < statements.size() ? statements[k + 1].second : 0;
+        if (const std::optional<Event> plain = simpleAssignment(text, statements[k].first, to)) bindings.addPlain(*plain);
+        else include(statements[k].first, statements[k].second, to, toLine);
+    }
+    return ranges;
+}
 
 // Parses the text part by part, and finds in it the header, the bindings and the first node
 // Python 2 refuses.
@@ -349,33 +440,34 @@ Parsed parseParts(const Python2Source& source, std::string_view text, std::strin
     if (!ts_parser_set_language(parser.get(), tree_sitter_python())) return parsed;
     const std::string& all = source.parserText;
     std::size_t split = 0;  // the next part begins at source.statements[split]
-    for (std::size_t begin = 0, line = 0; begin < all.size() || begin == 0;) {
+    for (std::size_t begin = 0; begin < all.size() || begin == 0;) {
+        const std::size_t first = split;
         while (split < source.statements.size() && source.statements[split].first < begin + PartBytes) ++split;
         const bool last = split == source.statements.size();
         const std::size_t end = last ? all.size() : source.statements[split].first;
-        const std::size_t endLine = last ? UINT32_MAX : source.statements[split].second;
-        const TSRange range{{static_cast<std::uint32_t>(line), 0}, {static_cast<std::uint32_t>(endLine), 0},
-                            static_cast<std::uint32_t>(begin), last ? UINT32_MAX : static_cast<std::uint32_t>(end)};
-        ts_parser_set_included_ranges(parser.get(), &range, 1);
-        std::unique_ptr<TSTree, ParserDeleter> tree(
-            ts_parser_parse_string(parser.get(), nullptr, all.data(), static_cast<std::uint32_t>(all.size())));
-        if (!tree) return parsed;
-        const TSNode root = ts_tree_root_node(tree.get());
-        if (!parsed.headerEnd)
-            if (const std::optional<TSNode> header = headerOf(root, text, headerModule)) parsed.headerEnd = endOf(*header);
-        bindings.walk(root);
-        if (!bindings.refused() && ts_node_has_error(root)) {
-            // An error below a comprehension's loop variable, which the walk does not enter.
-            forEachNode(root, [&](const std::vector<TSNode>& path, std::string_view) {
-                if (!parsed.refused && (typeOf(path.back()) == "ERROR" || ts_node_is_missing(path.back())))
-                    parsed.refused = std::pair{beginOf(path.back()), "invalid syntax"};
-                return !parsed.refused;
-            });
+        const std::vector<TSRange> ranges = partRanges(source, text, begin, first, split, bindings);
+        if (!ranges.empty()) {
+            ts_parser_set_included_ranges(parser.get(), ranges.data(), static_cast<std::uint32_t>(ranges.size()));
+            std::unique_ptr<TSTree, ParserDeleter> tree(
+                ts_parser_parse_string(parser.get(), nullptr, all.data(), static_cast<std::uint32_t>(all.size())));
+            if (!tree) return parsed;
+            const TSNode root = ts_tree_root_node(tree.get());
+            if (!parsed.headerEnd)
+                if (const std::optional<TSNode> header = headerOf(root, text, headerModule))
+                    parsed.headerEnd = endOf(*header);
+            bindings.walk(root);
+            if (!bindings.refused() && ts_node_has_error(root)) {
+                // An error below a comprehension's loop variable, which the walk does not enter.
+                forEachNode(root, [&](const std::vector<TSNode>& path, std::string_view) {
+                    if (!parsed.refused && (typeOf(path.back()) == "ERROR" || ts_node_is_missing(path.back())))
+                        parsed.refused = std::pair{beginOf(path.back()), "invalid syntax"};
+                    return !parsed.refused;
+                });
+            }
+            if (!parsed.refused) parsed.refused = bindings.refused();
         }
-        if (!parsed.refused) parsed.refused = bindings.refused();
         if (last) break;
         begin = end;
-        line = endLine;
     }
     return parsed;
 }

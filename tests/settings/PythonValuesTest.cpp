@@ -204,6 +204,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "line 7: unindent does not match any outer indentation level"},
         CannotRun{"UnclosedBracket", "X = (1,\n", "SCORE_KILL = 3", "line 5: a bracket opened here is never closed"},
         CannotRun{"InvalidSyntax", "X = = 2\n", "SCORE_KILL = 3", "line 5: invalid syntax"},
+        // A one-line assignment, read without the parser, before what cannot follow it.
+        CannotRun{"ElseAfterAnAssignment", "if 1:\n    pass\nSCORE_KILL = 5\nelse:\n    pass\n", "SCORE_KILL = 5",
+                  "line 8: invalid syntax"},
+        CannotRun{"NoneAssigned", "None = 5\n", "SCORE_KILL = 3", "line 5: invalid syntax"},
         CannotRun{"StringNeverClosed", "X = '''\n" + std::string(100'000, '\n') + "SCORE_KILL = 5\n", "SCORE_KILL = 3",
                   "line 5: a string opened here with ''' is never closed"},
         CannotRun{"BracketsTooDeep", "SCORE_KILL = " + nested(99) + "\n", "SCORE_KILL = " + nested(99),
