@@ -40,6 +40,7 @@ void FormSelect::createWidgets() {
     listMods_->setObjectName(QStringLiteral("ListMods"));
     listMods_->setSelectionMode(QAbstractItemView::SingleSelection);
     listMods_->setSortingEnabled(false);
+    showFocusFrame(listMods_);
     // The platform's own list colours, not the window's black and white.
     listMods_->setPalette(QApplication::palette(listMods_));
     listMods_->setGeometry(twipsRect(120, 360, 2415, 1425));

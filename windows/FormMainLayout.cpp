@@ -150,6 +150,7 @@ QListView* FormMain::createList(const char* objectName, QRect geometry, StateLis
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Every row is one line of the same face: the view need not measure 100,000 of them.
     list->setUniformItemSizes(true);
+    showFocusFrame(list);
     return list;
 }
 

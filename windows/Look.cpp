@@ -1,5 +1,7 @@
 #include "Look.h"
 
+#include <QAbstractItemView>
+#include <QEvent>
 #include <QFile>
 #include <QPushButton>
 
@@ -81,12 +83,52 @@ protected:
 
 }  // namespace
 
-void drawFocusFrame(QWidget* widget, QPalette::ColorRole colour, int inset) {
-    if (!widget->hasFocus()) return;
+void drawFocusFrame(QWidget* widget, QPalette::ColorRole colour, int inset, const QWidget* focusOf) {
+    if (!(focusOf ? focusOf : widget)->hasFocus()) return;
     QPainter painter(widget);
     painter.setPen(QPen(widget->palette().color(colour), 1, Qt::DotLine));
     painter.drawRect(widget->rect().adjusted(inset, inset, -1 - inset, -1 - inset));
 }
+
+namespace {
+
+// A frame over the list's rows, above them and on top of the view (not in its viewport,
+// whose children move with each scroll): drawn while the list has the focus.
+class ListFocusFrame final : public QWidget {
+public:
+    explicit ListFocusFrame(QAbstractItemView* view) : QWidget(view), view_(view) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+        follow();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::FocusIn:
+        case QEvent::FocusOut: update(); break;
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show: follow(); break;
+        default: break;
+        }
+        return false;
+    }
+    void paintEvent(QPaintEvent*) override { drawFocusFrame(this, QPalette::Highlight, 0, view_); }
+
+private:
+    void follow() {
+        setGeometry(view_->viewport()->geometry());
+        raise();
+    }
+    QAbstractItemView* view_;
+};
+
+}  // namespace
+
+void showFocusFrame(QAbstractItemView* view) { new ListFocusFrame(view); }
 
 QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect geometry) {
     auto* button = new FocusButton(caption, parent);

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 
+class QAbstractItemView;
 class QIcon;
 class QLabel;
 class QPushButton;
@@ -50,7 +51,12 @@ QLabel* makeLabel(QWidget* parent, const char* objectName, const QString& captio
 QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& caption, QRect geometry);
 // A dotted one-pixel frame, inset from the edge, while the widget has the keyboard focus:
 // some styles show a focused control no differently on these windows' backgrounds.
-void drawFocusFrame(QWidget* widget, QPalette::ColorRole colour, int inset = 0);
+// `focusOf` names the control whose focus it shows, where that is not `widget` itself.
+void drawFocusFrame(QWidget* widget, QPalette::ColorRole colour, int inset = 0, const QWidget* focusOf = nullptr);
+
+// A dotted frame around a focused list's rows: the Windows build's style (under Wine, at
+// least) draws a focused list exactly as an unfocused one.
+void showFocusFrame(QAbstractItemView* view);
 
 // Moves a top-level window to the middle of its screen's available area.
 void centreOnScreen(QWidget& window);

@@ -105,11 +105,6 @@ inline QStringList inaccessibleControls(QWidget* window) {
         const QImage focused = w->grab().toImage();
         if (!w->hasFocus()) faults << name + " takes no focus";
         w->clearFocus();
-#ifdef Q_OS_WIN
-        // Under Wine the windows style draws no focus on a list without a current item: a
-        // fault of ours still open there, left out here so the other checks keep running.
-        if (qobject_cast<QAbstractItemView*>(w)) continue;
-#endif
         if (focused == w->grab().toImage()) faults << name + " shows no focus";
     }
     return faults;
