@@ -44,16 +44,16 @@ void answerNextBox(QVariantList& seen, QMessageBox::StandardButton press) {
 }
 
 #ifdef _WIN32
-// Once the shell's folder dialog is up, hands it to `act` (which presses a button).
-void onShellDialog(std::function<void(HWND)> act) {
+// Once the shell's folder dialog is up, hands it to `act` every 50 ms until `act` says it
+// pressed a button: the dialog shows before its tree is filled.
+void onShellDialog(std::function<bool(HWND)> act) {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, act] {
         HWND dialog = FindWindowW(L"#32770", nullptr);
-        if (!dialog || !IsWindowVisible(dialog))
+        if (!dialog || !IsWindowVisible(dialog) || !act(dialog))
             return;
         poll->stop();
         poll->deleteLater();
-        act(dialog);
     });
     poll->start(50);
 }
@@ -89,6 +89,12 @@ struct ShellDialogs : ScriptedDialogs {
     QString browseForFolder(QWidget* owner, const QString& prompt, const QString& startFolder) override {
         if (std::exchange(opened, true)) return ScriptedDialogs::browseForFolder(owner, prompt, startFolder);
         return BrowseForGameFolder(owner, prompt, startFolder);
+    }
+    // Any question after it is shown (the test then fails on the texts) and answered Yes, so
+    // a dialog that never chose the folder ends the start-up instead of asking again.
+    bool askYesNo(QWidget* owner, const QString& text, const QString& informative) override {
+        answers.push_back(true);
+        return ScriptedDialogs::askYesNo(owner, text, informative);
     }
 };
 #endif
@@ -143,7 +149,8 @@ private slots:
             ShellDialogs dialogs;
             QWidget mainWindow;
             StartUp startUp(state, dialogs, settings, mainWindow, [] {});
-            onShellDialog([&](HWND dialog) {
+            int ticks = 0;
+            onShellDialog([&, choose](HWND dialog) {
                 wchar_t text[256] = {};
                 GetWindowTextW(shellChild(dialog, L"Static"), text, 256);
                 prompt = QString::fromWCharArray(text);
@@ -153,10 +160,12 @@ private slots:
                      item = TreeView_GetNextSibling(tree, item))
                     drives << itemText(tree, item);
                 // The user's choice in the tree; the next start finds it chosen already.
-                for (int attempt = 0; choose && attempt < 3; ++attempt)
-                    if (SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, LPARAM(game.utf16()))) break;
+                if (choose) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, LPARAM(game.utf16()));
                 selected = itemText(tree, TreeView_GetSelection(tree));
-                SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+                // Wine fills the tree and takes a selection a while after showing it: up to 5 s.
+                if (selected != name && ++ticks < 100) return false;
+                SendMessageW(GetDlgItem(dialog, selected == name ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+                return true;
             });
             startUp.Form_Load();
             QCOMPARE(selected, name);
@@ -173,7 +182,7 @@ private slots:
         QCOMPARE(prompt, GameFolderPrompt);
         QVERIFY2(drives.filter("C:)").size() == 1, qPrintable(drives.join(", ")));
 
-        onShellDialog([](HWND dialog) { SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); });
+        onShellDialog([](HWND dialog) { return SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0), true; });
         QCOMPARE(BrowseForGameFolder(nullptr, "prompt", game), QString());
     }
 #else
