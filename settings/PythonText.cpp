@@ -350,8 +350,9 @@ PythonBinding bindingOf(const Event& e, std::size_t bom) {
 
 // Tree-sitter keeps a whole tree in memory, about 30 bytes a byte: the module is parsed in
 // parts of about this size, each a run of whole top-level statements, and each part's tree
-// is let go once its bindings are taken.
-constexpr std::size_t PartBytes = 256 * 1024;
+// is let go once its bindings are taken. Small enough that a 100 KB file's tree stays
+// under a tenth of it; a part costs the parser little more than its bytes.
+constexpr std::size_t PartBytes = 16 * 1024;
 
 bool isNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool isNameByte(char c) { return isNameStart(c) || (c >= '0' && c <= '9'); }
