@@ -107,8 +107,11 @@ private:
     void rememberBeforeEditor();
     void recordEditorEdit();
     QWidget* control(Setting setting) const;
-    void putBotName(int row, const std::string& name);
-    void putScore(int row, bool edited, qint64 value);
+    // False when the file has no such row any more.
+    bool putBotName(int row, const std::string& name);
+    // Sets the constant at this table index (or takes its edit back); its row, or -1 when
+    // the file no longer binds it.
+    int putScore(std::size_t table, bool edited, qint64 value);
     void showChange(QWidget* focus, QPoint at, const QString& text);
     void showRow(QListView* list, int row, const QString& text);
     FormEdit& editor();

@@ -73,7 +73,7 @@ void FormMain::recordEditorEdit() {
         const QString name = QStringLiteral("Bot name row %1: ").arg(row + 1);
         history_->record(name + QString::fromStdString(was) + Arrow + QString::fromStdString(now),
                          [=, this](bool redo) {
-                             putBotName(row, redo ? now : was);
+                             if (!putBotName(row, redo ? now : was)) return;
                              showRow(listBotNames_, row,
                                      name + QString::fromStdString(redo ? was : now) + Arrow +
                                          QString::fromStdString(redo ? now : was));
@@ -84,30 +84,40 @@ void FormMain::recordEditorEdit() {
     const bool wasEdited = scoreWasEdited_, nowEdited = score.Edited;
     const qint64 was = scoreWas_, now = state_.ScoreValues[score.Index];
     if (wasEdited == nowEdited && was == now) return;
-    const QString name = QString::fromStdString(state_.ScoreNames[score.Index]) + QStringLiteral(": ");
+    // By the constant, not its row: a save that took another program's lines in may have
+    // given the list rows that were not there.
+    const std::size_t table = score.Index;
+    const QString name = QString::fromStdString(state_.ScoreNames[table]) + QStringLiteral(": ");
     history_->record(name + QString::number(was) + Arrow + QString::number(now), [=, this](bool redo) {
-        putScore(row, redo ? nowEdited : wasEdited, redo ? now : was);
-        showRow(listScores_, row, name + QString::number(redo ? was : now) + Arrow + QString::number(redo ? now : was));
+        const int at = putScore(table, redo ? nowEdited : wasEdited, redo ? now : was);
+        if (at >= 0)
+            showRow(listScores_, at, name + QString::number(redo ? was : now) + Arrow + QString::number(redo ? now : was));
     });
 }
 
-void FormMain::putBotName(int row, const std::string& name) {
+bool FormMain::putBotName(int row, const std::string& name) {
     const auto entry = static_cast<std::size_t>(row);
+    if (entry >= state_.botCount()) return false;  // a save took in a file with fewer names
     // The file's own name is taken back as it stands, even one the editor would refuse.
     if (name == state_.BotFile.savedName(entry))
         state_.BotFile.revertName(entry);
     else
         state_.setBotName(entry, name);
     botNamesModel_->rowChanged(row);
+    return true;
 }
 
-void FormMain::putScore(int row, bool edited, qint64 value) {
-    const auto entry = static_cast<std::size_t>(row);
-    if (edited)
+int FormMain::putScore(std::size_t table, bool edited, qint64 value) {
+    const ScoreEntry* score = state_.TextScore.entryOf(table);
+    if (!score) return -1;  // the file binds it no more
+    const auto entry = static_cast<std::size_t>(score - state_.ListScores().data());
+    // Unedited means as the file holds it; after a save the file may hold another value.
+    if (edited || value != score->SavedValue)
         state_.setScoreValue(entry, value);
     else
         state_.revertScore(entry);
-    scoresModel_->rowChanged(row);
+    scoresModel_->rowChanged(static_cast<int>(entry));
+    return static_cast<int>(entry);
 }
 
 void FormMain::showRow(QListView* list, int row, const QString& text) {

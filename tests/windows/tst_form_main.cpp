@@ -240,6 +240,38 @@ private slots:
         QCOMPARE(unsavedGroups(mod.state), QStringLiteral("Unsaved: friendly fire, score list, max bots & bot skill, bot names"));
     }
 
+    // After a save that took in another program's lines, an undo still takes back the
+    // constant the user edited, as an edit against what the file now holds.
+    void undoAfterAMergedSaveTakesBackTheSameConstant() {
+        const QByteArray teamKill = "SCORE_TEAMKILL = -4\r\n";
+        QByteArray theirs;
+        LoadedMod mod([&](LoadedMod& m) {
+            theirs = m.read(ScoringFile);
+            QVERIFY(theirs.contains(teamKill));
+            QVERIFY(writeAll(m.path(ScoringFile), QByteArray(theirs).replace(teamKill, "")));
+        });
+        auto* scores = mod.find<QListView>("ListScores");
+        const std::size_t edited = mod.state.ListScores()[1].Index;  // the row SCORE_TEAMKILL will take
+        const std::int64_t was = mod.state.ScoreValues[edited];
+        openRow(scores, 1);
+        click(mod.main.formEdit(), "ArrowDown");
+        click(mod.main.formEdit(), "CommandAccept");
+        // Another program puts SCORE_TEAMKILL back above it; the save carries the edit over.
+        QVERIFY(writeAll(mod.path(ScoringFile), theirs));
+        click(&mod.main, "PictureSave");
+        mod.dialogs.answers = {true};
+        click(mod.main.formSave(), "CommandSave");
+        QCOMPARE(mod.state.ListScores()[1].Index, std::size_t{1});
+        QCOMPARE(mod.state.ScoreValues[edited], was + 1);
+
+        QApplication::setActiveWindow(&mod.main);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(mod.state.ScoreValues[edited], was);
+        QCOMPARE(mod.state.ScoreValues[1], -4);
+        QCOMPARE(unsavedGroups(mod.state), QStringLiteral("Unsaved: score list"));
+        QCOMPARE(scores->currentIndex().row(), 2);
+    }
+
     // Another program's change shows within a second on the captions of its group, with
     // what the next save will do: carry the edits over, or refuse a line both changed.
     void changesOnDiskShowWithWhatASaveWillDo() {
