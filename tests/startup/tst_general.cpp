@@ -83,6 +83,16 @@ QString itemText(HWND tree, HTREEITEM item) {
     return QString::fromWCharArray(text);
 }
 
+// Opens drive C: in the tree and selects its folder `name`, if the tree shows it yet.
+void chooseInTree(HWND tree, const QString& name) {
+    for (auto drive = TreeView_GetChild(tree, TreeView_GetRoot(tree)); drive; drive = TreeView_GetNextSibling(tree, drive)) {
+        if (!itemText(tree, drive).contains("C:)")) continue;
+        TreeView_Expand(tree, drive, TVE_EXPAND);
+        for (auto item = TreeView_GetChild(tree, drive); item; item = TreeView_GetNextSibling(tree, item))
+            if (itemText(tree, item) == name) TreeView_SelectItem(tree, item);
+    }
+}
+
 // The real shell dialog once, then scripted ones: a start-up that asks again fails the test.
 struct ShellDialogs : ScriptedDialogs {
     bool opened = false;
@@ -159,8 +169,10 @@ private slots:
                 for (auto item = TreeView_GetChild(tree, TreeView_GetRoot(tree)); item;
                      item = TreeView_GetNextSibling(tree, item))
                     drives << itemText(tree, item);
-                // The user's choice in the tree; the next start finds it chosen already.
-                if (choose) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, LPARAM(game.utf16()));
+                // The user's choice, made in the tree as a user makes it: C: opened, the
+                // folder clicked (a path handed to Wine's dialog now and then never took).
+                // The next start finds it chosen already.
+                if (choose) chooseInTree(tree, name);
                 selected = itemText(tree, TreeView_GetSelection(tree));
                 // Wine fills the tree and takes a selection a while after showing it: up to 5 s.
                 if (selected != name && ++ticks < 100) return false;
