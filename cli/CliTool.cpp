@@ -2,6 +2,7 @@
 
 #include "FileOutput.h"
 
+#include "ModFiles.h"
 #include "ModFolders.h"
 #include "ModLoader.h"
 #include "ModWriter.h"
@@ -401,7 +402,7 @@ bool namesOnce(const std::vector<Assignment>& assignments, Messages& messages) {
 
 // The mods of a game folder's mods folder, by name; every other entry is named as skipped.
 std::optional<std::vector<fs::path>> modsOf(const fs::path& game, Messages& messages) {
-    const std::optional<fs::path> modsFolder = findModsFolder(game);
+    const std::optional<fs::path> modsFolder = modsFolderIn(game);
     std::error_code ec;
     fs::directory_iterator it;
     if (modsFolder) it = fs::directory_iterator(*modsFolder, ec);
@@ -507,7 +508,7 @@ int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment
     std::size_t written = 0, unchanged = 0, refused = 0, skipped = 0;
     const FileReplacer replacer =
         !dryRun ? FileReplacer([](const ReplaceRequest& request) { return replaceModFile(request); })
-        : json  ? FileReplacer([](const ReplaceRequest&) { return ReplaceResult{ReplaceResult::Written, {}, {}, false}; })
+        : json  ? FileReplacer([](const ReplaceRequest&) { return ReplaceResult{ReplaceResult::Written, {}, {}, {}}; })
                 : diffPrinter(out, CodePage::system());
     for (std::size_t m = 0; m < mods.size(); ++m) {
         nlohmann::json& record = records[m];
@@ -670,6 +671,7 @@ int undoSaves(const std::vector<fs::path>& folders, unsigned long number, std::o
             continue;
         }
         for (const auto& [file, why] : undone.refused) messages.say(folder, file + ": " + why);
+        if (!undone.historyProblem.empty()) messages.say(folder, undone.historyProblem);
         if (!undone.refused.empty() && undone.restored.empty()) {
             messages.say(folder, "the undo of " + save + " was refused: nothing was written");
         } else if (!undone.refused.empty()) {

@@ -72,20 +72,29 @@ NameProblem BotNamesDocument::setName(std::size_t entry, std::string name) {
     return problem;
 }
 
-TextPatch BotNamesDocument::edits(std::string& problem) const {
+Expected<TextPatch> BotNamesDocument::edits(const ShownValues&) const {
     std::vector<TextPatch::Edit> edits;
     for (const auto& [entry, name] : edited_) {
         auto bytes = codePage_.encode(name);
-        if (!bytes) {
-            problem = "bot name " + std::to_string(entry + 1) + " holds a character the file cannot store";
-            return TextPatch({});
-        }
+        if (!bytes) return Failure{"bot name " + std::to_string(entry + 1) + " holds a character the file cannot store"};
         edits.push_back({lines_[entry], std::string(BotNamePrefix) + *bytes});
     }
     return TextPatch(std::move(edits));
 }
 
-void BotNamesDocument::written(const TextPatch& patch, const FileStamp& stamp) {
+Expected<std::unique_ptr<ModDocument>> BotNamesDocument::judge(FileBytes merged, const ShownValues&) const {
+    // A name holds wherever its line does: the merge has seen to that.
+    auto doc = std::make_unique<BotNamesDocument>(codePage_);
+    doc->adopt(std::move(merged));
+    return doc;
+}
+
+void BotNamesDocument::replaceBy(ModDocument&& merged, const FileStamp& stamp) {
+    *this = std::move(dynamic_cast<BotNamesDocument&>(merged));
+    file_.Stamp = stamp;
+}
+
+void BotNamesDocument::written(const TextPatch& patch, const FileStamp& stamp, const ShownValues&) {
     for (LineRef& line : lines_) line = patch.moved(line);
     edited_.clear();
     patch.applyInPlace(file_.Text);

@@ -5,6 +5,7 @@
 
 #include "CodePage.h"
 #include "FileBytes.h"
+#include "ModDocument.h"
 #include "TextLines.h"
 
 #include <map>
@@ -18,13 +19,13 @@ enum class NameProblem { None, ControlCharacter, NotEncodable, InvalidText };
 // A short, user-facing description ("" for None).
 std::string describe(NameProblem problem);
 
-class BotNamesDocument {
+class BotNamesDocument final : public ModDocument {
 public:
     explicit BotNamesDocument(CodePage codePage) : codePage_(codePage) {}
 
     // Takes the bytes as what the file holds now; edits are dropped.
     void adopt(FileBytes file);
-    const FileBytes& file() const { return file_; }
+    const FileBytes& file() const override { return file_; }
 
     // One entry per declaring line, in file order. A name is decoded from the file when
     // asked for, unless the user edited it.
@@ -42,14 +43,12 @@ public:
     // The names that differ from what the file holds, by entry, in file order.
     const std::map<std::size_t, std::string>& edited() const { return edited_; }
 
-    // The edited names as a patch of the bytes; `problem` says why not when a name cannot
-    // be stored in the file's code page.
-    TextPatch edits(std::string& problem) const;
-    // The patch was written: only its lines changed, so the rest is moved, not read again.
-    void written(const TextPatch& patch, const FileStamp& stamp);
-    void stamped(const FileStamp& stamp) { file_.Stamp = stamp; }
-    // A document of the same kind and code page, holding nothing yet.
-    BotNamesDocument blank() const { return BotNamesDocument(codePage_); }
+    // The edited names as a patch of the bytes; refused when a name cannot be stored in
+    // the file's code page.
+    Expected<TextPatch> edits(const ShownValues& shown) const override;
+    Expected<std::unique_ptr<ModDocument>> judge(FileBytes merged, const ShownValues& shown) const override;
+    void written(const TextPatch& patch, const FileStamp& stamp, const ShownValues& shown) override;
+    void replaceBy(ModDocument&& merged, const FileStamp& stamp) override;
 
 private:
     CodePage codePage_;

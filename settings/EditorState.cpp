@@ -1,6 +1,7 @@
 #include "EditorState.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tarsun {
 
@@ -99,14 +100,18 @@ void EditorState::showSaved(ModFile file) {
         if (settingInfo(s).file == file) shown_[slotOf(s)] = savedSetting(s);
 }
 
-const FileBytes& EditorState::fileBytes(ModFile file) const {
+const ModDocument& EditorState::document(ModFile file) const {
     switch (file) {
-    case ModFile::BotNames: return BotFile.file();
-    case ModFile::ServerSettings: return TextFF.file();
-    case ModFile::AIDefaults: return TextAI.file();
+    case ModFile::BotNames: return BotFile;
+    case ModFile::ServerSettings: return TextFF;
+    case ModFile::AIDefaults: return TextAI;
     case ModFile::Scoring: break;
     }
-    return TextScore.file();
+    return TextScore;
+}
+
+ModDocument& EditorState::document(ModFile file) {
+    return const_cast<ModDocument&>(std::as_const(*this).document(file));
 }
 
 }  // namespace tarsun

@@ -43,8 +43,13 @@ public:
     SettingsDocument TextFF;  // server-settings file
     SettingsDocument TextAI;  // AI-defaults file
     ScoringDocument TextScore;
+    // One of the four, as the save sees it.
+    ModDocument& document(ModFile file);
+    const ModDocument& document(ModFile file) const;
     // The bytes read of one of the four files.
-    const FileBytes& fileBytes(ModFile file) const;
+    const FileBytes& fileBytes(ModFile file) const { return document(file).file(); }
+    // What the windows show, for the documents to write.
+    ShownValues shown() const { return {shown_, ScoreValues}; }
 
     std::array<std::string, ScoreCount> ScoreNames;
     // The constants' shown values, by table index.

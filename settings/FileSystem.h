@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarsun {
 
@@ -41,6 +42,14 @@ public:
     // Lets go of the file where the system will not swap a file that is open; elsewhere it
     // stays readable, whatever name it ends up under.
     virtual void releaseForSwap() {}
+};
+
+// One entry of a folder as its listing tells it.
+struct FolderEntry {
+    std::filesystem::path name;  // without the folder
+    bool folder = false;         // a folder, links followed
+    bool plainFile = false;      // an ordinary file, and no link
+    std::int64_t modified = 0;   // its last write, in the clock of FileSystem::now
 };
 
 // A new file written beside the one it is to replace, flushed to disk.
@@ -97,6 +106,12 @@ public:
     // True when something, of any kind, has this name.
     virtual bool exists(const std::filesystem::path& path) const = 0;
     virtual bool isFileOrDevice(const std::filesystem::path& path) const = 0;
+    // True when a folder is at the path (links followed); false for anything else, or a
+    // path the system cannot use.
+    virtual bool isFolder(const std::filesystem::path& path) const = 0;
+    // The folder's entries in the system's order (without "." and ".."); nullopt when it
+    // cannot be read to its end.
+    virtual std::optional<std::vector<FolderEntry>> list(const std::filesystem::path& folder) const = 0;
 
     virtual unsigned long processId() const = 0;
     virtual bool processRuns(unsigned long pid) const = 0;

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <dirent.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -242,6 +243,44 @@ public:
         std::error_code ec;
         fs::file_status status = fs::status(path, ec);
         return !ec && fs::exists(status) && !fs::is_directory(status);
+    }
+
+    bool isFolder(const fs::path& path) const override {
+        // A NUL would cut the path short inside the system call and test another folder.
+        if (path.empty() || path.native().find('\0') != std::string::npos) return false;
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+
+    std::optional<std::vector<FolderEntry>> list(const fs::path& folder) const override {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) return std::nullopt;
+        std::vector<FolderEntry> entries;
+        for (;;) {
+            errno = 0;
+            const struct dirent* d = ::readdir(dir);
+            if (!d) break;
+            const std::string_view name = d->d_name;
+            if (name == "." || name == "..") continue;
+            FolderEntry entry;
+            entry.name = fs::path(std::string(name));
+            struct stat st {};
+            if (::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                entry.plainFile = S_ISREG(st.st_mode);
+                entry.modified = nanos(st.st_mtim);
+                if (S_ISLNK(st.st_mode)) {
+                    struct stat target {};
+                    entry.folder = ::fstatat(::dirfd(dir), d->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+                } else {
+                    entry.folder = S_ISDIR(st.st_mode);
+                }
+            }
+            entries.push_back(std::move(entry));
+        }
+        const int error = errno;
+        ::closedir(dir);
+        if (error != 0) return std::nullopt;
+        return entries;
     }
 
     unsigned long processId() const override { return static_cast<unsigned long>(::getpid()); }

@@ -106,8 +106,9 @@ public:
         FileStamp stamp;
         BY_HANDLE_FILE_INFORMATION info;
         if (!GetFileInformationByHandle(h_.get(), &info)) return stamp;
+        // Without the change time the stamp would vouch for less than it says: not known.
         FILE_BASIC_INFO basic{};
-        GetFileInformationByHandleEx(h_.get(), FileBasicInfo, &basic, sizeof basic);
+        if (!GetFileInformationByHandleEx(h_.get(), FileBasicInfo, &basic, sizeof basic)) return stamp;
         stamp.known = true;
         stamp.device = info.dwVolumeSerialNumber;
         stamp.inode = join(info.nFileIndexHigh, info.nFileIndexLow);
@@ -324,6 +325,44 @@ public:
     bool isFileOrDevice(const fs::path& path) const override {
         const DWORD attributes = GetFileAttributesW(longPath(path).c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    bool isFolder(const fs::path& path) const override {
+        if (path.empty() || path.native().find(L'\0') != std::wstring::npos) return false;
+        const DWORD attributes = GetFileAttributesW(longPath(path).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        // Attributes of a link tell of the link; the handle, of the folder it leads to.
+        Handle h(CreateFileW(longPath(path).c_str(), 0, ShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                             nullptr));
+        BY_HANDLE_FILE_INFORMATION info;
+        return h.ok() && GetFileInformationByHandle(h.get(), &info) &&
+               (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    std::optional<std::vector<FolderEntry>> list(const fs::path& folder) const override {
+        WIN32_FIND_DATAW found;
+        std::wstring pattern = longPath(folder);
+        if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
+        pattern += L'*';
+        HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+        if (find == INVALID_HANDLE_VALUE) return std::nullopt;
+        std::vector<FolderEntry> entries;
+        do {
+            const std::wstring_view name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            FolderEntry entry;
+            entry.name = fs::path(std::wstring(name));
+            const bool link = found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+            entry.folder = link ? isFolder(folder / entry.name) : (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            entry.plainFile = !link && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+            entry.modified = nanos(join(found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime));
+            entries.push_back(std::move(entry));
+        } while (FindNextFileW(find, &found));
+        const DWORD error = GetLastError();
+        FindClose(find);
+        if (error != ERROR_NO_MORE_FILES) return std::nullopt;
+        return entries;
     }
 
     unsigned long processId() const override { return GetCurrentProcessId(); }

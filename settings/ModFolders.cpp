@@ -2,36 +2,26 @@
 
 #include "ModFiles.h"
 
-#include <system_error>
-
 namespace fs = std::filesystem;
 
 namespace tarsun {
 
-bool FolderExists(const fs::path& path) {
-    // A NUL would cut the path short inside the system call and test another folder.
-    if (path.empty() || path.native().find(fs::path::value_type{}) != fs::path::string_type::npos) return false;
-    std::error_code ec;
-    return fs::is_directory(path, ec);
+bool FolderExists(const fs::path& path, const FileSystem& fs) {
+    return fs.isFolder(path);
 }
 
-std::optional<fs::path> findModsFolder(const fs::path& gameFolder) {
-    if (FolderExists(gameFolder / "mods")) return gameFolder / "mods";
-    if (auto found = findEntryIgnoringCase(gameFolder, "mods"); found && FolderExists(*found)) return found;
+std::optional<fs::path> modsFolderIn(const fs::path& gameFolder, const FileSystem& fs) {
+    if (FolderExists(gameFolder / "mods", fs)) return gameFolder / "mods";
+    if (auto found = findEntryIgnoringCase(gameFolder, "mods", fs); found && FolderExists(*found, fs)) return found;
     return std::nullopt;
 }
 
-std::optional<std::vector<fs::path>> listSubfolders(const fs::path& folder) {
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) return std::nullopt;
+std::optional<std::vector<fs::path>> subfolderNames(const fs::path& folder, const FileSystem& fs) {
+    std::optional<std::vector<FolderEntry>> entries = fs.list(folder);
+    if (!entries) return std::nullopt;
     std::vector<fs::path> names;
-    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-        if (ec) return std::nullopt;
-        std::error_code typeError;
-        if (it->is_directory(typeError)) names.push_back(it->path().filename());
-    }
-    if (ec) return std::nullopt;
+    for (FolderEntry& entry : *entries)
+        if (entry.folder) names.push_back(std::move(entry.name));
     return names;
 }
 

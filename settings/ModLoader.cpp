@@ -1,31 +1,34 @@
 #include "ModLoader.h"
 
 #include "ModFiles.h"
+#include "ReplaceProtocol.h"
 
 #include <array>
 #include <new>
 
 namespace tarsun {
 
-LoadResult LoadModSettings(EditorState& state) {
+LoadResult LoadModSettings(EditorState& state, const FileSystem& fs) {
     LoadResult result;
     std::array<std::filesystem::path, 4> paths;
     for (ModFile file : AllModFiles) {
         auto& path = paths[static_cast<std::size_t>(file)];
-        path = findModFile(state.ModFolder, file);
-        if (!FileExists(path)) result.problems.push_back({file, path, "the file is missing"});
+        path = findModFile(state.ModFolder, file, fs);
+        if (!FileExists(path, fs)) result.problems.push_back({file, path, "the file is missing"});
     }
     if (!result.loaded()) return result;
-    removeLeftoverTemporaries(paths);
+    removeLeftoverTemporaries(paths, fs);
 
     // Read all four before touching the state, so a failure loads nothing rather than half.
     try {
         std::array<std::optional<FileBytes>, 4> docs;
         for (ModFile file : AllModFiles) {
             auto i = static_cast<std::size_t>(file);
-            std::string reason;
-            docs[i] = readModFile(paths[i], &reason);
-            if (!docs[i]) result.problems.push_back({file, paths[i], reason});
+            Expected<FileBytes> read = readModFile(paths[i], fs);
+            if (read)
+                docs[i] = std::move(*read);
+            else
+                result.problems.push_back({file, paths[i], read.reason()});
         }
         if (!result.loaded()) return result;
         EditorState loaded(state.codePage());

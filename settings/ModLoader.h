@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EditorState.h"
+#include "FileSystem.h"
 
 #include <string>
 #include <vector>
@@ -20,6 +21,6 @@ struct LoadResult {
 
 // Reads the four files of state.ModFolder. Either all of them are loaded into the state or,
 // when one is missing or unreadable, nothing in the state changes.
-LoadResult LoadModSettings(EditorState& state);
+LoadResult LoadModSettings(EditorState& state, const FileSystem& fs = systemFileSystem());
 
 }  // namespace tarsun

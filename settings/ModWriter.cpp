@@ -1,157 +1,147 @@
+// A save, top to bottom: for each ticked file, the document's edits as a patch, the
+// replace, and the document taking in what was written. Where another program changed
+// the file, the replace hands back what it holds; the patch is carried over to that text,
+// the document judges the result, and the replace is asked again with it.
+
 #include "ModWriter.h"
 
 #include "LineMerge.h"
+#include "ModFiles.h"
 #include "SaveHistory.h"
 
+#include <chrono>
 #include <new>
-#include <optional>
+#include <thread>
 
 namespace tarsun {
 
 namespace {
 
-// One file's save: the document's edits as a patch of its bytes go through the replace
-// protocol, and the document adopts what was written. When another program changed the
-// file, the patch is carried over to its text, which becomes a document of its own kind
-// to check against `whyEditsFail`; written, that document takes this one's place, and
-// the function returns true.
-template <class Document, class WhyEditsFail, class AdoptPatched>
-bool saveDocument(ModFile file, Document& doc, const TextPatch& patch, WhyEditsFail whyEditsFail,
-                  AdoptPatched adoptPatched, const FileReplacer& replace, SaveResult& result) {
-    if (patch.empty()) return false;
-    const FileBytes& bytes = doc.file();
-    try {
-        const std::string_view base = bytes.Text;
-        const std::vector<std::string_view> content = patch.pieces(base);
-        std::optional<Document> merged;
-        ReplaceRequest request{bytes.Path, bytes.Stamp, FileContent(&base, 1), content, {}};
-        request.rebase = [&](std::string_view current) -> Rebased {
-            Merge merge = rebasePatch(base, current, patch);
-            if (!merge.text) return {std::nullopt, merge.refusal};
-            merged.emplace(doc.blank());
-            merged->adopt(FileBytes{bytes.Path, std::move(*merge.text), {}});
-            std::string why = whyEditsFail(*merged);
-            if (!why.empty()) return {std::nullopt, why};
-            return {merged->file().Text, {}};
-        };
-        ReplaceResult replaced = replace(request);
-        if (replaced.kind != ReplaceResult::Written) {
-            result.failures.push_back(
-                {file, bytes.Path, replaced.reason, replaced.kind == ReplaceResult::ChangedElsewhere});
-        } else if (replaced.rebased) {
-            merged->stamped(replaced.stamp);
-            doc = std::move(*merged);
-            return true;
-        } else {
-            adoptPatched(replaced.stamp);
-        }
-    } catch (const std::bad_alloc&) {
-        result.failures.push_back({file, bytes.Path, "there is not enough memory to save it", false});
-    }
-    return false;
+// The patch carried over to another program's text, as a document of the same kind, or
+// why the edits do not hold there.
+Expected<std::unique_ptr<ModDocument>> carriedOver(const ModDocument& doc, const TextPatch& patch,
+                                                   std::string_view current, const ShownValues& shown) {
+    Merge merge = rebasePatch(doc.file().Text, current, patch);
+    if (!merge.text) return Failure{merge.refusal};
+    return doc.judge(FileBytes{doc.file().Path, std::move(*merge.text), {}}, shown);
 }
 
-// The save's own judgement of a changed file (saveDocument's rebase), without writing.
-template <class Document, class WhyEditsFail>
-ChangedFileOutlook judgeDocument(const Document& doc, const TextPatch& patch, std::string_view current,
-                                 WhyEditsFail whyEditsFail) {
-    ChangedFileOutlook outlook;
-    if (patch.empty()) return outlook;
-    outlook.edits = true;
-    Merge merge = rebasePatch(doc.file().Text, current, patch);
-    if (!merge.text) {
-        outlook.refusal = merge.refusal;
-        return outlook;
+class FileSave {
+public:
+    FileSave(EditorState& state, ModFile file, const FileReplacer& replace, SaveResult& result)
+        : state_(state), file_(file), doc_(state.document(file)), replace_(replace), result_(result) {}
+
+    void run() {
+        const ShownValues shown = state_.shown();
+        const Expected<TextPatch> patch = doc_.edits(shown);
+        if (!patch) return fail(patch.reason());
+        if (patch->empty()) return;
+        const std::string_view base = doc_.file().Text;
+        const std::vector<std::string_view> content = patch->pieces(base);
+        const ReplaceRequest asLoaded{doc_.file().Path, doc_.file().Stamp, FileContent(&base, 1), content};
+        ReplaceResult replaced = replace_(asLoaded);
+        std::unique_ptr<ModDocument> merged;
+        std::optional<FileBytes> found;
+        std::optional<std::string> refusedRead;
+        for (int round = 0; replaced.kind == ReplaceResult::Differs && round < 4; ++round) {
+            found = std::move(replaced.found);
+            Expected<std::unique_ptr<ModDocument>> judged = carriedOver(doc_, *patch, found->Text, shown);
+            if (!judged) {
+                // A file being rewritten in place may be read half-written: the edits are
+                // refused only when it reads the same twice, a moment apart.
+                if (refusedRead == found->Text)
+                    return fail("another program changed it since it was loaded, " + judged.reason(), true);
+                refusedRead = std::move(found->Text);
+                merged.reset();
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                replaced = replace_(asLoaded);
+                continue;
+            }
+            merged = std::move(*judged);
+            const std::string_view theirs = found->Text, mine = merged->file().Text;
+            replaced = replace_({found->Path, found->Stamp, FileContent(&theirs, 1), FileContent(&mine, 1)});
+        }
+        if (replaced.kind == ReplaceResult::Differs)
+            return fail("another program kept changing it while it was saved", true);
+        if (replaced.kind != ReplaceResult::Written)
+            return fail(replaced.reason, replaced.kind == ReplaceResult::ChangedElsewhere);
+        if (!merged) return doc_.written(*patch, replaced.stamp, shown);
+        // The other program's changes are now the file's: the values shown become its values.
+        doc_.replaceBy(std::move(*merged), replaced.stamp);
+        state_.showSaved(file_);
     }
-    Document merged = doc.blank();
-    merged.adopt(FileBytes{doc.file().Path, std::move(*merge.text), {}});
-    outlook.refusal = whyEditsFail(merged);
-    outlook.merges = outlook.refusal.empty();
-    return outlook;
+
+private:
+    void fail(std::string why, bool changedElsewhere = false) {
+        result_.failures.push_back({file_, doc_.file().Path, std::move(why), changedElsewhere});
+    }
+
+    EditorState& state_;
+    ModFile file_;
+    ModDocument& doc_;
+    const FileReplacer& replace_;
+    SaveResult& result_;
+};
+
+bool ticked(ModFile file, SaveGroups groups) {
+    switch (file) {
+    case ModFile::BotNames: return groups.BotNames;
+    case ModFile::ServerSettings: return groups.FriendlyFire;
+    case ModFile::AIDefaults: return groups.BotSettings;
+    case ModFile::Scoring: break;
+    }
+    return groups.ScoreList;
+}
+
+// The bot names first, the scoring file last, as the save window lists them.
+constexpr ModFile SaveOrder[] = {ModFile::BotNames, ModFile::ServerSettings, ModFile::AIDefaults, ModFile::Scoring};
+
+SaveResult saveGroups(EditorState& state, SaveGroups groups, const FileReplacer& replace, const FileSystem& fs) {
+    SaveResult result;
+    std::vector<std::filesystem::path> paths;
+    for (ModFile file : SaveOrder) {
+        const FileBytes& bytes = state.fileBytes(file);
+        if (!FileExists(bytes.Path, fs)) result.missingFile = true;
+        paths.push_back(bytes.Stamp.known ? bytes.Stamp.resolved : bytes.Path);
+    }
+    if (result.missingFile) return result;
+    removeLeftoverTemporaries(paths, fs);
+    for (ModFile file : SaveOrder) {
+        if (!ticked(file, groups)) continue;
+        try {
+            FileSave(state, file, replace, result).run();
+        } catch (const std::bad_alloc&) {
+            result.failures.push_back({file, state.fileBytes(file).Path, "there is not enough memory to save it", false});
+        }
+    }
+    return result;
 }
 
 }  // namespace
 
 ChangedFileOutlook judgeChangedFile(const EditorState& state, ModFile file, std::string_view current) {
-    switch (file) {
-    case ModFile::BotNames: {
-        std::string problem;
-        const TextPatch patch = state.BotFile.edits(problem);
-        return judgeDocument(state.BotFile, patch, current, [](const BotNamesDocument&) { return std::string(); });
-    }
-    case ModFile::ServerSettings:
-    case ModFile::AIDefaults: {
-        const SettingsDocument& doc = file == ModFile::ServerSettings ? state.TextFF : state.TextAI;
-        const SettingValues& shown = state.settings();
-        return judgeDocument(doc, doc.edits(shown), current,
-                             [&](const SettingsDocument& merged) { return doc.whyEditsFailIn(merged, shown); });
-    }
-    case ModFile::Scoring: break;
-    }
-    return judgeDocument(state.TextScore, state.TextScore.edits(state.ScoreValues), current,
-                         [&](const ScoringDocument& merged) {
-                             return state.TextScore.whyEditsFailIn(merged, state.ScoreValues);
-                         });
+    ChangedFileOutlook outlook;
+    const ModDocument& doc = state.document(file);
+    const ShownValues shown = state.shown();
+    const Expected<TextPatch> patch = doc.edits(shown);
+    if (!patch || patch->empty()) return outlook;
+    outlook.edits = true;
+    const Expected<std::unique_ptr<ModDocument>> judged = carriedOver(doc, *patch, current, shown);
+    outlook.merges = static_cast<bool>(judged);
+    if (!judged) outlook.refusal = judged.reason();
+    return outlook;
 }
 
-static SaveResult saveGroups(EditorState& state, SaveGroups groups, const FileReplacer& replace);
-
-SaveResult SaveModSettings(EditorState& state, SaveGroups groups) {
-    return SaveModSettings(state, groups, [](const ReplaceRequest& r) { return replaceModFile(r); });
+SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileSystem& fs) {
+    return SaveModSettings(state, groups, [&](const ReplaceRequest& r) { return replaceModFile(r, fs); }, fs);
 }
 
-SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileReplacer& replace) {
-    if (state.HistoryFolder.empty()) return saveGroups(state, groups, replace);
+SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileReplacer& replace, const FileSystem& fs) {
+    if (state.HistoryFolder.empty()) return saveGroups(state, groups, replace, fs);
     SaveRecorder recorder(state.ModFolder);
     for (std::string& line : editedValues(state, groups)) recorder.value(std::move(line));
-    SaveResult result = saveGroups(state, groups, recorder.wrap(replace));
-    result.historyProblem = recorder.commit(state.HistoryFolder);
-    return result;
-}
-
-static SaveResult saveGroups(EditorState& state, SaveGroups groups, const FileReplacer& replace) {
-    SaveResult result;
-    const std::array<const FileBytes*, 4> files{&state.BotFile.file(), &state.TextFF.file(), &state.TextAI.file(),
-                                                &state.TextScore.file()};
-    for (const FileBytes* file : files) {
-        if (!FileExists(file->Path)) result.missingFile = true;
-    }
-    if (result.missingFile) return result;
-    std::vector<std::filesystem::path> paths;
-    for (const FileBytes* file : files) paths.push_back(file->Stamp.known ? file->Stamp.resolved : file->Path);
-    removeLeftoverTemporaries(paths);
-
-    if (groups.BotNames) {
-        std::string problem;
-        const TextPatch patch = state.BotFile.edits(problem);
-        if (!problem.empty()) {
-            result.failures.push_back({ModFile::BotNames, state.BotFile.file().Path, problem, false});
-        } else {
-            saveDocument(
-                ModFile::BotNames, state.BotFile, patch, [](const BotNamesDocument&) { return std::string(); },
-                [&](const FileStamp& stamp) { state.BotFile.written(patch, stamp); }, replace, result);
-        }
-    }
-
-    for (ModFile file : {ModFile::ServerSettings, ModFile::AIDefaults}) {
-        if (!(file == ModFile::ServerSettings ? groups.FriendlyFire : groups.BotSettings)) continue;
-        SettingsDocument& doc = state.settingsFile(file);
-        const SettingValues& shown = state.settings();
-        const TextPatch patch = doc.edits(shown);
-        const bool merged = saveDocument(
-            file, doc, patch, [&](const SettingsDocument& merged) { return doc.whyEditsFailIn(merged, shown); },
-            [&](const FileStamp& stamp) { doc.written(patch, stamp, shown); }, replace, result);
-        if (merged) state.showSaved(file);
-    }
-
-    if (groups.ScoreList) {
-        const TextPatch patch = state.TextScore.edits(state.ScoreValues);
-        const bool merged = saveDocument(
-            ModFile::Scoring, state.TextScore, patch,
-            [&](const ScoringDocument& merged) { return state.TextScore.whyEditsFailIn(merged, state.ScoreValues); },
-            [&](const FileStamp& stamp) { state.TextScore.written(patch, stamp); }, replace, result);
-        if (merged) state.showSaved(ModFile::Scoring);
-    }
+    SaveResult result = saveGroups(state, groups, recorder.wrap(replace), fs);
+    if (const Expected<void> kept = recorder.commit(state.HistoryFolder); !kept) result.historyProblem = kept.reason();
     return result;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "EditorState.h"
-#include "ModFiles.h"
+#include "FileSystem.h"
+#include "ReplaceProtocol.h"
 
 #include <string>
 #include <string_view>
@@ -36,10 +37,12 @@ struct SaveResult {
 };
 
 // Writes the ticked groups. A value is written only where it differs from what the file
-// held; every other byte stays as read. Each file is replaced whole or not at all. With a
-// state.HistoryFolder, what the save replaced is kept there for undo.
-SaveResult SaveModSettings(EditorState& state, SaveGroups groups);
-SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileReplacer& replace);
+// held; every other byte stays as read. Each file is replaced whole or not at all, by
+// `replace` where given. With a state.HistoryFolder, what the save replaced is kept there
+// for undo.
+SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileSystem& fs = systemFileSystem());
+SaveResult SaveModSettings(EditorState& state, SaveGroups groups, const FileReplacer& replace,
+                           const FileSystem& fs = systemFileSystem());
 
 // What the next save would do with a file another program changed since it was read or
 // written, now holding `current`: with no edits of the user's in it, nothing; else carry

@@ -16,7 +16,7 @@ namespace tarsun {
 
 namespace {
 
-using Clock = std::size_t;  // a binding's place: the byte where its name stands
+using Place = std::size_t;  // a binding's place: the byte where its name stands
 
 enum class Kind {
     Plain,
@@ -37,7 +37,7 @@ enum class Kind {
 // A binding, by its bytes only: the tree it was found in is gone once its part is read.
 struct Event {
     std::string_view name;
-    Clock at = 0;
+    Place at = 0;
     Kind kind = Kind::Plain;
     std::size_t statementBegin = 0, statementEnd = 0;  // a compound statement's first line only
     bool topLevel = false;  // the statement stands in the module itself, not in a block
@@ -55,7 +55,7 @@ bool isKeyword(std::string_view word) {
 }
 
 // True when a node of type `type` stands anywhere below n.
-bool holds(TSNode n, std::string_view type);
+bool containsNode(TSNode n, std::string_view type);
 
 std::string_view typeOf(TSNode n) { return ts_node_type(n); }
 std::size_t beginOf(TSNode n) { return ts_node_start_byte(n); }
@@ -105,7 +105,7 @@ void forEachNode(TSNode root, F&& f) {
 
 class Bindings {
 public:
-    Bindings(std::string_view text, const NameFilter& wanted, std::vector<Event>& events, std::vector<Clock>& stars)
+    Bindings(std::string_view text, const NameFilter& wanted, std::vector<Event>& events, std::vector<Place>& stars)
         : text_(text), wanted_(wanted), events_(events), stars_(stars) {}
 
     void walk(TSNode root) {
@@ -202,8 +202,8 @@ private:
         if (!isNull(value)) {
             e.valueBegin = beginOf(value);
             e.valueEnd = endOf(value);
-            e.valueCalls = holds(value, "call");
-            e.valueSetsAName = holds(value, "named_expression");
+            e.valueCalls = containsNode(value, "call");
+            e.valueSetsAName = containsNode(value, "named_expression");
         }
         events_.push_back(e);
     }
@@ -269,12 +269,12 @@ private:
     std::string_view text_;
     const NameFilter& wanted_;
     std::vector<Event>& events_;
-    std::vector<Clock>& stars_;
+    std::vector<Place>& stars_;
     const std::vector<TSNode>* path_ = nullptr;
     std::optional<std::pair<std::size_t, const char*>> refused_;
 };
 
-bool holds(TSNode n, std::string_view type) {
+bool containsNode(TSNode n, std::string_view type) {
     bool found = false;
     forEachNode(n, [&](const std::vector<TSNode>& path, std::string_view) {
         found = found || typeOf(path.back()) == type;
@@ -321,7 +321,7 @@ std::optional<TSNode> headerOf(TSNode root, std::string_view text, std::string_v
 
 struct Later {
     std::map<std::string_view, const Event*> global;  // names a function sets through global
-    Clock lastStar = 0;                                // where the last "import *" stands
+    Place lastStar = 0;                                // where the last "import *" stands
     std::string cannotRun;                             // why the game cannot run the file
 };
 
@@ -491,7 +491,7 @@ PythonModule readPythonModule(std::string_view text, std::string_view headerModu
     const std::string_view parsedText = text.substr(bom);
     const Python2Source source = readPython2Source(parsedText, bom != 0);
     std::vector<Event> events;
-    std::vector<Clock> stars;
+    std::vector<Place> stars;
     Bindings bindings(parsedText, wanted, events, stars);
     const Parsed parsed = parseParts(source, parsedText, headerModule, bindings);
     // Without a header every module-level binding counts: no star import can set it later.

@@ -5,8 +5,8 @@
 // another program gets in between:
 //   1. follow the name to the file it led to at load (never through a re-pointed link);
 //   2. open the old file and check it against what was read: by its stamp, or its bytes;
-//   3. where another program changed it, merge the edits into its text, or refuse (once
-//      it reads the same twice: it may have been read half-written);
+//   3. where another program changed it, stop and hand its text back: the caller carries
+//      its edits over and asks again with that text as the base;
 //   4. write the new file beside it and flush it;
 //   5. check the old file once more;
 //   6. swap the new file in, the old one out under another name;
@@ -16,12 +16,11 @@
 // What a replace takes out and nobody needs any more is removed by it; what it must keep
 // for the user gets a name of its own that no sweep of leftovers takes.
 
-#include "ModFiles.h"
+#include "ReplaceProtocol.h"
 
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -62,7 +61,7 @@ std::optional<std::string> readAll(const OpenedFile& file, std::uint64_t sizeHin
 
 // True when the file holds exactly these bytes. Read in small pieces: no copy of a large
 // file is made just to find it unchanged.
-bool holds(const OpenedFile& file, FileContent pieces) {
+bool readsAs(const OpenedFile& file, FileContent pieces) {
     char buffer[1 << 16];
     std::uint64_t offset = 0;
     for (std::string_view piece : pieces) {
@@ -113,10 +112,7 @@ public:
     ReplaceResult run() {
         if (!followNameAsAtLoad()) return std::move(result_);
         for (int attempt = 0; attempt < 4; ++attempt) {
-            if (!openOldFile()) return std::move(result_);
-            const Step merged = mergeIfChangedElsewhere();
-            if (merged == Step::Again) continue;
-            if (merged == Step::Stop || !writeNewFileBeside()) return std::move(result_);
+            if (!openOldFile() || !holdsBase() || !writeNewFileBeside()) return std::move(result_);
             if (changedSinceChecked()) {
                 fs_.remove(temp_->path);
                 continue;
@@ -168,37 +164,25 @@ private:
     }
 
     // 3. The stamp vouches for the bytes unless the file changed too shortly before it was
-    // read; then, or when the stamp differs, the bytes themselves are compared, and a file
-    // another program changed gets the edits carried over to it, or is left alone.
-    // A file being rewritten in place may be read half-written: a merge is refused only
-    // when the file reads the same twice, a moment apart.
-    enum class Step { Go, Again, Stop };
-    Step mergeIfChangedElsewhere() {
+    // read; then, or when the stamp differs, the bytes themselves are compared. A file
+    // another program changed is handed back as it is now, and nothing is written.
+    bool holdsBase() {
         trustStamp_ = !request_.stamp.racy && checked_.sameAs(request_.stamp);
-        current_.reset();
-        result_.rebased = false;
-        content_ = request_.content;
-        if (trustStamp_ || holds(*old_, request_.base)) return Step::Go;
-        current_ = readAll(*old_, checked_.size);
-        if (!current_) return failed("it could not be read to compare it with what was loaded"), Step::Stop;
-        Rebased merged = request_.rebase ? request_.rebase(*current_) : Rebased{std::nullopt, "in a line you edited"};
-        if (!merged.text && refusedRead_ != current_) {
-            refusedRead_ = std::move(current_);
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            return Step::Again;
-        }
-        if (!merged.text)
-            return changedElsewhere("another program changed it since it was loaded, " + merged.refusal), Step::Stop;
-        result_.rebased = true;
-        rebasedView_ = *merged.text;
-        content_ = FileContent(&rebasedView_, 1);
-        return Step::Go;
+        if (trustStamp_ || readsAs(*old_, request_.base)) return true;
+        std::optional<std::string> current = readAll(*old_, checked_.size);
+        if (!current) return failed("it could not be read to compare it with what was loaded");
+        result_.kind = ReplaceResult::Differs;
+        FileStamp stamp = checked_;
+        stamp.resolved = request_.stamp.resolved;  // the name must still lead where it led at load
+        stamp.racy = true;                         // read just now: only its bytes vouch for it
+        result_.found = FileBytes{request_.path, std::move(*current), std::move(stamp)};
+        return false;
     }
 
     // 4. The new file, whole and flushed, beside the old one.
     bool writeNewFileBeside() {
         std::string why;
-        temp_ = fs_.writeBeside(target_, old_.get(), content_, why);
+        temp_ = fs_.writeBeside(target_, old_.get(), request_.content, why);
         if (!temp_) return failed(why);
         return true;
     }
@@ -248,9 +232,7 @@ private:
         const OpenedFile& swappedOut = out ? *out : *old_;
         const FileStamp stamp = swappedOut.stamp();
         if (!sameWrite(stamp, checked_)) return false;
-        if (trustStamp_) return true;
-        const std::string_view currentView = current_ ? std::string_view(*current_) : std::string_view();
-        return holds(swappedOut, current_ ? FileContent(&currentView, 1) : request_.base);
+        return trustStamp_ || readsAs(swappedOut, request_.base);
     }
 
     // 8. What was swapped out goes back, and the replace starts again from it; ours is
@@ -265,7 +247,7 @@ private:
         // did when last known here: one written into since (ours before the exchange, the
         // other one after it) is the newest, and goes back to the name.
         std::optional<Known> comingIn = know(backup_);
-        std::optional<Known> taken = Known{temp_->id, joined(content_)};
+        std::optional<Known> taken = Known{temp_->id, joined(request_.content)};
         fs::path incoming = backup_, outgoing = temp_->path;
         if (fs_.swap(target_, incoming, outgoing) != 0) return keptAfterAll(backup_);
         for (int round = 0; round < 4 && !stillHolds(outgoing, taken); ++round) {
@@ -298,7 +280,7 @@ private:
         std::string ignored;
         const std::unique_ptr<OpenedFile> file = known ? fs_.openToRead(at, ignored) : nullptr;
         const std::string_view bytes = known ? std::string_view(known->bytes) : std::string_view();
-        return !file || (idOf(file->stamp()) == known->id && holds(*file, FileContent(&bytes, 1)));
+        return !file || (idOf(file->stamp()) == known->id && readsAs(*file, FileContent(&bytes, 1)));
     }
 
     // Whatever this replace took out of the name is older than what stands there now.
@@ -318,7 +300,7 @@ private:
     bool writeOldBytesBack() {
         if (auto theirs = readAll(*old_, old_->stamp().size)) {
             const std::string_view view = *theirs;
-            if (replaceFileContents(target_, FileContent(&view, 1), fs_).empty())
+            if (replaceFileContents(target_, FileContent(&view, 1), fs_))
                 return changedElsewhere("another program changed it while it was saved");
         }
         return failed("another program changed it while it was saved, and its change could not be put back");
@@ -341,56 +323,48 @@ private:
     std::unique_ptr<OpenedFile> old_;
     FileStamp checked_;
     bool trustStamp_ = false;
-    std::optional<std::string> current_;
-    std::optional<std::string> refusedRead_;
-    std::string_view rebasedView_;
-    FileContent content_;
     std::optional<TempFile> temp_;
     fs::path backup_;
 };
 
 }  // namespace
 
-std::optional<FileBytes> readModFile(const fs::path& path, std::string* reason, const FileSystem& fs) {
-    auto fail = [&](std::string why) -> std::optional<FileBytes> {
-        if (reason) *reason = std::move(why);
-        return std::nullopt;
-    };
+Expected<FileBytes> readModFile(const fs::path& path, const FileSystem& fs) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         const std::int64_t start = fs.now();
         std::string why;
         std::unique_ptr<OpenedFile> file = fs.openToRead(path, why);
-        if (!file) return fail(why);
+        if (!file) return Failure{why};
         const FileStamp before = file->stamp();
         auto bytes = readAll(*file, before.size);
-        if (!bytes) return fail("it could not be read to its end: " + fs.errorText(fs.lastError()));
+        if (!bytes) return Failure{"it could not be read to its end: " + fs.errorText(fs.lastError())};
         FileStamp after = file->stamp();
         if (!before.sameAs(after) || bytes->size() != after.size) continue;
         after.racy = changedShortlyBefore(after, start);
         return FileBytes{path, std::move(*bytes), after};
     }
-    return fail("it kept changing while it was read");
+    return Failure{"it kept changing while it was read"};
 }
 
 ReplaceResult replaceModFile(const ReplaceRequest& request, const FileSystem& fs) {
     return Replacement(request, fs).run();
 }
 
-std::string replaceFileContents(const fs::path& target, FileContent content, const FileSystem& fs) {
-    if (fs.exists(target) && !fs.isFileOrDevice(target)) return "a folder stands where the file should be";
+Expected<void> replaceFileContents(const fs::path& target, FileContent content, const FileSystem& fs) {
+    if (fs.exists(target) && !fs.isFileOrDevice(target)) return Failure{"a folder stands where the file should be"};
     std::string why;
     std::unique_ptr<OpenedFile> old = fs.openToRead(target, why);  // for its access, when there is one
     std::optional<TempFile> temp = fs.writeBeside(target, old.get(), content, why);
-    if (!temp) return why;
+    if (!temp) return Failure{why};
     if (const int error = fs.move(temp->path, target); error != 0) {
         fs.remove(temp->path);
-        return fs.errorText(error);
+        return Failure{fs.errorText(error)};
     }
     fs.settle(target);
     return {};
 }
 
-std::string replaceFileText(const fs::path& target, std::string_view bytes) {
+Expected<void> replaceFileText(const fs::path& target, std::string_view bytes) {
     return replaceFileContents(target, FileContent(&bytes, 1));
 }
 

@@ -4,6 +4,8 @@
 
 #include "SaveHistory.h"
 
+#include "LineMerge.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -170,34 +172,23 @@ fs::path userHistoryFolder() {
 
 FileReplacer SaveRecorder::wrap(FileReplacer inner) {
     return [this, inner = std::move(inner)](const ReplaceRequest& request) {
-        std::string before = joined(request.base), after = joined(request.content);
-        ReplaceRequest noted = request;
-        if (request.rebase) {
-            // Another program's text is what the file held before, and the merge what it got.
-            noted.rebase = [&](std::string_view current) {
-                Rebased merged = request.rebase(current);
-                if (merged.text) {
-                    before.assign(current);
-                    after.assign(*merged.text);
-                }
-                return merged;
-            };
-        }
-        ReplaceResult result = inner(noted);
+        ReplaceResult result = inner(request);
+        // A replace writes only over its base: where another program changed the file,
+        // the base of the request that was written is that program's text.
         if (result.kind == ReplaceResult::Written) {
             const fs::path below = request.path.lexically_relative(modFolder_);
-            files_.push_back({utf8(below.empty() ? request.path : below), std::move(before), std::move(after)});
+            files_.push_back({utf8(below.empty() ? request.path : below), joined(request.base), joined(request.content)});
         }
         return result;
     };
 }
 
-std::string SaveRecorder::commit(const fs::path& history) {
+Expected<void> SaveRecorder::commit(const fs::path& history) {
     if (files_.empty() || history.empty()) return {};
     const fs::path folder = modHistory(history, modFolder_);
     std::error_code ec;
     fs::create_directories(folder, ec);
-    if (ec) return "the history folder " + utf8(folder) + " cannot be made: " + ec.message();
+    if (ec) return Failure{"the history folder " + utf8(folder) + " cannot be made: " + ec.message()};
     std::error_code absent;
     if (!fs::exists(folder / "mod", absent)) spill(folder / "mod", utf8(fs::absolute(modFolder_, absent)) + "\n");
     std::vector<unsigned long> numbers = numbersIn(folder);
@@ -216,7 +207,7 @@ std::string SaveRecorder::commit(const fs::path& history) {
     for (const std::string& value : values_) info += "value " + value + "\n";
     if (!kept || !spill(entry / "info", info)) {
         fs::remove_all(entry, ec);
-        return "the save could not be kept in the history " + utf8(folder);
+        return Failure{"the save could not be kept in the history " + utf8(folder)};
     }
     // Bounded: the newest saves, none too old.
     numbers.push_back(number);
@@ -253,10 +244,9 @@ UndoResult undoSave(const fs::path& history, const fs::path& modFolder, unsigned
     };
     std::vector<Step> steps;
     for (const SavedFile& file : record->files) {
-        std::string why;
-        std::optional<FileBytes> current = readModFile(modFolder / fromUtf8(file.name), &why, fs);
+        Expected<FileBytes> current = readModFile(modFolder / fromUtf8(file.name), fs);
         if (!current) {
-            result.refused.push_back({file.name, why});
+            result.refused.push_back({file.name, current.reason()});
             continue;
         }
         if (current->Text == file.before) {
@@ -273,6 +263,7 @@ UndoResult undoSave(const fs::path& history, const fs::path& modFolder, unsigned
             content = std::move(*merge.text);
         }
         const fs::path target = current->Stamp.known ? current->Stamp.resolved : current->Path;
+        std::string why;
         if (!fs.openOld(target, why)) {
             result.refused.push_back({file.name, why});
             continue;
@@ -291,13 +282,15 @@ UndoResult undoSave(const fs::path& history, const fs::path& modFolder, unsigned
     for (const Step& step : steps) {
         const std::string_view base = step.current.Text, content = step.content;
         const ReplaceResult replaced =
-            replace({step.current.Path, step.current.Stamp, FileContent(&base, 1), FileContent(&content, 1), {}});
+            replace({step.current.Path, step.current.Stamp, FileContent(&base, 1), FileContent(&content, 1)});
         if (replaced.kind == ReplaceResult::Written)
             result.restored.push_back(step.name);
+        else if (replaced.kind == ReplaceResult::Differs)
+            result.refused.push_back({step.name, "another program changed it while it was undone"});
         else
             result.refused.push_back({step.name, replaced.reason});
     }
-    recorder.commit(history);
+    if (const Expected<void> kept = recorder.commit(history); !kept) result.historyProblem = kept.reason();
     return result;
 }
 

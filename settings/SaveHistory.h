@@ -4,10 +4,10 @@
 // read extra files inside it): for each file a save replaced, what it held before and
 // after. Bounded: the newest HistorySaves saves per mod, none older than HistoryDays days.
 
+#include "Expected.h"
 #include "FileSystem.h"
-#include "LineMerge.h"
-#include "ModFiles.h"
 #include "ModWriter.h"
+#include "ReplaceProtocol.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -46,9 +46,9 @@ public:
     explicit SaveRecorder(std::filesystem::path modFolder) : modFolder_(std::move(modFolder)) {}
     FileReplacer wrap(FileReplacer inner);
     void value(std::string line) { values_.push_back(std::move(line)); }
-    // Keeps the save in the history (when it wrote any file) and trims the history; ""
-    // or why not. The save itself stands either way.
-    std::string commit(const std::filesystem::path& history);
+    // Keeps the save in the history (when it wrote any file) and trims the history, or
+    // says why not. The save itself stands either way.
+    Expected<void> commit(const std::filesystem::path& history);
 
 private:
     std::filesystem::path modFolder_;
@@ -68,6 +68,7 @@ struct UndoResult {
     bool found = false;
     std::vector<std::string> restored, unchanged;          // file names
     std::vector<std::pair<std::string, std::string>> refused;  // file name, why
+    std::string historyProblem;  // why the undo itself could not be kept ("" when it was)
 };
 UndoResult undoSave(const std::filesystem::path& history, const std::filesystem::path& modFolder,
                     unsigned long number, const FileSystem& fs = systemFileSystem());

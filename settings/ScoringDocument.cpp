@@ -115,24 +115,32 @@ std::string ScoringDocument::listText(const ScoreEntry& entry, std::int64_t valu
     return codePage_.decode(oneLine(line));
 }
 
-TextPatch ScoringDocument::edits(const ScoreTable& values) const {
+Expected<TextPatch> ScoringDocument::edits(const ShownValues& shown) const {
+    const ScoreTable& values = shown.scores;
     std::vector<TextPatch::Edit> edits;
     for (const ScoreEntry& e : entries_)
         if (e.Edited) edits.push_back({e.Value, std::to_string(values[e.Index])});
     return TextPatch(std::move(edits));
 }
 
-std::string ScoringDocument::whyEditsFailIn(const ScoringDocument& merged, const ScoreTable& values) const {
+Expected<std::unique_ptr<ModDocument>> ScoringDocument::judge(FileBytes bytes, const ShownValues& shown) const {
+    auto merged = std::make_unique<ScoringDocument>(codePage_);
+    merged->adopt(std::move(bytes));
     for (const ScoreEntry& e : entries_) {
         if (!e.Edited) continue;
-        const ScoreEntry* now = merged.entryOf(e.Index);
-        if (!now || !now->Literal || now->SavedValue != values[e.Index])
-            return "and set a value you edited again";
+        const ScoreEntry* now = merged->entryOf(e.Index);
+        if (!now || !now->Literal || now->SavedValue != shown.scores[e.Index])
+            return Failure{"and set a value you edited again"};
     }
-    return {};
+    return merged;
 }
 
-void ScoringDocument::written(const TextPatch& patch, const FileStamp& stamp) {
+void ScoringDocument::replaceBy(ModDocument&& merged, const FileStamp& stamp) {
+    *this = std::move(dynamic_cast<ScoringDocument&>(merged));
+    file_.Stamp = stamp;
+}
+
+void ScoringDocument::written(const TextPatch& patch, const FileStamp& stamp, const ShownValues&) {
     const bool readAgain = patch.appends() || straddles(entries_, patch);
     patch.applyInPlace(file_.Text);
     file_.Stamp = stamp;

@@ -6,6 +6,7 @@
 
 #include "CodePage.h"
 #include "FileBytes.h"
+#include "ModDocument.h"
 #include "ModTables.h"
 #include "TextLines.h"
 
@@ -31,14 +32,14 @@ struct ScoreEntry {
 // What the windows say of a constant they leave alone: "Not editable here: <why>."
 std::string notEditableNote(const ScoreEntry& entry);
 
-class ScoringDocument {
+class ScoringDocument final : public ModDocument {
 public:
     explicit ScoringDocument(CodePage codePage) : codePage_(codePage) {}
 
     // Takes the bytes as what the file holds now and finds the constants in them; edits
     // are dropped.
     void adopt(FileBytes file);
-    const FileBytes& file() const { return file_; }
+    const FileBytes& file() const override { return file_; }
     // The header, up to and including its "from qmr import" statement (nothing when the
     // file has none).
     std::string_view TextScoreA() const { return std::string_view(file_.Text).substr(0, headerEnd_); }
@@ -57,16 +58,14 @@ public:
     // Drops the entry's edit: it shows and writes what the file holds again.
     void revert(std::size_t entry);
 
-    // The edited values as a patch of the bytes; `values` holds them by table index.
-    TextPatch edits(const ScoreTable& values) const;
-    // Why an edit does not hold, as Python reads it, in `merged`, this file as another
-    // program changed it with the edits carried over ("" when all hold).
-    std::string whyEditsFailIn(const ScoringDocument& merged, const ScoreTable& values) const;
+    // The edited values as a patch of the bytes; the shown scores hold them by table index.
+    Expected<TextPatch> edits(const ShownValues& shown) const override;
+    // Refused where, as Python reads the merged file, an edited constant is no longer
+    // bound to a plain literal of the value shown.
+    Expected<std::unique_ptr<ModDocument>> judge(FileBytes merged, const ShownValues& shown) const override;
     // The patch (of edits(): new values only) was written; the document now holds it.
-    void written(const TextPatch& patch, const FileStamp& stamp);
-    void stamped(const FileStamp& stamp) { file_.Stamp = stamp; }
-    // A document of the same kind and code page, holding nothing yet.
-    ScoringDocument blank() const { return ScoringDocument(codePage_); }
+    void written(const TextPatch& patch, const FileStamp& stamp, const ShownValues& shown) override;
+    void replaceBy(ModDocument&& merged, const FileStamp& stamp) override;
 
 private:
     std::string listText(const ScoreEntry& entry, std::int64_t value) const;

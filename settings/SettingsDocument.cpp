@@ -66,26 +66,27 @@ void SettingsDocument::adopt(FileBytes file) {
         std::string_view line = ref.in(text);
         for (Setting s : AllSettings) {
             const SettingInfo& info = settingInfo(s);
-            if (!holds(s) || !isSettingLine(line, info.command)) continue;
+            if (!inThisFile(s) || !isSettingLine(line, info.command)) continue;
             lines_[slotOf(s)].push_back({ref, settingValue(text, ref, info.command)});
             break;
         }
     });
     for (Setting s : AllSettings) {
-        if (!holds(s)) continue;
+        if (!inThisFile(s)) continue;
         notes_[slotOf(s)].clear();
         saved_[slotOf(s)] = readValue(settingInfo(s), text, lines_[slotOf(s)], codePage_, notes_[slotOf(s)]);
     }
     file_ = std::move(file);
 }
 
-TextPatch SettingsDocument::edits(const SettingValues& shown) const {
+Expected<TextPatch> SettingsDocument::edits(const ShownValues& values) const {
+    const SettingValues& shown = values.settings;
     std::vector<TextPatch::Edit> edits;
     std::string appended;
     const std::string_view text = file_.Text;
     for (Setting s : AllSettings) {
         const SettingInfo& info = settingInfo(s);
-        if (!holds(s) || shown[slotOf(s)] == saved(s)) continue;
+        if (!inThisFile(s) || shown[slotOf(s)] == saved(s)) continue;
         const std::string value = settingValueText(s, shown[slotOf(s)]);
         if (lines(s).empty()) appended += std::string(info.command) + " " + value + "\r\n";
         for (const SettingLine& line : lines(s)) {
@@ -98,25 +99,33 @@ TextPatch SettingsDocument::edits(const SettingValues& shown) const {
     return TextPatch(std::move(edits), std::move(appended));
 }
 
-std::string SettingsDocument::whyEditsFailIn(const SettingsDocument& merged, const SettingValues& shown) const {
+Expected<std::unique_ptr<ModDocument>> SettingsDocument::judge(FileBytes bytes, const ShownValues& values) const {
+    auto merged = std::make_unique<SettingsDocument>(kind_, codePage_);
+    merged->adopt(std::move(bytes));
     for (Setting s : AllSettings) {
-        if (!holds(s) || shown[slotOf(s)] == saved(s)) continue;
+        if (!inThisFile(s) || values.settings[slotOf(s)] == saved(s)) continue;
         // Another program's own line for a setting the edit gave one too: both would stand.
-        if (lines(s).empty() && merged.lines(s).size() > 1)
-            return "and added a line of its own for a setting you edited";
-        if (merged.saved(s) != shown[slotOf(s)]) return "and set a value you edited again";
+        if (lines(s).empty() && merged->lines(s).size() > 1)
+            return Failure{"and added a line of its own for a setting you edited"};
+        if (merged->saved(s) != values.settings[slotOf(s)]) return Failure{"and set a value you edited again"};
     }
-    return {};
+    return merged;
 }
 
-void SettingsDocument::written(const TextPatch& patch, const FileStamp& stamp, const SettingValues& shown) {
+void SettingsDocument::replaceBy(ModDocument&& merged, const FileStamp& stamp) {
+    *this = std::move(dynamic_cast<SettingsDocument&>(merged));
+    file_.Stamp = stamp;
+}
+
+void SettingsDocument::written(const TextPatch& patch, const FileStamp& stamp, const ShownValues& values) {
+    const SettingValues& shown = values.settings;
     patch.applyInPlace(file_.Text);
     file_.Stamp = stamp;
     // New lines to find: rare enough to read the file again. It gives the values just
     // written, without notes.
     if (patch.appends()) return adopt(std::move(file_));
     for (Setting s : AllSettings) {
-        if (!holds(s)) continue;
+        if (!inThisFile(s)) continue;
         for (SettingLine& line : lines_[slotOf(s)]) {
             line.Line = patch.moved(line.Line);
             line.Value = settingValue(file_.Text, line.Line, settingInfo(s).command);

@@ -6,6 +6,7 @@
 
 #include "CodePage.h"
 #include "FileBytes.h"
+#include "ModDocument.h"
 #include "ModTables.h"
 #include "TextLines.h"
 
@@ -22,16 +23,16 @@ struct SettingLine {
     LineRef Value;
 };
 
-class SettingsDocument {
+class SettingsDocument final : public ModDocument {
 public:
     SettingsDocument(ModFile kind, CodePage codePage) : kind_(kind), codePage_(codePage) {}
 
     ModFile kind() const { return kind_; }
-    bool holds(Setting s) const { return settingInfo(s).file == kind_; }
+    bool inThisFile(Setting s) const { return settingInfo(s).file == kind_; }
 
     // Takes the bytes as what the file holds now and finds its settings' lines in them.
     void adopt(FileBytes file);
-    const FileBytes& file() const { return file_; }
+    const FileBytes& file() const override { return file_; }
 
     const std::vector<SettingLine>& lines(Setting s) const { return lines_[slotOf(s)]; }
     // The value the file holds, within the setting's range (the fallback when it holds none).
@@ -42,15 +43,13 @@ public:
 
     // Each line of a setting whose shown value differs gets the new value in place of its
     // old one, and everything else on it stays; a setting with no line gets one appended.
-    TextPatch edits(const SettingValues& shown) const;
-    // Why an edit does not hold, as the game reads it, in `merged`, this file as another
-    // program changed it with the edits carried over ("" when all hold).
-    std::string whyEditsFailIn(const SettingsDocument& merged, const SettingValues& shown) const;
-    // The patch was written: the file now holds what is shown.
-    void written(const TextPatch& patch, const FileStamp& stamp, const SettingValues& shown);
-    void stamped(const FileStamp& stamp) { file_.Stamp = stamp; }
-    // A document of the same kind and code page, holding nothing yet.
-    SettingsDocument blank() const { return SettingsDocument(kind_, codePage_); }
+    Expected<TextPatch> edits(const ShownValues& shown) const override;
+    // Refused where another program set a value the user edited again, or added a line of
+    // its own for a setting the edit appends.
+    Expected<std::unique_ptr<ModDocument>> judge(FileBytes merged, const ShownValues& shown) const override;
+    // The file now holds what is shown.
+    void written(const TextPatch& patch, const FileStamp& stamp, const ShownValues& shown) override;
+    void replaceBy(ModDocument&& merged, const FileStamp& stamp) override;
 
 private:
     ModFile kind_;

@@ -47,7 +47,7 @@ QString SpecialFolderPath(SpecialFolder id) {
 
 FolderListing ListSubfolders(const fs::path& folder) {
     FolderListing listing;
-    auto found = listSubfolders(folder);
+    auto found = subfolderNames(folder);
     if (!found)
         return listing;
     std::vector<fs::path>& names = *found;

@@ -14,7 +14,7 @@ namespace tarsun {
 // Resolves a shell special folder (a CSIDL value) to its item list, with `ownerHwnd` as
 // the owner the shell asks for. Returns nullptr when the shell cannot; otherwise the
 // caller releases the list with CoTaskMemFree.
-void* SpecialFolderPath(void* ownerHwnd, int csidl);
+void* specialFolderIdList(void* ownerHwnd, int csidl);
 
 // Opens the dialog on the drives view with startFolder chosen (none when empty) and
 // returns the confirmed folder's path, or an empty path when cancelled or when the chosen

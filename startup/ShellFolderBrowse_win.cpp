@@ -63,7 +63,7 @@ int CALLBACK ChooseStartFolder(HWND dialog, UINT message, LPARAM item, LPARAM da
 }
 }  // namespace
 
-void* SpecialFolderPath(void* ownerHwnd, int csidl) {
+void* specialFolderIdList(void* ownerHwnd, int csidl) {
     PIDLIST_ABSOLUTE list = nullptr;
     if (SHGetSpecialFolderLocation(static_cast<HWND>(ownerHwnd), csidl, &list) != S_OK)
         return nullptr;
@@ -73,7 +73,7 @@ void* SpecialFolderPath(void* ownerHwnd, int csidl) {
 std::filesystem::path ShellBrowseForFolder(void* ownerHwnd, const std::wstring& prompt,
                                            const std::filesystem::path& startFolder) {
     // When the drives view cannot be resolved the dialog opens on the whole namespace.
-    auto root = static_cast<PIDLIST_ABSOLUTE>(SpecialFolderPath(ownerHwnd, CsidlDrives));
+    auto root = static_cast<PIDLIST_ABSOLUTE>(specialFolderIdList(ownerHwnd, CsidlDrives));
     // The dialog needs COM on this thread; a failure here still lets it open.
     const HRESULT ole = OleInitialize(nullptr);
 

@@ -3,7 +3,7 @@
 #include "Dialogs.h"
 #include "EditorState.h"
 #include "General.h"
-#include "ModFiles.h"
+#include "ModFolders.h"
 #include "ModLoader.h"
 
 #include <QCryptographicHash>
@@ -46,8 +46,8 @@ QWidget* StartUp::messageOwner() {
     return formSelect_ && formSelect_->isVisible() ? formSelect_.get() : nullptr;
 }
 
-std::optional<fs::path> StartUp::findModsFolder(const QString& gameFolder) {
-    const auto found = tarsun::findModsFolder(toPath(gameFolder));
+std::optional<fs::path> StartUp::modsFolderPath(const QString& gameFolder) {
+    const auto found = tarsun::modsFolderIn(toPath(gameFolder));
     if (!found)
         return std::nullopt;
     const QString separator = QDir::separator();
@@ -75,7 +75,7 @@ void StartUp::Form_Load() {
         mainWindow_.hide();
         chooser().showModeless();
 
-        const std::optional<fs::path> modsFolder = findModsFolder(gameFolder);
+        const std::optional<fs::path> modsFolder = modsFolderPath(gameFolder);
         FolderListing mods;
         if (modsFolder)
             mods = ListSubfolders(*modsFolder);

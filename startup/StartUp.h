@@ -53,7 +53,7 @@ public:
 
     // The mods folder below the game folder, as text joined on with no normalisation
     // ("D:\" gives "D:\\mods\"), found in any letter case; nullopt when there is none.
-    static std::optional<std::filesystem::path> findModsFolder(const QString& gameFolder);
+    static std::optional<std::filesystem::path> modsFolderPath(const QString& gameFolder);
 
 private:
     void FormSelect_CloseRequested();

@@ -2,9 +2,9 @@
 
 #include "Dialogs.h"
 #include "EditorState.h"
-#include "ModFiles.h"
 #include "Look.h"
 #include "PendingEdits.h"
+#include "ReplaceProtocol.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -131,10 +131,9 @@ void FormSave::offerTheirs(const SaveResult::Failure& failure) {
                            QStringLiteral("Where that program changed a value you edited, its value is taken. The "
                                           "next save writes the edits you keep.")))
         return;
-    std::string reason;
-    std::optional<FileBytes> current = readModFile(failure.path, &reason);
+    Expected<FileBytes> current = readModFile(failure.path);
     if (!current) {
-        dialogs_.showError(this, name + QStringLiteral(" cannot be read: ") + QString::fromStdString(reason));
+        dialogs_.showError(this, name + QStringLiteral(" cannot be read: ") + QString::fromStdString(current.reason()));
         return;
     }
     state_.takeChangedFile(failure.file, std::move(*current));

@@ -2,8 +2,8 @@
 
 #include "EditorState.h"
 #include "Look.h"
-#include "ModFiles.h"
 #include "ModWriter.h"
+#include "ReplaceProtocol.h"
 
 #include <QFileSystemWatcher>
 
@@ -41,7 +41,7 @@ void ModFileWatcher::check() {
 
         QString note;
         const QString name = QString::fromStdString(modFileDisplayName(file));
-        const std::optional<FileBytes> now = readModFile(held.Path);
+        const Expected<FileBytes> now = readModFile(held.Path);
         if (!now) {
             note = name + QStringLiteral(" cannot be read now: a save will report it.");
         } else if (now->Text != held.Text) {

@@ -70,7 +70,7 @@ void readReplace(benchmark::State& st, const std::vector<fs::path>& rounds, bool
         for (int m = 0; m < ModCount; ++m) {
             const fs::path path = findModFile(mods / ("mod" + padded(m, 4)), ModFile::ServerSettings);
             std::optional<std::string> content = readAll(path);
-            if (!content || !replaceFileText(path, *content).empty()) {
+            if (!content || !replaceFileText(path, *content)) {
                 failed = true;
                 st.SkipWithError("a file could not be read or replaced");
                 return;

@@ -122,7 +122,7 @@ void readReplaceBaseline(benchmark::State& st, const std::vector<fs::path>& mods
         for (ModFile file : AllModFiles) {
             const fs::path path = findModFile(mod, file);
             std::optional<std::string> content = readAll(path);
-            if (!content || !replaceFileText(path, *content).empty()) {
+            if (!content || !replaceFileText(path, *content)) {
                 failed = true;
                 st.SkipWithError("a file could not be read or replaced");
                 break;

@@ -5,6 +5,7 @@
 
 #include "EditorState.h"
 #include "ModFiles.h"
+#include "ReplaceProtocol.h"
 
 #include <benchmark/benchmark.h>
 
@@ -115,8 +116,8 @@ inline std::string scoringText(const std::array<std::string, ScoreCount>& names)
 // slow down whichever benchmark happens to run first.
 inline void writeFile(const fs::path& path, const std::string& bytes) {
     fs::create_directories(path.parent_path());
-    std::string error = replaceFileText(path, bytes);
-    if (!error.empty()) throw std::runtime_error("cannot write " + path.string() + ": " + error);
+    Expected<void> written = replaceFileText(path, bytes);
+    if (!written) throw std::runtime_error("cannot write " + path.string() + ": " + written.reason());
 }
 
 // Writes a mod into folder and returns the size of its four files together.

@@ -234,7 +234,7 @@ TEST_F(CliTest, ConstantThatCannotBeEditedIsRefused) {
 TEST_F(CliTest, SeveralModsEachSavedWholeOrRefused) {
     TempMod game;
     fs::create_directories(game.folder() / "Mods");
-    const fs::path mods = *findModsFolder(game.folder());  // as the program spells it
+    const fs::path mods = *modsFolderIn(game.folder());  // as the program spells it
     for (const char* name : {"a", "b", "c"}) fs::copy(mod.folder(), mods / name, fs::copy_options::recursive);
     fs::remove(mods / "c" / "AI" / "AIDefault.AI");
     fs::create_directories(mods / "plain" / "AI");
@@ -414,9 +414,9 @@ TEST(SaveHistory, KeepsTheNewestSaves) {
         SaveRecorder recorder(mod.folder());
         const std::string before = "v" + std::to_string(n);
         const std::string_view view = before;
-        recorder.wrap([](const ReplaceRequest&) { return ReplaceResult{ReplaceResult::Written, {}, {}, false}; })(
-            {mod.path(ModFile::BotNames), {}, FileContent(&view, 1), FileContent(&view, 1), {}});
-        ASSERT_EQ(recorder.commit(history.folder()), "");
+        recorder.wrap([](const ReplaceRequest&) { return ReplaceResult{ReplaceResult::Written, {}, {}, {}}; })(
+            {mod.path(ModFile::BotNames), {}, FileContent(&view, 1), FileContent(&view, 1)});
+        ASSERT_TRUE(recorder.commit(history.folder()));
     }
     const std::vector<SavedRecord> kept = savedRecords(history.folder(), mod.folder(), true);
     ASSERT_EQ(kept.size(), HistorySaves);

@@ -91,6 +91,8 @@ public:
     std::optional<Path> whereItLeads(const Path& path) const override { return step(), system_.whereItLeads(path); }
     bool exists(const Path& path) const override { return system_.exists(path); }
     bool isFileOrDevice(const Path& path) const override { return system_.isFileOrDevice(path); }
+    bool isFolder(const Path& path) const override { return system_.isFolder(path); }
+    std::optional<std::vector<FolderEntry>> list(const Path& folder) const override { return system_.list(folder); }
     unsigned long processId() const override { return system_.processId(); }
     bool processRuns(unsigned long pid) const override { return system_.processRuns(pid); }
     std::optional<unsigned long> temporaryOwner(std::string_view name, std::string_view file) const override {
@@ -153,8 +155,7 @@ struct EditedMod {
 
 // A save of these groups with the system's calls behind a test's script.
 SaveResult saveThrough(EditorState& state, SaveGroups groups, const ScriptedFileSystem& system) {
-    return SaveModSettings(state, groups,
-                           [&](const ReplaceRequest& request) { return replaceModFile(request, system); });
+    return SaveModSettings(state, groups, system);
 }
 
 TEST(ChangedFiles, EditsAreCarriedOverToWhatAnotherProgramWrote) {
@@ -427,7 +428,7 @@ TEST(ChangedFiles, WhereTheStampCannotTellTheBytesOrTheFileDo) {
         std::string why;
         const std::int64_t tick = systemFileSystem().openToRead(path, why)->stamp().modified;
         system.nowInstead = [&] { return tick + 1'900'000'000; };  // read 1.9 s into the tick
-        auto doc = readModFile(path, nullptr, system);
+        auto doc = readModFile(path, system);
         ASSERT_TRUE(doc);
         if (c == 0) EXPECT_TRUE(doc->Stamp.racy);
         if (c != 0) doc->Stamp.racy = false;                // as if read long after its last change
@@ -439,8 +440,10 @@ TEST(ChangedFiles, WhereTheStampCannotTellTheBytesOrTheFileDo) {
             fs::rename(path.string() + ".new", path);
         };
         const std::string_view base = doc->Text, next = "sv.maxPlayers 64\r\n";
-        ReplaceRequest request{doc->Path, doc->Stamp, FileContent(&base, 1), FileContent(&next, 1), {}};
-        EXPECT_EQ(replaceModFile(request, system).kind, ReplaceResult::ChangedElsewhere) << c;
+        ReplaceRequest request{doc->Path, doc->Stamp, FileContent(&base, 1), FileContent(&next, 1)};
+        const ReplaceResult replaced = replaceModFile(request, system);
+        EXPECT_EQ(replaced.kind, ReplaceResult::Differs) << c;
+        EXPECT_EQ(replaced.found ? replaced.found->Text : "", "sv.maxPlayers 32\r\n") << c;
         EXPECT_EQ(mod.read(ModFile::ServerSettings), "sv.maxPlayers 32\r\n") << c;
     }
 }

@@ -49,9 +49,9 @@ TEST(Loader, AnyMissingFileLoadsNothing) {
     }
 #ifdef _WIN32
     // No device can stand at a mod file's path here; the system gives one for this name.
-    std::string reason;
-    EXPECT_FALSE(readModFile("NUL", &reason));
-    EXPECT_EQ(reason, "it is not an ordinary file");
+    Expected<FileBytes> nul = readModFile("NUL");
+    ASSERT_FALSE(nul);
+    EXPECT_EQ(nul.reason(), "it is not an ordinary file");
 #endif
 }
 

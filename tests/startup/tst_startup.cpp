@@ -109,7 +109,7 @@ private slots:
         FolderFixture dirs;
         dirs.folder("game/MODS/one");
         const QString game = dirs.path("game");
-        const auto found = [](const QString& folder) { return toText(StartUp::findModsFolder(folder).value_or("")); };
+        const auto found = [](const QString& folder) { return toText(StartUp::modsFolderPath(folder).value_or("")); };
         // A file system without letter case (Windows') finds "mods" itself, as named.
         const QString mods = QFileInfo::exists(game + "/mods") ? "mods" : "MODS";
         // A folder given with its separator, as a root is, keeps it: the join doubles it.
