@@ -342,9 +342,9 @@ std::string suggestion(const EditorState& state, std::string_view name) {
 }
 
 // The value looked up by its name, or why not, as the admin typed it.
-std::optional<NamedValue> findValue(const EditorState& state, std::string_view name, std::string& problem) {
-    std::optional<NamedValue> value = findNamedValue(state, name, problem);
-    if (!value) problem = cut(name) + ": " + problem + suggestion(state, name);
+Expected<NamedValue> findValue(const EditorState& state, std::string_view name) {
+    Expected<NamedValue> value = findNamedValue(state, name);
+    if (!value) return Failure{cut(name) + ": " + value.reason() + suggestion(state, name)};
     return value;
 }
 
@@ -365,15 +365,13 @@ struct Refusal {
     std::string why;
 };
 std::optional<Refusal> assign(EditorState& state, const Assignment& a) {
-    std::string problem;
-    const std::optional<NamedValue> value = findValue(state, a.name, problem);
-    if (!value) return Refusal{std::nullopt, a.origin + problem};
-    if (value->kind == NamedValue::BotName && a.value.empty())
-        problem = "a bot name cannot be empty";
-    else
-        problem = setNamedValue(state, *value, a.value);
-    if (problem.empty()) return std::nullopt;
-    problem = withCut(std::move(problem), a.value);
+    const Expected<NamedValue> value = findValue(state, a.name);
+    if (!value) return Refusal{std::nullopt, a.origin + value.reason()};
+    const Expected<void> set = value->kind == NamedValue::BotName && a.value.empty()
+                                   ? Failure{"a bot name cannot be empty"}
+                                   : setNamedValue(state, *value, a.value);
+    if (set) return std::nullopt;
+    std::string problem = withCut(set.reason(), a.value);
     if (value->kind == NamedValue::SettingValue && value->setting == Setting::BotSkill) {
         problem += ": bot skill takes 0 to 100, as the window shows it";
         double fraction = 0;
@@ -472,8 +470,7 @@ int setValues(const std::vector<fs::path>& folders, const std::vector<Assignment
         for (const Assignment& a : assignments) {
             if (!loaded) break;
             EditorState& state = mods[m].state;
-            std::string ignored;
-            const std::optional<NamedValue> value = findNamedValue(state, a.name, ignored);
+            const Expected<NamedValue> value = findNamedValue(state, a.name);
             const nlohmann::json before = value ? valueJson(state, *value) : nlohmann::json();
             const std::optional<Refusal> refusal = assign(state, a);
             if (!refusal) {
@@ -584,12 +581,11 @@ int getValues(const std::vector<fs::path>& folders, const std::vector<std::strin
         std::vector<std::string> texts;
         nlohmann::json values = nlohmann::json::object();
         for (const std::string& name : names) {
-            std::string problem;
-            if (auto value = findValue(mod.state, name, problem)) {
+            if (const Expected<NamedValue> value = findValue(mod.state, name)) {
                 texts.push_back(namedValueText(mod.state, *value));
                 values[name] = valueJson(mod.state, *value);
             } else {
-                messages.say(mod.folder, problem);
+                messages.say(mod.folder, value.reason());
                 values[name] = nullptr;
             }
         }

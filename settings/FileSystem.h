@@ -4,6 +4,7 @@
 // small table: FileSystem_posix.cpp and FileSystem_windows.cpp fill it in, and the tests
 // put a scripted layer in front of it to step into a save at its narrowest moments.
 
+#include "Expected.h"
 #include "FileStamp.h"
 
 #include <cstdint>
@@ -71,27 +72,30 @@ public:
     // The error of the last call that failed (errno, GetLastError).
     virtual int lastError() const = 0;
 
-    // A file opened to be read whole; nullptr and why not (for the user) when it cannot
-    // be, or is no ordinary file.
-    virtual std::unique_ptr<OpenedFile> openToRead(const std::filesystem::path& path, std::string& why) const = 0;
+    // A file opened to be read whole, or why not (for the user) when it cannot be, or is
+    // no ordinary file.
+    virtual Expected<std::unique_ptr<OpenedFile>> openToRead(const std::filesystem::path& path) const = 0;
     // The file about to be replaced, opened for reading once it is known that the user
     // may replace it.
-    virtual std::unique_ptr<OpenedFile> openOld(const std::filesystem::path& target, std::string& why) const = 0;
+    virtual Expected<std::unique_ptr<OpenedFile>> openOld(const std::filesystem::path& target) const = 0;
     // The content written to a new hidden file beside target, with the access the old one
-    // gives (old may be null), and flushed; nullopt and why not when it cannot be.
-    virtual std::optional<TempFile> writeBeside(const std::filesystem::path& target, const OpenedFile* old,
-                                                FileContent content, std::string& why) const = 0;
-    // Why no new file could be written beside target now ("" when one could): the user may
-    // not write its folder, or its file system is read-only. On POSIX a folder that nobody
-    // may write counts as read-only even for the administrator, as a file does. Leaves
-    // nothing behind.
-    virtual std::string whyNoFileBeside(const std::filesystem::path& target) const = 0;
+    // gives (old may be null), and flushed; or why not when it cannot be.
+    virtual Expected<TempFile> writeBeside(const std::filesystem::path& target, const OpenedFile* old,
+                                           FileContent content) const = 0;
+    // Whether a new file could be written beside target now, or why not: the user may not
+    // write its folder, or its file system is read-only. On POSIX a folder that nobody may
+    // write counts as read-only even for the administrator, as a file does. Leaves nothing
+    // behind.
+    virtual Expected<void> canWriteBeside(const std::filesystem::path& target) const = 0;
     // Where a swap of target with this temporary file leaves the file it takes out: the
     // temporary name itself where the system exchanges two names.
     virtual std::filesystem::path swappedOutName(const TempFile& temp) const = 0;
 
+    // The renames give the system's own error code (0 when done), as the replace decides
+    // by it what to try next.
+
     // Puts the file at `incoming` under target's name, and the file that held the name
-    // under `outgoing` (which may be `incoming` itself). 0 or the system's error.
+    // under `outgoing` (which may be `incoming` itself).
     virtual int swap(const std::filesystem::path& target, const std::filesystem::path& incoming,
                      const std::filesystem::path& outgoing) const = 0;
     virtual int move(const std::filesystem::path& from, const std::filesystem::path& to) const = 0;

@@ -81,78 +81,48 @@ public:
 
     int lastError() const override { return errno; }
 
-    std::unique_ptr<OpenedFile> openToRead(const fs::path& path, std::string& why) const override {
+    Expected<std::unique_ptr<OpenedFile>> openToRead(const fs::path& path) const override {
         std::error_code ec;
         fs::path resolved = fs::canonical(path, ec);
-        if (ec) {
-            why = "it cannot be found";
-            return nullptr;
-        }
+        if (ec) return Failure{"it cannot be found"};
         // Not blocking: a pipe in place of the file would wait for a writer forever.
         auto file = std::make_unique<PosixFile>(::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), resolved);
-        if (!file->ok()) {
-            why = "it cannot be opened for reading: " + errorText(errno);
-            return nullptr;
-        }
+        if (!file->ok()) return Failure{"it cannot be opened for reading: " + errorText(errno)};
         struct stat st {};
-        if (::fstat(file->fd(), &st) != 0) {
-            why = errorText(errno);
-            return nullptr;
-        }
+        if (::fstat(file->fd(), &st) != 0) return Failure{errorText(errno)};
         // A device or a pipe in place of a mod file could block or never end.
-        if (!S_ISREG(st.st_mode)) {
-            why = "it is not an ordinary file";
-            return nullptr;
-        }
+        if (!S_ISREG(st.st_mode)) return Failure{"it is not an ordinary file"};
         return file;
     }
 
-    std::unique_ptr<OpenedFile> openOld(const fs::path& target, std::string& why) const override {
+    Expected<std::unique_ptr<OpenedFile>> openOld(const fs::path& target) const override {
         auto old =
             std::make_unique<PosixFile>(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK), target);
         if (!old->ok()) {
-            why = errno == ENOENT  ? "the file cannot be found any more"
+            return Failure{errno == ENOENT  ? "the file cannot be found any more"
                   : errno == ELOOP ? "another program put a link in its place"
-                                   : "it cannot be opened: " + errorText(errno);
-            return nullptr;
+                                   : "it cannot be opened: " + errorText(errno)};
         }
         struct stat st {};
-        if (::fstat(old->fd(), &st) != 0) {
-            why = errorText(errno);
-            return nullptr;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            why = "a folder stands where the file should be";
-            return nullptr;
-        }
-        if (!S_ISREG(st.st_mode)) {
-            why = "it is not an ordinary file";
-            return nullptr;
-        }
+        if (::fstat(old->fd(), &st) != 0) return Failure{errorText(errno)};
+        if (S_ISDIR(st.st_mode)) return Failure{"a folder stands where the file should be"};
+        if (!S_ISREG(st.st_mode)) return Failure{"it is not an ordinary file"};
         // A file nobody may write is marked read-only, as Windows' attribute does: honour it
         // even for the administrator. Otherwise the system's own test decides.
-        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-            why = "the file is read-only";
-            return nullptr;
-        }
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Failure{"the file is read-only"};
         if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
-            why = errno == EROFS ? "the file system is read-only" : "you may not write to this file";
-            return nullptr;
+            return Failure{errno == EROFS ? "the file system is read-only" : "you may not write to this file"};
         }
         return old;
     }
 
-    std::optional<TempFile> writeBeside(const fs::path& target, const OpenedFile* old, FileContent content,
-                                        std::string& why) const override {
+    Expected<TempFile> writeBeside(const fs::path& target, const OpenedFile* old, FileContent content) const override {
         std::string name(1, '.');
         name.append(target.filename().string()).append(".tarsun-").append(std::to_string(::getpid())).append("-XXXXXX");
         std::string pattern = (target.parent_path() / name).string();
         // Its stamp is that of the file it becomes.
         auto file = std::make_shared<PosixFile>(::mkostemp(pattern.data(), O_CLOEXEC), target);
-        if (!file->ok()) {
-            why = "a temporary file could not be created: " + errorText(errno);
-            return std::nullopt;
-        }
+        if (!file->ok()) return Failure{"a temporary file could not be created: " + errorText(errno)};
         const int fd = file->fd();
         struct stat oldSt {};
         const bool hasOld = old && ::fstat(static_cast<const PosixFile*>(old)->fd(), &oldSt) == 0;
@@ -178,19 +148,18 @@ public:
         ok = ok && (::fsync(fd) == 0 || (error = errno, false));
         if (!ok) {
             remove(pattern);
-            why = errorText(error);
-            return std::nullopt;
+            return Failure{errorText(error)};
         }
         return TempFile{pattern, idOf(file->stamp()), file};
     }
 
-    std::string whyNoFileBeside(const fs::path& target) const override {
+    Expected<void> canWriteBeside(const fs::path& target) const override {
         const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
         struct stat st {};
-        if (::stat(folder.c_str(), &st) != 0) return "its folder cannot be found: " + errorText(errno);
-        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return "its folder is read-only";
+        if (::stat(folder.c_str(), &st) != 0) return Failure{"its folder cannot be found: " + errorText(errno)};
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Failure{"its folder is read-only"};
         if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-            return errno == EROFS ? "the file system is read-only" : "you may not write to its folder";
+            return Failure{errno == EROFS ? "the file system is read-only" : "you may not write to its folder"};
         return {};
     }
 

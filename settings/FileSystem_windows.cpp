@@ -170,49 +170,29 @@ public:
 
     int lastError() const override { return static_cast<int>(GetLastError()); }
 
-    std::unique_ptr<OpenedFile> openToRead(const fs::path& path, std::string& why) const override {
+    Expected<std::unique_ptr<OpenedFile>> openToRead(const fs::path& path) const override {
         auto file = std::make_unique<WindowsFile>(openShared(path, GENERIC_READ));
         if (!file->ok()) {
-            why = "it cannot be opened for reading: " + errorText(static_cast<int>(GetLastError()));
-            return nullptr;
+            return Failure{"it cannot be opened for reading: " + errorText(static_cast<int>(GetLastError()))};
         }
-        if (GetFileType(file->get()) != FILE_TYPE_DISK) {
-            why = "it is not an ordinary file";
-            return nullptr;
-        }
+        if (GetFileType(file->get()) != FILE_TYPE_DISK) return Failure{"it is not an ordinary file"};
         return file;
     }
 
-    std::unique_ptr<OpenedFile> openOld(const fs::path& target, std::string& why) const override {
+    Expected<std::unique_ptr<OpenedFile>> openOld(const fs::path& target) const override {
         const DWORD attributes = GetFileAttributesW(longPath(target).c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            why = "the file cannot be found any more";
-            return nullptr;
-        }
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            why = "a folder stands where the file should be";
-            return nullptr;
-        }
-        if (attributes & FILE_ATTRIBUTE_READONLY) {
-            why = "the file is read-only";
-            return nullptr;
-        }
+        if (attributes == INVALID_FILE_ATTRIBUTES) return Failure{"the file cannot be found any more"};
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Failure{"a folder stands where the file should be"};
+        if (attributes & FILE_ATTRIBUTE_READONLY) return Failure{"the file is read-only"};
         // The file's security may forbid writing it even where the folder would let us replace it.
         Handle writable = openShared(target, GENERIC_WRITE);
-        if (!writable.ok() && GetLastError() == ERROR_ACCESS_DENIED) {
-            why = "you may not write to this file";
-            return nullptr;
-        }
+        if (!writable.ok() && GetLastError() == ERROR_ACCESS_DENIED) return Failure{"you may not write to this file"};
         auto old = std::make_unique<WindowsFile>(openShared(target, GENERIC_READ));
-        if (!old->ok()) {
-            why = "it cannot be opened: " + errorText(static_cast<int>(GetLastError()));
-            return nullptr;
-        }
+        if (!old->ok()) return Failure{"it cannot be opened: " + errorText(static_cast<int>(GetLastError()))};
         return old;
     }
 
-    std::optional<TempFile> writeBeside(const fs::path& target, const OpenedFile*, FileContent content,
-                                        std::string& why) const override {
+    Expected<TempFile> writeBeside(const fs::path& target, const OpenedFile*, FileContent content) const override {
         // The new file takes the old one's access from the swap itself (ReplaceFileW).
         TempFile temp;
         Handle h;
@@ -225,8 +205,7 @@ public:
             if (!h.ok() && GetLastError() != ERROR_FILE_EXISTS) break;
         }
         if (!h.ok()) {
-            why = "a temporary file could not be created: " + errorText(static_cast<int>(GetLastError()));
-            return std::nullopt;
+            return Failure{"a temporary file could not be created: " + errorText(static_cast<int>(GetLastError()))};
         }
         std::string error;
         for (std::string_view bytes : content) {
@@ -245,13 +224,12 @@ public:
         h.close();
         if (!error.empty()) {
             remove(temp.path);
-            why = error;
-            return std::nullopt;
+            return Failure{error};
         }
         return temp;
     }
 
-    std::string whyNoFileBeside(const fs::path& target) const override {
+    Expected<void> canWriteBeside(const fs::path& target) const override {
         // Folder rights are only known by trying: a hidden file of the temporary pattern
         // (numbered past writeBeside's), gone when closed.
         fs::path probe = target;
@@ -260,9 +238,9 @@ public:
                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         const DWORD error = h.ok() ? 0 : GetLastError();
         if (error == 0 || error == ERROR_FILE_EXISTS) return {};
-        if (error == ERROR_ACCESS_DENIED) return "you may not write to its folder";
-        if (error == ERROR_WRITE_PROTECT) return "the disk is write-protected";
-        return "no file can be made in its folder: " + errorText(static_cast<int>(error));
+        if (error == ERROR_ACCESS_DENIED) return Failure{"you may not write to its folder"};
+        if (error == ERROR_WRITE_PROTECT) return Failure{"the disk is write-protected"};
+        return Failure{"no file can be made in its folder: " + errorText(static_cast<int>(error))};
     }
 
     fs::path swappedOutName(const TempFile& temp) const override {

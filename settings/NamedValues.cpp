@@ -30,7 +30,7 @@ ValueRange scoreRange(std::int64_t value) {
     return {std::min(ScoreMinimum, value), std::max(ScoreMaximum, value)};
 }
 
-std::optional<NamedValue> findNamedValue(const EditorState& state, std::string_view name, std::string& problem) {
+Expected<NamedValue> findNamedValue(const EditorState& state, std::string_view name) {
     for (Setting s : AllSettings) {
         if (settingInfo(s).command == name) return NamedValue{NamedValue::SettingValue, s, 0, settingInfo(s).file};
     }
@@ -41,18 +41,15 @@ std::optional<NamedValue> findNamedValue(const EditorState& state, std::string_v
             const auto row = static_cast<std::size_t>(entry - state.ListScores().data());
             return NamedValue{NamedValue::ScoreValue, {}, row, ModFile::Scoring};
         }
-        problem = "the file assigns it no value";
-        return std::nullopt;
+        return Failure{"the file assigns it no value"};
     }
     if (name.starts_with("bot.")) {
         auto number = wholeNumber(name.substr(4));
         if (number && *number >= 1 && static_cast<std::uint64_t>(*number) <= state.botCount())
             return NamedValue{NamedValue::BotName, {}, static_cast<std::size_t>(*number - 1), ModFile::BotNames};
-        problem = "the file names " + std::to_string(state.botCount()) + " bots";
-        return std::nullopt;
+        return Failure{"the file names " + std::to_string(state.botCount()) + " bots"};
     }
-    problem = "no setting, constant or bot has this name";
-    return std::nullopt;
+    return Failure{"no setting, constant or bot has this name"};
 }
 
 std::string namedValueText(const EditorState& state, const NamedValue& value) {
@@ -66,27 +63,28 @@ std::string namedValueText(const EditorState& state, const NamedValue& value) {
     return state.codePage().decode(state.TextScore.valueText(entry));
 }
 
-std::string setNamedValue(EditorState& state, const NamedValue& value, std::string_view text) {
+Expected<void> setNamedValue(EditorState& state, const NamedValue& value, std::string_view text) {
     if (value.kind == NamedValue::BotName) {
         if (characterCount(text) > static_cast<std::size_t>(BotNameLength))
-            return "a bot name holds at most " + std::to_string(BotNameLength) + " characters";
+            return Failure{"a bot name holds at most " + std::to_string(BotNameLength) + " characters"};
         NameProblem problem = state.setBotName(value.entry, std::string(text));
-        return problem == NameProblem::None ? std::string() : describe(problem);
+        if (problem != NameProblem::None) return Failure{describe(problem)};
+        return {};
     }
     const std::string quoted = '"' + std::string(text) + '"';
     const std::optional<std::int64_t> number = wholeNumber(text);
     if (value.kind == NamedValue::SettingValue) {
         const SettingInfo& info = settingInfo(value.setting);
-        if (!number) return quoted + " is not a whole number";
-        if (*number < info.minimum || *number > info.maximum) return outside(text, info.minimum, info.maximum);
+        if (!number) return Failure{quoted + " is not a whole number"};
+        if (*number < info.minimum || *number > info.maximum) return Failure{outside(text, info.minimum, info.maximum)};
         state.setSetting(value.setting, static_cast<int>(*number));
         return {};
     }
     const ScoreEntry& entry = state.ListScores().at(value.entry);
-    if (!entry.Editable) return "cannot be edited here: " + entry.NotEditableReason;
-    if (!number) return quoted + " is not a whole number";
+    if (!entry.Editable) return Failure{"cannot be edited here: " + entry.NotEditableReason};
+    if (!number) return Failure{quoted + " is not a whole number"};
     const ValueRange range = scoreRange(state.ScoreValues[entry.Index]);
-    if (*number < range.minimum || *number > range.maximum) return outside(text, range.minimum, range.maximum);
+    if (*number < range.minimum || *number > range.maximum) return Failure{outside(text, range.minimum, range.maximum)};
     state.setScoreValue(value.entry, *number);
     return {};
 }

@@ -5,6 +5,7 @@
 // needs from the state.
 
 #include "EditorState.h"
+#include "Expected.h"
 #include "ModWriter.h"
 
 #include <cstdint>
@@ -35,9 +36,9 @@ struct NamedValue {
     std::size_t entry = 0;                 // ScoreValue: in ListScores; BotName: the bot's entry
     ModFile file = ModFile::ServerSettings;
 };
-// The value of that name in the loaded state; nullopt with why in `problem` when there is
-// none (an unknown name, a constant the file does not assign, a bot beyond the last).
-std::optional<NamedValue> findNamedValue(const EditorState& state, std::string_view name, std::string& problem);
+// The value of that name in the loaded state, or why there is none (an unknown name, a
+// constant the file does not assign, a bot beyond the last).
+Expected<NamedValue> findNamedValue(const EditorState& state, std::string_view name);
 
 // The value as the editor shows it; a constant that is not one number literal gives its
 // text as the file holds it.
@@ -45,8 +46,8 @@ std::string namedValueText(const EditorState& state, const NamedValue& value);
 
 // Sets the value from text as the windows would take it from their controls: a whole number
 // in the control's range, a bot name the files can store, a constant that can be edited.
-// Returns "" when set, else why not (and changes nothing); messages leave the name to the caller.
-std::string setNamedValue(EditorState& state, const NamedValue& value, std::string_view text);
+// When it cannot be set, says why and changes nothing; messages leave the name to the caller.
+Expected<void> setNamedValue(EditorState& state, const NamedValue& value, std::string_view text);
 
 // The groups that hold a value changed since the files were read.
 SaveGroups groupsWithEdits(const EditorState& state);

@@ -28,6 +28,12 @@ namespace tarsun {
 
 namespace {
 
+// Opened to look at, or nothing where it cannot be: the caller then goes by what it knows.
+std::unique_ptr<OpenedFile> openIfReadable(const FileSystem& fs, const fs::path& at) {
+    Expected<std::unique_ptr<OpenedFile>> file = fs.openToRead(at);
+    return file ? std::move(*file) : nullptr;
+}
+
 // How long after a file's last change a further change could still carry the same times:
 // the coarsest clock of the file systems a mod may live on (FAT's two seconds).
 constexpr std::int64_t RacyWindow = 2'000'000'000;  // nanoseconds
@@ -156,9 +162,9 @@ private:
 
     // 2. Open, and note what the file is now.
     bool openOldFile() {
-        std::string why;
-        old_ = fs_.openOld(target_, why);
-        if (!old_) return failed(why);
+        Expected<std::unique_ptr<OpenedFile>> old = fs_.openOld(target_);
+        if (!old) return failed(old.reason());
+        old_ = std::move(*old);
         checked_ = old_->stamp();
         return true;
     }
@@ -181,9 +187,9 @@ private:
 
     // 4. The new file, whole and flushed, beside the old one.
     bool writeNewFileBeside() {
-        std::string why;
-        temp_ = fs_.writeBeside(target_, old_.get(), request_.content, why);
-        if (!temp_) return failed(why);
+        Expected<TempFile> temp = fs_.writeBeside(target_, old_.get(), request_.content);
+        if (!temp) return failed(temp.reason());
+        temp_ = std::move(*temp);
         return true;
     }
 
@@ -225,8 +231,7 @@ private:
     bool swappedOutFileHoldsWhatWasChecked() {
         // The id first and alone: while another program's file is out, ours stands in its place.
         if (const auto out = fs_.idAt(backup_); out && *out != idOf(checked_)) return false;
-        std::string ignored;
-        std::unique_ptr<OpenedFile> out = fs_.openToRead(backup_, ignored);
+        std::unique_ptr<OpenedFile> out = openIfReadable(fs_, backup_);
         // Where the system could not exchange the names, the old file is reachable only
         // through what was opened (if the system kept it open).
         const OpenedFile& swappedOut = out ? *out : *old_;
@@ -266,8 +271,7 @@ private:
         std::string bytes;
     };
     std::optional<Known> know(const fs::path& at) const {
-        std::string ignored;
-        const std::unique_ptr<OpenedFile> file = fs_.openToRead(at, ignored);
+        const std::unique_ptr<OpenedFile> file = openIfReadable(fs_, at);
         if (!file) return std::nullopt;
         const FileStamp stamp = file->stamp();
         std::optional<std::string> bytes = readAll(*file, stamp.size);
@@ -277,8 +281,7 @@ private:
     // True when that file is still at `at` as it was known. One not known, or that cannot be
     // read now, counts as unchanged: the older file is put back, as the check asked.
     bool stillHolds(const fs::path& at, const std::optional<Known>& known) const {
-        std::string ignored;
-        const std::unique_ptr<OpenedFile> file = known ? fs_.openToRead(at, ignored) : nullptr;
+        const std::unique_ptr<OpenedFile> file = known ? openIfReadable(fs_, at) : nullptr;
         const std::string_view bytes = known ? std::string_view(known->bytes) : std::string_view();
         return !file || (idOf(file->stamp()) == known->id && readsAs(*file, FileContent(&bytes, 1)));
     }
@@ -309,8 +312,7 @@ private:
     void finish() {
         if (fs_.idAt(backup_) == idOf(checked_)) fs_.remove(backup_);
         fs_.settle(target_);
-        std::string ignored;
-        std::unique_ptr<OpenedFile> written = temp_->open ? nullptr : fs_.openToRead(target_, ignored);
+        std::unique_ptr<OpenedFile> written = temp_->open ? nullptr : openIfReadable(fs_, target_);
         result_.stamp = temp_->open ? temp_->open->stamp() : written ? written->stamp() : FileStamp{};
         result_.stamp.racy = true;  // just written: a change within the same tick would look the same
         result_.kind = ReplaceResult::Written;
@@ -332,13 +334,12 @@ private:
 Expected<FileBytes> readModFile(const fs::path& path, const FileSystem& fs) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         const std::int64_t start = fs.now();
-        std::string why;
-        std::unique_ptr<OpenedFile> file = fs.openToRead(path, why);
-        if (!file) return Failure{why};
-        const FileStamp before = file->stamp();
-        auto bytes = readAll(*file, before.size);
+        Expected<std::unique_ptr<OpenedFile>> file = fs.openToRead(path);
+        if (!file) return Failure{file.reason()};
+        const FileStamp before = (*file)->stamp();
+        auto bytes = readAll(**file, before.size);
         if (!bytes) return Failure{"it could not be read to its end: " + fs.errorText(fs.lastError())};
-        FileStamp after = file->stamp();
+        FileStamp after = (*file)->stamp();
         if (!before.sameAs(after) || bytes->size() != after.size) continue;
         after.racy = changedShortlyBefore(after, start);
         return FileBytes{path, std::move(*bytes), after};
@@ -350,12 +351,16 @@ ReplaceResult replaceModFile(const ReplaceRequest& request, const FileSystem& fs
     return Replacement(request, fs).run();
 }
 
+Expected<void> canReplace(const fs::path& target, const FileSystem& fs) {
+    if (const Expected<std::unique_ptr<OpenedFile>> old = fs.openOld(target); !old) return Failure{old.reason()};
+    return fs.canWriteBeside(target);
+}
+
 Expected<void> replaceFileContents(const fs::path& target, FileContent content, const FileSystem& fs) {
     if (fs.exists(target) && !fs.isFileOrDevice(target)) return Failure{"a folder stands where the file should be"};
-    std::string why;
-    std::unique_ptr<OpenedFile> old = fs.openToRead(target, why);  // for its access, when there is one
-    std::optional<TempFile> temp = fs.writeBeside(target, old.get(), content, why);
-    if (!temp) return Failure{why};
+    const std::unique_ptr<OpenedFile> old = openIfReadable(fs, target);  // for its access, when there is one
+    Expected<TempFile> temp = fs.writeBeside(target, old.get(), content);
+    if (!temp) return Failure{temp.reason()};
     if (const int error = fs.move(temp->path, target); error != 0) {
         fs.remove(temp->path);
         return Failure{fs.errorText(error)};

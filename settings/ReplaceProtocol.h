@@ -47,6 +47,10 @@ struct ReplaceResult {
 // writes over that text only.
 ReplaceResult replaceModFile(const ReplaceRequest& request, const FileSystem& fs = systemFileSystem());
 
+// Whether the user may replace the file now, or why not: it opens as the replace would
+// open it, and a new file can be made beside it.
+Expected<void> canReplace(const std::filesystem::path& target, const FileSystem& fs = systemFileSystem());
+
 // How the writer replaces a file: replaceModFile, or a stand-in in tests.
 using FileReplacer = std::function<ReplaceResult(const ReplaceRequest&)>;
 

@@ -1,6 +1,7 @@
 #include "SaveCheck.h"
 
 #include "NamedValues.h"
+#include "ReplaceProtocol.h"
 
 namespace tarsun {
 
@@ -20,9 +21,8 @@ std::vector<SaveResult::Failure> whySaveWouldFail(const EditorState& state, Save
         const FileBytes& bytes = state.fileBytes(file);
         // The file the writer will replace: where the name led at load.
         const std::filesystem::path target = bytes.Stamp.known ? bytes.Stamp.resolved : bytes.Path;
-        std::string why;
-        if (fs.openOld(target, why)) why = fs.whyNoFileBeside(target);
-        if (!why.empty()) failures.push_back({file, bytes.Path, why, false});
+        if (const Expected<void> replaceable = canReplace(target, fs); !replaceable)
+            failures.push_back({file, bytes.Path, replaceable.reason(), false});
     }
     return failures;
 }

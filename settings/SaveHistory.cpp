@@ -263,13 +263,8 @@ UndoResult undoSave(const fs::path& history, const fs::path& modFolder, unsigned
             content = std::move(*merge.text);
         }
         const fs::path target = current->Stamp.known ? current->Stamp.resolved : current->Path;
-        std::string why;
-        if (!fs.openOld(target, why)) {
-            result.refused.push_back({file.name, why});
-            continue;
-        }
-        if (why = fs.whyNoFileBeside(target); !why.empty()) {
-            result.refused.push_back({file.name, why});
+        if (const Expected<void> replaceable = canReplace(target, fs); !replaceable) {
+            result.refused.push_back({file.name, replaceable.reason()});
             continue;
         }
         steps.push_back({file.name, std::move(*current), std::move(content)});

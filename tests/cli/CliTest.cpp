@@ -212,17 +212,17 @@ TEST_F(CliTest, BadInputWritesNothing) {
 TEST_F(CliTest, ConstantThatCannotBeEditedIsRefused) {
     mod.write(ModFile::Scoring, "from qmr import *\r\nSCORE_KILL = 2\r\nSCORE_KILL += 1\r\n");
     EditorState state = mod.load();
-    std::string problem;
-    const auto value = findNamedValue(state, "SCORE_KILL", problem);
+    const auto value = findNamedValue(state, "SCORE_KILL");
     ASSERT_TRUE(value);
-    EXPECT_EQ(setNamedValue(state, *value, "5"),
-              "cannot be edited here: its last binding changes it with an operator (+=, -= ...)");
+    const Expected<void> set = setNamedValue(state, *value, "5");
+    ASSERT_FALSE(set);
+    EXPECT_EQ(set.reason(), "cannot be edited here: its last binding changes it with an operator (+=, -= ...)");
     EXPECT_FALSE(state.ListScores()[0].Edited);
     // The game's Python 2 refuses 1_000: the value is shown as the file's text, and show
     // names the line and why.
     mod.write(ModFile::Scoring, "from qmr import *\r\nSCORE_KILL = 1_000\r\n");
     state = mod.load();
-    EXPECT_EQ(namedValueText(state, *findNamedValue(state, "SCORE_KILL", problem)), "1_000");
+    EXPECT_EQ(namedValueText(state, *findNamedValue(state, "SCORE_KILL")), "1_000");
     const std::string why = "the game's Python 2 cannot run the file: line 2: 1_000: digits grouped with _ are "
                             "Python 3 only (write 1000)";
     EXPECT_NE(run({"show", folder()}).out.find("not editable: " + why), std::string::npos);

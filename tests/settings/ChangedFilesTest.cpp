@@ -56,24 +56,23 @@ public:
     std::int64_t now() const override { return nowInstead ? nowInstead() : system_.now(); }
     std::string errorText(int error) const override { return system_.errorText(error); }
     int lastError() const override { return system_.lastError(); }
-    std::unique_ptr<OpenedFile> openToRead(const Path& path, std::string& why) const override {
+    Expected<std::unique_ptr<OpenedFile>> openToRead(const Path& path) const override {
         step();
-        return scripted(system_.openToRead(path, why));
+        return scripted(system_.openToRead(path));
     }
-    std::unique_ptr<OpenedFile> openOld(const Path& target, std::string& why) const override {
+    Expected<std::unique_ptr<OpenedFile>> openOld(const Path& target) const override {
         step();
         if (beforeOpenOld) beforeOpenOld(opens);
         ++opens;
-        return scripted(system_.openOld(target, why));
+        return scripted(system_.openOld(target));
     }
-    std::optional<TempFile> writeBeside(const Path& target, const OpenedFile* old, FileContent content,
-                                        std::string& why) const override {
+    Expected<TempFile> writeBeside(const Path& target, const OpenedFile* old, FileContent content) const override {
         step();
         // The system's own file, which it takes the access from.
         const auto* inner = dynamic_cast<const ScriptedFile*>(old);
-        return system_.writeBeside(target, inner ? inner->file.get() : old, content, why);
+        return system_.writeBeside(target, inner ? inner->file.get() : old, content);
     }
-    std::string whyNoFileBeside(const Path& target) const override { return system_.whyNoFileBeside(target); }
+    Expected<void> canWriteBeside(const Path& target) const override { return system_.canWriteBeside(target); }
     Path swappedOutName(const TempFile& temp) const override { return system_.swappedOutName(temp); }
     int swap(const Path& target, const Path& incoming, const Path& outgoing) const override {
         step();
@@ -120,9 +119,9 @@ private:
         }
         void releaseForSwap() override { file->releaseForSwap(); }
     };
-    std::unique_ptr<OpenedFile> scripted(std::unique_ptr<OpenedFile> file) const {
+    Expected<std::unique_ptr<OpenedFile>> scripted(Expected<std::unique_ptr<OpenedFile>> file) const {
         if (!file) return file;
-        return std::make_unique<ScriptedFile>(std::move(file), *this);
+        return std::unique_ptr<OpenedFile>(std::make_unique<ScriptedFile>(std::move(*file), *this));
     }
 
     const FileSystem& system_ = systemFileSystem();
@@ -425,8 +424,7 @@ TEST(ChangedFiles, WhereTheStampCannotTellTheBytesOrTheFileDo) {
         writeAt(path, "sv.maxPlayers 16\r\n");
         ScriptedFileSystem system;
         system.coarseTimes = c == 0;
-        std::string why;
-        const std::int64_t tick = systemFileSystem().openToRead(path, why)->stamp().modified;
+        const std::int64_t tick = (*systemFileSystem().openToRead(path))->stamp().modified;
         system.nowInstead = [&] { return tick + 1'900'000'000; };  // read 1.9 s into the tick
         auto doc = readModFile(path, system);
         ASSERT_TRUE(doc);
