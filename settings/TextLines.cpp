@@ -152,32 +152,62 @@ int digitValue(char c, int base) {
     return v < base ? v : -1;
 }
 
-ParsedNumber parseNumber(std::string_view text, int scale10) {
+namespace {
+
+// "&H1F" or "&O17", hexadecimal or octal; nothing for any
+// other "&".
+ParsedNumber radixNumber(Cursor cur, int scale10) {
     ParsedNumber result;
-    Cursor cur{text};
     result.start = cur.peekAt();
-
-    if (cur.peek() == '&') {
-        std::size_t amp = cur.peekAt();
-        Cursor radixCursor = cur;
-        radixCursor.pos = amp + 1;
-        char r = radixCursor.peek();
-        int base = (r == 'h' || r == 'H') ? 16 : (r == 'o' || r == 'O') ? 8 : 0;
-        if (base == 0) return result;
-        radixCursor.take();
-        double value = 0;
-        bool any = false;
-        while (digitValue(radixCursor.peek(), base) >= 0) {
-            value = value * base + digitValue(radixCursor.take(), base);
-            any = true;
-        }
-        if (!any) return result;
-        result.found = true;
-        result.value = value * std::pow(10.0, scale10);
-        result.end = radixCursor.lastEnd;
-        return result;
+    cur.take();
+    const char r = cur.peek();
+    const int base = (r == 'h' || r == 'H') ? 16 : (r == 'o' || r == 'O') ? 8 : 0;
+    if (base == 0) return result;
+    cur.take();
+    double value = 0;
+    bool any = false;
+    while (digitValue(cur.peek(), base) >= 0) {
+        value = value * base + digitValue(cur.take(), base);
+        any = true;
     }
+    if (!any) return result;
+    result.found = true;
+    result.value = value * std::pow(10.0, scale10);
+    result.end = cur.lastEnd;
+    return result;
+}
 
+// The exponent after the digits ("e-3"), left untaken when no digit follows the e.
+long long exponentPart(Cursor& cur) {
+    if (cur.peek() != 'e' && cur.peek() != 'E') return 0;
+    Cursor e = cur;
+    e.take();
+    bool negative = false;
+    if (e.peek() == '+' || e.peek() == '-') negative = e.take() == '-';
+    if (!isDigit(e.peek())) return 0;
+    long long exponent = 0;
+    while (isDigit(e.peek())) exponent = std::min(exponent * 10 + (e.take() - '0'), ExponentLimit);
+    cur = e;
+    return negative ? -exponent : exponent;
+}
+
+// digits * 10^shift, converted in one step so that shifting the point is exact.
+double scaledDigits(const std::string& digits, long long shift) {
+    if (digits.find_first_not_of('0') == std::string::npos) return 0.0;
+    const std::string canonical = digits + "e" + std::to_string(shift);
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
+    if (ec == std::errc::result_out_of_range) value = shift > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    return value;
+}
+
+}  // namespace
+
+ParsedNumber parseNumber(std::string_view text, int scale10) {
+    Cursor cur{text};
+    if (cur.peek() == '&') return radixNumber(cur, scale10);
+    ParsedNumber result;
+    result.start = cur.peekAt();
     std::string digits;  // integer part, then fraction part, without the point
     bool negative = false;
     if (cur.peek() == '+' || cur.peek() == '-') negative = cur.take() == '-';
@@ -197,37 +227,11 @@ ParsedNumber parseNumber(std::string_view text, int scale10) {
         }
     }
     if (digits.empty()) return result;
-
-    long long exponent = 0;
-    if (cur.peek() == 'e' || cur.peek() == 'E') {
-        Cursor e = cur;
-        e.take();
-        bool expNegative = false;
-        if (e.peek() == '+' || e.peek() == '-') expNegative = e.take() == '-';
-        if (isDigit(e.peek())) {
-            while (isDigit(e.peek())) {
-                exponent = std::min(exponent * 10 + (e.take() - '0'), ExponentLimit);
-            }
-            if (expNegative) exponent = -exponent;
-            cur = e;
-        }
-    }
-
+    const long long exponent = exponentPart(cur);
     result.found = true;
     result.end = cur.lastEnd;
-    if (digits.find_first_not_of('0') == std::string::npos) {
-        result.value = negative ? -0.0 : 0.0;
-        return result;
-    }
-    // The value is digits * 10^(exponent - fraction digits + scale10), converted in one step so
-    // that shifting the point is exact.
-    long long shift = exponent - static_cast<long long>(digits.size() - integerDigits) + scale10;
-    std::string canonical = digits + "e" + std::to_string(shift);
-    double value = 0;
-    auto [ptr, ec] = std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
-    if (ec == std::errc::result_out_of_range) {
-        value = shift > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    }
+    const long long shift = exponent - static_cast<long long>(digits.size() - integerDigits) + scale10;
+    const double value = scaledDigits(digits, shift);
     result.value = negative ? -value : value;
     return result;
 }
