@@ -1,6 +1,5 @@
 #include "FormMain.h"
 
-#include "ArrowSpinner.h"
 #include "Dialogs.h"
 #include "EditorState.h"
 #include "FormEdit.h"
@@ -18,9 +17,7 @@
 #include <QListView>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
-#include <QSlider>
 
-#include <array>
 #include <utility>
 
 namespace tarsun {
@@ -75,27 +72,16 @@ void FormMain::showLoadedValues() {
 
 void FormMain::showSettings() {
     const QScopedValueRollback guard(showing_, true);
-    vScrollSFD_->setValue(state_.setting(Setting::SoldierFF));
-    vScrollVFD_->setValue(state_.setting(Setting::VehicleFF));
-    vScrollSSD_->setValue(state_.setting(Setting::SoldierSplashFF));
-    vScrollVSD_->setValue(state_.setting(Setting::VehicleSplashFF));
-    sliderBotSkill_->setValue(state_.setting(Setting::BotSkill));
-    sliderMaxBots_->setValue(state_.setting(Setting::MaxBots));
+    for (Setting setting : AllSettings) settings_[slotOf(setting)].setValue(state_.setting(setting));
     // A control already at its value sends no change, so the captions are written here too.
     for (Setting setting : AllSettings) {
-        QLabel* label = caption(setting);
-        label->setText(QString::number(state_.setting(setting)));
-        markSetting(setting, label);
+        settings_[slotOf(setting)].valueLabel()->setText(QString::number(state_.setting(setting)));
+        markSetting(setting);
     }
 }
 
-QLabel* FormMain::caption(Setting setting) const {
-    const std::array<QLabel*, SettingCount> captions{labelSFD_, labelVFD_, labelSSD_, labelVSD_, labelMaxBots_,
-                                                     labelBotSkill_};
-    return captions[slotOf(setting)];
-}
-
-void FormMain::markSetting(Setting setting, QLabel* label) {
+void FormMain::markSetting(Setting setting) {
+    QLabel* label = settings_[slotOf(setting)].valueLabel();
     const int saved = state_.savedSetting(setting);
     const bool edited = state_.setting(setting) != saved;
     QPalette palette = label->palette();
@@ -195,11 +181,11 @@ void FormMain::askExit() {
 
 // Values --------------------------------------------------------------------------------
 
-void FormMain::settingChanged(Setting setting, QLabel* caption, int value) {
+void FormMain::settingChanged(Setting setting) {
     const int was = state_.setting(setting);
-    caption->setText(QString::number(value));
+    const int value = settings_[slotOf(setting)].showValue();
     state_.setSetting(setting, value);
-    markSetting(setting, caption);
+    markSetting(setting);
     if (was != value && !showing_) recordSetting(setting, was, value);
     if (watch_) watch_->checkSoon();
 }
@@ -219,24 +205,12 @@ void FormMain::showDiskNotes() {
     }
 }
 
-void FormMain::VScrollSFD_Change() {
-    settingChanged(Setting::SoldierFF, labelSFD_, static_cast<int>(vScrollSFD_->value()));
-}
-void FormMain::VScrollVFD_Change() {
-    settingChanged(Setting::VehicleFF, labelVFD_, static_cast<int>(vScrollVFD_->value()));
-}
-void FormMain::VScrollSSD_Change() {
-    settingChanged(Setting::SoldierSplashFF, labelSSD_, static_cast<int>(vScrollSSD_->value()));
-}
-void FormMain::VScrollVSD_Change() {
-    settingChanged(Setting::VehicleSplashFF, labelVSD_, static_cast<int>(vScrollVSD_->value()));
-}
-void FormMain::SliderBotSkill_Change() {
-    settingChanged(Setting::BotSkill, labelBotSkill_, sliderBotSkill_->value());
-}
-void FormMain::SliderMaxBots_Change() {
-    settingChanged(Setting::MaxBots, labelMaxBots_, sliderMaxBots_->value());
-}
+void FormMain::VScrollSFD_Change() { settingChanged(Setting::SoldierFF); }
+void FormMain::VScrollVFD_Change() { settingChanged(Setting::VehicleFF); }
+void FormMain::VScrollSSD_Change() { settingChanged(Setting::SoldierSplashFF); }
+void FormMain::VScrollVSD_Change() { settingChanged(Setting::VehicleSplashFF); }
+void FormMain::SliderBotSkill_Change() { settingChanged(Setting::BotSkill); }
+void FormMain::SliderMaxBots_Change() { settingChanged(Setting::MaxBots); }
 
 // The other windows ---------------------------------------------------------------------
 

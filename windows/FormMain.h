@@ -10,19 +10,20 @@
 // each hides this window and shows it again when it closes, so that one window of the
 // program is visible at a time.
 
+#include "ModTables.h"
+#include "SettingControl.h"
+
 #include <QPixmap>
 #include <QWidget>
 
+#include <array>
 #include <memory>
 #include <string>
 
-class QLabel;
 class QListView;
-class QSlider;
 
 namespace tarsun {
 
-class ArrowSpinner;
 class Dialogs;
 class EditHistory;
 class EditorState;
@@ -31,7 +32,6 @@ class FormSave;
 class ModFileWatcher;
 class PictureButton;
 class StateListModel;
-enum class Setting;
 
 class FormMain : public QWidget {
     Q_OBJECT
@@ -85,16 +85,13 @@ private:
     void orderFocus();
     void nameControls();
 
-    ArrowSpinner* createSpinner(const char* objectName, QRect geometry, Setting setting);
-    QSlider* createSlider(const char* objectName, QRect geometry, Setting setting);
     QListView* createList(const char* objectName, QRect geometry, StateListModel* model);
     // Writes a setting's caption and passes its value to the state.
-    void settingChanged(Setting setting, QLabel* caption, int value);
+    void settingChanged(Setting setting);
     // Shows the six values as the state holds them now.
     void showSettings();
-    QLabel* caption(Setting setting) const;
     // A value edited since the load or the last save is marked, its tooltip saying what it was.
-    void markSetting(Setting setting, QLabel* caption);
+    void markSetting(Setting setting);
     void markEditedRows();
     // The captions of a group whose file another program changed turn yellow, with a tip
     // of what the next save will do with it.
@@ -106,7 +103,6 @@ private:
     void recordSetting(Setting setting, int was, int now);
     void rememberBeforeEditor();
     void recordEditorEdit();
-    QWidget* control(Setting setting) const;
     // False when the file has no such row any more.
     bool putBotName(int row, const std::string& name);
     // Sets the constant at this table index (or takes its edit back); its row, or -1 when
@@ -131,18 +127,7 @@ private:
     PictureButton* pictureMini_ = nullptr;
     PictureButton* pictureSave_ = nullptr;
 
-    QLabel* labelSFD_ = nullptr;
-    QLabel* labelVFD_ = nullptr;
-    QLabel* labelSSD_ = nullptr;
-    QLabel* labelVSD_ = nullptr;
-    QLabel* labelBotSkill_ = nullptr;
-    QLabel* labelMaxBots_ = nullptr;
-    ArrowSpinner* vScrollSFD_ = nullptr;
-    ArrowSpinner* vScrollVFD_ = nullptr;
-    ArrowSpinner* vScrollSSD_ = nullptr;
-    ArrowSpinner* vScrollVSD_ = nullptr;
-    QSlider* sliderBotSkill_ = nullptr;
-    QSlider* sliderMaxBots_ = nullptr;
+    std::array<SettingControl, SettingCount> settings_;  // by slotOf
 
     StateListModel* botNamesModel_ = nullptr;
     StateListModel* scoresModel_ = nullptr;

@@ -2,7 +2,6 @@
 
 // The main window's keys and its undo and redo of value edits.
 
-#include "ArrowSpinner.h"
 #include "EditHistory.h"
 #include "EditorState.h"
 #include "PendingEdits.h"
@@ -11,7 +10,6 @@
 #include <QAction>
 #include <QLabel>
 #include <QListView>
-#include <QSlider>
 #include <QToolTip>
 
 namespace tarsun {
@@ -31,24 +29,15 @@ void FormMain::createShortcuts() {
     addAction(save);
 }
 
-QWidget* FormMain::control(Setting setting) const {
-    const std::array<QWidget*, SettingCount> controls{vScrollSFD_, vScrollVFD_,    vScrollSSD_,
-                                                      vScrollVSD_, sliderMaxBots_, sliderBotSkill_};
-    return controls[slotOf(setting)];
-}
-
 void FormMain::recordSetting(Setting setting, int was, int now) {
     if (history_->replaying()) return;
     const QString name = settingName(setting) + QStringLiteral(": ");
     history_->record(name + QString::number(was) + Arrow + QString::number(now), [=, this](bool redo) {
         const int from = redo ? was : now, to = redo ? now : was;
-        QWidget* widget = control(setting);
-        if (auto* spinner = qobject_cast<ArrowSpinner*>(widget))
-            spinner->setValue(to);
-        else
-            static_cast<QSlider*>(widget)->setValue(to);
-        QLabel* label = caption(setting);
-        showChange(widget, label->mapToGlobal(QPoint(0, label->height())),
+        SettingControl& shown = settings_[slotOf(setting)];
+        shown.setValue(to);
+        QLabel* label = shown.valueLabel();
+        showChange(shown.control(), label->mapToGlobal(QPoint(0, label->height())),
                    name + QString::number(from) + Arrow + QString::number(to));
     });
 }

@@ -3,10 +3,8 @@
 // The main window's controls, where they stand, and its drawing: the window's look, apart
 // from what it does (FormMain.cpp).
 
-#include "ArrowSpinner.h"
 #include "EditorState.h"
 #include "Look.h"
-#include "NumberTyping.h"
 #include "PendingEdits.h"
 #include "PictureButton.h"
 #include "StateListModel.h"
@@ -14,9 +12,10 @@
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
-#include <QSlider>
 
 #include <array>
+#include <functional>
+#include <span>
 
 namespace tarsun {
 
@@ -24,18 +23,31 @@ namespace {
 
 const QString ContactLine = QStringLiteral("tarsun@users.example");
 
-// The style marks a focused slider too faintly to be seen on the background picture: a
-// dotted frame in the selection colour says where the keys go.
-class FocusSlider : public QSlider {
-public:
-    using QSlider::QSlider;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        QSlider::paintEvent(event);
-        drawFocusFrame(this, QPalette::Highlight);
-    }
+// The six values in the window's order, the left group's four above the right group's two.
+struct SettingRow {
+    SettingControl::Place place;
+    void (FormMain::*changed)();
 };
+const std::array<SettingRow, SettingCount> SettingRows{{
+    {{Setting::SoldierFF, "SFD", "Soldier Friendly Damage:", twipsRect(240, 1560, 2175, 255),
+      twipsRect(2640, 1560, 495, 255), twipsRect(3240, 1560, 255, 255), false},
+     &FormMain::VScrollSFD_Change},
+    {{Setting::VehicleFF, "VFD", "Vehicle Friendly Damage:", twipsRect(240, 1920, 2175, 255),
+      twipsRect(2640, 1920, 495, 255), twipsRect(3240, 1920, 255, 255), false},
+     &FormMain::VScrollVFD_Change},
+    {{Setting::SoldierSplashFF, "SSD", "Soldier Splash Damage:", twipsRect(240, 2280, 2175, 255),
+      twipsRect(2640, 2280, 495, 255), twipsRect(3240, 2280, 255, 255), false},
+     &FormMain::VScrollSSD_Change},
+    {{Setting::VehicleSplashFF, "VSD", "Vehicle Splash Damage:", twipsRect(240, 2640, 2175, 255),
+      twipsRect(2640, 2640, 495, 255), twipsRect(3240, 2640, 255, 255), false},
+     &FormMain::VScrollVSD_Change},
+    {{Setting::BotSkill, "BotSkill", "Bot Skill:", twipsRect(3840, 1440, 855, 255), twipsRect(5640, 1440, 735, 255),
+      twipsRect(3840, 1680, 2655, 495), true},
+     &FormMain::SliderBotSkill_Change},
+    {{Setting::MaxBots, "MaxBots", "Max Bots:", twipsRect(3840, 2280, 855, 255), twipsRect(5760, 2280, 615, 255),
+      twipsRect(3840, 2520, 2655, 495), true},
+     &FormMain::SliderMaxBots_Change},
+}};
 
 }  // namespace
 
@@ -74,71 +86,24 @@ void FormMain::createLabels() {
     const auto caption = [this](const char* name, const char* text, QRect at, Qt::Alignment align = Qt::AlignLeft) {
         makeLabel(this, name, QString::fromLatin1(text), at, CaptionWhite, true, align);
     };
-    const auto value = [this](const char* name, QRect at) {
-        return makeLabel(this, name, QStringLiteral("0"), at, ValueRed, true, Qt::AlignRight);
-    };
     makeLabel(this, "LabelEMAIL", ContactLine, twipsRect(3600, 120, 2175, 255), CaptionWhite, true,
               Qt::AlignHCenter);
     caption("LabelLSettings", "Settings", twipsRect(240, 1080, 855, 255), Qt::AlignHCenter);
     caption("LabelLBots", "Bots", twipsRect(3840, 1080, 615, 255), Qt::AlignHCenter);
-    caption("LabelLSFD", "Soldier Friendly Damage:", twipsRect(240, 1560, 2175, 255));
-    labelSFD_ = value("LabelSFD", twipsRect(2640, 1560, 495, 255));
-    caption("LabelLVFD", "Vehicle Friendly Damage:", twipsRect(240, 1920, 2175, 255));
-    labelVFD_ = value("LabelVFD", twipsRect(2640, 1920, 495, 255));
-    caption("LabelLSSD", "Soldier Splash Damage:", twipsRect(240, 2280, 2175, 255));
-    labelSSD_ = value("LabelSSD", twipsRect(2640, 2280, 495, 255));
-    caption("LabelLVSD", "Vehicle Splash Damage:", twipsRect(240, 2640, 2175, 255));
-    labelVSD_ = value("LabelVSD", twipsRect(2640, 2640, 495, 255));
+    // Each group's labels top to bottom: the left group's settings and its list's caption,
+    // then the right group's.
+    const auto settingLabels = [this](std::span<const SettingRow> rows) {
+        for (const SettingRow& row : rows) settings_[slotOf(row.place.setting)].createLabels(this, row.place);
+    };
+    settingLabels(std::span(SettingRows).first(4));
     caption("LabelLEditScores", "Edit Scores:", twipsRect(360, 3120, 1095, 255));
-    caption("LabelLBotSkill", "Bot Skill:", twipsRect(3840, 1440, 855, 255));
-    labelBotSkill_ = value("LabelBotSkill", twipsRect(5640, 1440, 735, 255));
-    caption("LabelLMaxBots", "Max Bots:", twipsRect(3840, 2280, 855, 255));
-    labelMaxBots_ = value("LabelMaxBots", twipsRect(5760, 2280, 615, 255));
+    settingLabels(std::span(SettingRows).subspan(4));
     caption("LabelLBotNames", "Bot Names:", twipsRect(3840, 3120, 1095, 255));
 }
 
-ArrowSpinner* FormMain::createSpinner(const char* objectName, QRect geometry, Setting setting) {
-    auto* spinner = new ArrowSpinner(this);
-    spinner->setObjectName(QString::fromLatin1(objectName));
-    spinner->setGeometry(geometry);
-    spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);
-    new NumberTyping(spinner, {[spinner] { return spinner->minimum(); }, [spinner] { return spinner->maximum(); },
-                               [spinner] { return spinner->value(); },
-                               [spinner](qint64 value, const QString&) { spinner->setValue(value); }, {}});
-    return spinner;
-}
-
-QSlider* FormMain::createSlider(const char* objectName, QRect geometry, Setting setting) {
-    auto* slider = new FocusSlider(Qt::Horizontal, this);
-    slider->setObjectName(QString::fromLatin1(objectName));
-    slider->setGeometry(geometry);
-    slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);
-    slider->setSingleStep(1);
-    slider->setPageStep(5);
-    slider->setTickInterval(10);
-    slider->setTickPosition(QSlider::TicksBelow);
-    // Only the settled value counts, not every position the thumb passes while dragged.
-    slider->setTracking(false);
-    new NumberTyping(slider, {[slider] { return qint64(slider->minimum()); }, [slider] { return qint64(slider->maximum()); },
-                              [slider] { return qint64(slider->value()); },
-                              [slider](qint64 value, const QString&) { slider->setValue(int(value)); }, {}});
-    return slider;
-}
-
 void FormMain::createSettingControls() {
-    vScrollSFD_ = createSpinner("VScrollSFD", twipsRect(3240, 1560, 255, 255), Setting::SoldierFF);
-    vScrollVFD_ = createSpinner("VScrollVFD", twipsRect(3240, 1920, 255, 255), Setting::VehicleFF);
-    vScrollSSD_ = createSpinner("VScrollSSD", twipsRect(3240, 2280, 255, 255), Setting::SoldierSplashFF);
-    vScrollVSD_ = createSpinner("VScrollVSD", twipsRect(3240, 2640, 255, 255), Setting::VehicleSplashFF);
-    sliderBotSkill_ = createSlider("SliderBotSkill", twipsRect(3840, 1680, 2655, 495), Setting::BotSkill);
-    sliderMaxBots_ = createSlider("SliderMaxBots", twipsRect(3840, 2520, 2655, 495), Setting::MaxBots);
-
-    connect(vScrollSFD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollSFD_Change);
-    connect(vScrollVFD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollVFD_Change);
-    connect(vScrollSSD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollSSD_Change);
-    connect(vScrollVSD_, &ArrowSpinner::valueChanged, this, &FormMain::VScrollVSD_Change);
-    connect(sliderBotSkill_, &QSlider::valueChanged, this, &FormMain::SliderBotSkill_Change);
-    connect(sliderMaxBots_, &QSlider::valueChanged, this, &FormMain::SliderMaxBots_Change);
+    for (const SettingRow& row : SettingRows)
+        settings_[slotOf(row.place.setting)].createControl(std::bind_front(row.changed, this));
 }
 
 QListView* FormMain::createList(const char* objectName, QRect geometry, StateListModel* model) {
@@ -188,17 +153,6 @@ void FormMain::nameControls() {
     name(pictureExit_, QStringLiteral("Exit"), QStringLiteral("Asks whether to end the program"));
     name(pictureMini_, QStringLiteral("Minimise"));
     name(pictureSave_, QStringLiteral("Save"), QStringLiteral("Opens the save window (Ctrl+S)"));
-    for (Setting s : AllSettings) {
-        QWidget* widget = control(s);
-        const bool spinner = qobject_cast<ArrowSpinner*>(widget) != nullptr;
-        name(widget, settingName(s),
-             QStringLiteral("From %1 to %2; type a number, or step with the arrow keys%3")
-                 .arg(settingInfo(s).minimum)
-                 .arg(settingInfo(s).maximum)
-                 .arg(spinner ? QStringLiteral(" (the upper arrow lowers)") : QStringLiteral(", Page Up and Down by 5")));
-        caption(s)->setAccessibleDescription(settingName(s));
-        findChild<QLabel*>(QStringLiteral("LabelL") + widget->objectName().mid(spinner ? 7 : 6))->setBuddy(widget);
-    }
     const QString opens = QStringLiteral("Enter or a double-click opens the selected %1 in the value editor");
     name(listBotNames_, QStringLiteral("Bot Names"), opens.arg(QStringLiteral("name")));
     name(listScores_, QStringLiteral("Edit Scores"), opens.arg(QStringLiteral("constant")));
@@ -207,8 +161,10 @@ void FormMain::nameControls() {
 }
 
 void FormMain::orderFocus() {
-    const std::array<QWidget*, 8> order{listBotNames_, sliderMaxBots_, sliderBotSkill_, vScrollSFD_,
-                                        vScrollVFD_,   vScrollSSD_,    vScrollVSD_,     listScores_};
+    const auto at = [this](Setting s) { return settings_[slotOf(s)].control(); };
+    const std::array<QWidget*, 8> order{listBotNames_, at(Setting::MaxBots), at(Setting::BotSkill),
+                                        at(Setting::SoldierFF), at(Setting::VehicleFF), at(Setting::SoldierSplashFF),
+                                        at(Setting::VehicleSplashFF), listScores_};
     for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
