@@ -2,8 +2,10 @@
 // itself; the Windows build runs the same commands in-process.
 
 #include "CliTool.h"
+#include "FileAccess.h"
 #include "ModFolders.h"
 #include "NamedValues.h"
+#include "PythonJudge.h"
 #include "SaveHistory.h"
 #include "TempMod.h"
 

@@ -13,7 +13,13 @@
 #include <functional>
 #include <random>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <csignal>
 #include <cstdlib>
 #include <sys/wait.h>
@@ -428,7 +434,9 @@ TEST(ChangedFiles, WhereTheStampCannotTellTheBytesOrTheFileDo) {
         system.nowInstead = [&] { return tick + 1'900'000'000; };  // read 1.9 s into the tick
         auto doc = readModFile(path, system);
         ASSERT_TRUE(doc);
-        if (c == 0) EXPECT_TRUE(doc->Stamp.racy);
+        if (c == 0) {
+            EXPECT_TRUE(doc->Stamp.racy);
+        }
         if (c != 0) doc->Stamp.racy = false;                // as if read long after its last change
         if (c == 0) writeAt(path, "sv.maxPlayers 32\r\n");  // the same tick, in place
         if (c == 1) writeBytes(path, "sv.maxPlayers 32\r\n");
@@ -580,7 +588,9 @@ TEST(ChangedFiles, TheMergeAgreesWithGitsThreeWayMerge) {
         const bool gitClean = WEXITSTATUS(status) == 0;
         clean += gitClean;
         ASSERT_EQ(merged.text.has_value(), gitClean) << "base:\n" << baseText << "theirs:\n" << theirsText;
-        if (gitClean) EXPECT_EQ(*merged.text, readBytes(dir.folder() / "merged")) << baseText << theirsText;
+        if (gitClean) {
+            EXPECT_EQ(*merged.text, readBytes(dir.folder() / "merged")) << baseText << theirsText;
+        }
     }
     EXPECT_GT(clean, 150);
 }

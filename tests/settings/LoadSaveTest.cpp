@@ -1,4 +1,5 @@
 #include "EditorState.h"
+#include "FileAccess.h"
 #include "ModFiles.h"
 #include "ModLoader.h"
 #include "ModWriter.h"

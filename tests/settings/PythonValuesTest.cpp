@@ -3,6 +3,7 @@
 // values (lib2to3's Python 2 grammar and 2to3, run by python3).
 
 #include "ModWriter.h"
+#include "PythonJudge.h"
 #include "TempMod.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +57,9 @@ TEST_P(Scoring, AnEditChangesTheNameAndNothingElsePythonReads) {
     EXPECT_EQ(row->NotEditableReason.empty(), row->Editable);
     EXPECT_EQ(state.TextScore.cannotRun(), "");
     auto before = pythonNames(mod.path(ModFile::Scoring));
-    if (before && row->Literal && row->Editable) EXPECT_EQ(std::to_string(state.ScoreValues[0]), (*before)["SCORE_KILL"].shown);
+    if (before && row->Literal && row->Editable) {
+        EXPECT_EQ(std::to_string(state.ScoreValues[0]), (*before)["SCORE_KILL"].shown);
+    }
 
     state.setScoreValue(static_cast<std::size_t>(row - state.ListScores().begin()), c.value);
     ASSERT_TRUE(SaveModSettings(state, {}).done());
@@ -171,7 +174,9 @@ TEST_P(GameCannotRun, ConstantsAreListedAndNothingIsWritten) {
     ASSERT_TRUE(SaveModSettings(state, {}).done());
     EXPECT_EQ(mod.read(ModFile::Scoring), file);
     TARSUN_NEEDS_PYTHON();
-    if (c.judged) EXPECT_FALSE(pythonNames(mod.path(ModFile::Scoring))) << "Python 2 runs it";
+    if (c.judged) {
+        EXPECT_FALSE(pythonNames(mod.path(ModFile::Scoring))) << "Python 2 runs it";
+    }
 }
 
 std::string nested(std::size_t depth) {

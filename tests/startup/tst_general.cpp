@@ -11,8 +11,10 @@
 #include "EditorState.h"
 #include "FolderFixture.h"
 #include "General.h"
+#include "ScriptedDialogs.h"
 #include "StartUp.h"
 #include "SystemDialogs.h"
+#include "WidgetActions.h"
 
 #include <QLabel>
 #include <QLineEdit>

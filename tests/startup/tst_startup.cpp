@@ -3,10 +3,13 @@
 
 #include "EditorProgram.h"
 #include "EditorState.h"
+#include "FileAccess.h"
 #include "FolderFixture.h"
 #include "FormEdit.h"
 #include "FormSave.h"
 #include "General.h"
+#include "ScriptedDialogs.h"
+#include "WidgetActions.h"
 
 #include <QSettings>
 

@@ -7,6 +7,8 @@
 #include "FormMain.h"
 #include "Look.h"
 #include "ModLoader.h"
+#include "ScriptedDialogs.h"
+#include "WidgetActions.h"
 
 #include <QListView>
 

@@ -202,7 +202,7 @@ private slots:
         QVERIFY(QFile::rename(mod.path("away"), mod.path(AIDefaultsFile)));
         save->setFileReplacer([](const ReplaceRequest& request) {
             if (request.path.filename() == "scoringCommon.py")
-                return ReplaceResult{ReplaceResult::Failed, "no space left on the device", {}};
+                return ReplaceResult{ReplaceResult::Failed, "no space left on the device", {}, {}};
             return replaceModFile(request);
         });
         click(&mod.main, "PictureSave");
