@@ -55,8 +55,8 @@ fs::path findModFile(const fs::path& modFolder, ModFile file, const FileSystem& 
     return path;
 }
 
-bool isTemporaryNameFor(std::string_view name, std::string_view file) {
-    return systemFileSystem().temporaryOwner(name, file).has_value();
+bool isTemporaryNameFor(std::string_view name, std::string_view file, const FileSystem& fs) {
+    return fs.temporaryOwner(name, file).has_value();
 }
 
 void removeLeftoverTemporaries(std::span<const fs::path> files, const FileSystem& fs) {

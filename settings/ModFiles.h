@@ -32,6 +32,6 @@ std::filesystem::path findModFile(const std::filesystem::path& modFolder, ModFil
 void removeLeftoverTemporaries(std::span<const std::filesystem::path> files, const FileSystem& fs = systemFileSystem());
 
 // True when the name is one of the editor's temporary files for `file`.
-bool isTemporaryNameFor(std::string_view name, std::string_view file);
+bool isTemporaryNameFor(std::string_view name, std::string_view file, const FileSystem& fs = systemFileSystem());
 
 }  // namespace tarsun
