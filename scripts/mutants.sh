@@ -48,17 +48,19 @@ brk "control characters allowed in bot names" settings/BotNamesDocument.cpp \
     'if (isControl(c)) return NameProblem::ControlCharacter;' \
     'if (false && isControl(c)) return NameProblem::ControlCharacter;'
 brk "friendly fire and bot groups swapped" settings/ModWriter.cpp \
-    'if (!(file == ModFile::ServerSettings ? groups.FriendlyFire : groups.BotSettings)) continue;' \
-    'if (!(file == ModFile::ServerSettings ? groups.BotSettings : groups.FriendlyFire)) continue;'
+    'case ModFile::ServerSettings: return groups.FriendlyFire;
+    case ModFile::AIDefaults: return groups.BotSettings;' \
+    'case ModFile::ServerSettings: return groups.BotSettings;
+    case ModFile::AIDefaults: return groups.FriendlyFire;'
 brk "read-only file replaced" settings/FileSystem_posix.cpp \
-    'if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {' \
-    'if (false) {'
-brk "hexadecimal read as decimal" settings/PythonText.cpp \
+    'if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Failure{"the file is read-only"};' \
+    'if (false) return Failure{"the file is read-only"};'
+brk "hexadecimal read as decimal" settings/PythonNumber.cpp \
     "int base = p == 'x' ? 16 : p == 'o' ? 8 : p == 'b' ? 2 : 0;" \
     "int base = p == 'x' ? 10 : p == 'o' ? 8 : p == 'b' ? 2 : 0;"
-brk "leading zeros taken as a literal" settings/PythonText.cpp \
-    "if (intDigits.size() > 1 && intDigits[0] == '0' && intDigits.find_first_not_of('0') != std::string::npos)" \
-    'if (false)'
+brk "leading zeros read as decimal, not octal" settings/PythonNumber.cpp \
+    "if (intDigits.size() > 1 && intDigits[0] == '0') {" \
+    'if (false) {'
 brk "a later augmented assignment ignored" settings/PythonText.cpp \
     'targets(field(n, "left"), Kind::Augmented);' \
     ';'
@@ -66,16 +68,16 @@ brk "the inner name of a chain taken as plain" settings/PythonText.cpp \
     '(path.size() >= 2 && typeOf(path[path.size() - 2]) == "assignment");' \
     'false;'
 brk "a binding inside a block taken as plain" settings/PythonText.cpp \
-    'else if (!e->topLevel || e->kind == Kind::Global)' \
-    'else if (e->kind == Kind::Global)'
+    'if (!e.topLevel)' \
+    'if (false)'
 brk "a second from qmr line taken as the header's end" settings/PythonText.cpp \
-    'if (!header && !isNull(name) &&' \
-    'if (!isNull(name) &&'
+    'if (header || typeOf(c) != "import_from_statement") return;' \
+    'if (typeOf(c) != "import_from_statement") return;'
 brk "the first binding holds" settings/PythonText.cpp \
-    'if (e.at >= endOf(*header) && (e.kind != Kind::Global || !last.count(e.name))) last[e.name] = &e;' \
-    'if (e.at >= endOf(*header) && !last.count(e.name)) last[e.name] = &e;'
-brk "a fraction taken as the whole number shown" settings/PythonText.cpp \
-    'return integer || static_cast<double>(r) == real;' \
+    'if (e.at >= constantsFrom && (e.kind != Kind::Global || !last.count(e.name))) last[e.name] = &e;' \
+    'if (e.at >= constantsFrom && !last.count(e.name)) last[e.name] = &e;'
+brk "a fraction taken as the whole number shown" settings/PythonNumber.cpp \
+    'return static_cast<double>(r) == real;' \
     'return true;'
 brk "only the value's first character replaced" settings/ScoringDocument.cpp \
     'entry.Value = {b.valueBegin, b.valueEnd - b.valueBegin};' \
@@ -102,17 +104,17 @@ brk "the only copy deleted" settings/ReplaceProtocol.cpp \
     'std::string kept = "; the saved file is kept as " + keepBeside(target_, temp_->path, fs_).string();' \
     'fs_.remove(temp_->path); std::string kept;'
 brk "leftovers kept" settings/ModFiles.cpp \
-    'if (leftover && it->is_regular_file(kind)' \
-    'if (false && it->is_regular_file(kind)'
+    'if (leftover && entry.plainFile)' \
+    'if (false && leftover && entry.plainFile)'
 brk "temporary name pattern too loose" settings/FileSystem_posix.cpp \
     'split->rest.size() != 6' \
     'split->rest.size() < 6'
 brk "an edited line another program changed is merged anyway" settings/LineMerge.cpp \
     'if (to < 0) return editedLineChanged;' \
     'if (to < 0) continue;'
-brk "a merge whose edit no longer holds is written" settings/ModWriter.cpp \
-    'if (!why.empty()) return {std::nullopt, why};' \
-    ';'
+brk "a merge whose edit no longer holds is written" settings/ScoringDocument.cpp \
+    'if (!e.Edited) continue;' \
+    'continue;'
 
 brk "the merge's line shift with its sign flipped" settings/LineMerge.cpp \
     'return static_cast<std::ptrdiff_t>(line + b.text.size()) - static_cast<std::ptrdiff_t>(a.text.size());' \
@@ -124,7 +126,7 @@ brk "the last line of a two-line edit left unchecked in the merge" settings/Line
     'for (std::size_t line = first + 1; line <= last && line < a.text.size(); ++line)' \
     'for (std::size_t line = first + 1; line < last && line < a.text.size(); ++line)'
 brk "a line another program added for an edited setting not seen as a conflict" settings/SettingsDocument.cpp \
-    'if (lines(s).empty() && merged.lines(s).size() > 1)' \
+    'if (lines(s).empty() && merged->lines(s).size() > 1)' \
     'if (false)'
 brk "the two-second rule for young stamps dropped" settings/ReplaceProtocol.cpp \
     'after.racy = changedShortlyBefore(after, start);' \
@@ -152,12 +154,12 @@ brk "superseded versions left beside the file" settings/ReplaceProtocol.cpp \
         if (backup_ != temp_->path) fs_.remove(backup_);
         return true;' \
     'return true;'
-brk "a half-written file refused without a second read" settings/ReplaceProtocol.cpp \
-    'if (!merged.text && refusedRead_ != current_) {' \
-    'if (false) {'
+brk "a half-written file refused without a second read" settings/ModWriter.cpp \
+    'if (refusedRead == found->Text)' \
+    'if (true)'
 brk "a running process's number keeps an old leftover" settings/ModFiles.cpp \
-    '!system.processRuns(*pid) || age > LeftoverAge;' \
-    '!system.processRuns(*pid);'
+    '!fs.processRuns(*pid) || now - entry.modified > LeftoverAge;' \
+    '!fs.processRuns(*pid);'
 brk "bot name written as typed, not in the code page" settings/BotNamesDocument.cpp \
     'edits.push_back({lines_[entry], std::string(BotNamePrefix) + *bytes});' \
     'edits.push_back({lines_[entry], std::string(BotNamePrefix) + name});'
@@ -169,17 +171,17 @@ brk "file names matched in their exact letter case" settings/ModFiles.cpp \
     'return x == y;'
 brk "a device read as a file" settings/FileSystem_posix.cpp \
     '// A device or a pipe in place of a mod file could block or never end.
-        if (!S_ISREG(st.st_mode)) {' \
-    'if (false) {'
+        if (!S_ISREG(st.st_mode)) return Failure{"it is not an ordinary file"};' \
+    'if (false) return Failure{"it is not an ordinary file"};'
 brk "a merged document not adopted" settings/ModWriter.cpp \
-    'doc = std::move(*merged);' \
+    'doc_.replaceBy(std::move(*merged), replaced.stamp);' \
     ';'
 brk "the shown settings not taken from a merged save" settings/ModWriter.cpp \
-    'if (merged) state.showSaved(file);' \
+    'state_.showSaved(file_);' \
     ';'
 brk "settings not taken back after a save" settings/ModWriter.cpp \
-    '[&](const FileStamp& stamp) { doc.written(patch, stamp, shown); }, replace, result);' \
-    '[&](const FileStamp&) {}, replace, result);'
+    'if (!merged) return doc_.written(*patch, replaced.stamp, shown);' \
+    'if (!merged) return;'
 brk "a longer command read as the setting" settings/SettingsDocument.cpp \
     '(line.size() == command.size() || isBlank(line[command.size()])) &&' \
     'true &&'
@@ -188,8 +190,8 @@ brk "bot skill of 100 written as 1.0" settings/ModTables.cpp \
     'if (true) {'
 # The windows.
 brk "exit question reworded" windows/FormMain.cpp \
-    'dialogs_.askYesNo(this, QStringLiteral("Do you want to exit?"))' \
-    'dialogs_.askYesNo(this, QStringLiteral("Do you want to quit?"))'
+    'dialogs_.askYesNo(this, QStringLiteral("Do you want to exit?"), unsavedGroups(state_))' \
+    'dialogs_.askYesNo(this, QStringLiteral("Do you want to quit?"), unsavedGroups(state_))'
 brk "window close not refused" windows/FormMain.cpp \
     'event->ignore();' \
     'event->accept();'
@@ -202,23 +204,20 @@ brk "drag start in pixels, not twips" windows/FormMain.cpp \
     'state_.DragStartX = position.x() * 15;' \
     'state_.DragStartX = position.x();'
 brk "SFD spinner writes the vehicle setting" windows/FormMain.cpp \
-    'settingChanged(Setting::SoldierFF, labelSFD_,' \
-    'settingChanged(Setting::VehicleFF, labelSFD_,'
-brk "SSD spinner writes the VSD caption" windows/FormMain.cpp \
-    'settingChanged(Setting::SoldierSplashFF, labelSSD_,' \
-    'settingChanged(Setting::SoldierSplashFF, labelVSD_,'
-brk "spinners stop at 99" windows/FormMainLayout.cpp \
-    'spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
-    'spinner->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum - 1);'
-brk "max bots slider starts at 0" windows/FormMainLayout.cpp \
-    'slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
-    'slider->setRange(0, settingInfo(setting).maximum);'
-brk "bot skill slider starts at 1" windows/FormMainLayout.cpp \
-    'slider->setRange(settingInfo(setting).minimum, settingInfo(setting).maximum);' \
-    'slider->setRange(std::max(1, settingInfo(setting).minimum), settingInfo(setting).maximum);'
+    'void FormMain::VScrollSFD_Change() { settingChanged(Setting::SoldierFF); }' \
+    'void FormMain::VScrollSFD_Change() { settingChanged(Setting::VehicleFF); }'
+brk "spinners stop at 99" windows/SettingControl.cpp \
+    'spinner_->setRange(range.minimum, range.maximum);' \
+    'spinner_->setRange(range.minimum, range.maximum - 1);'
+brk "max bots slider starts at 0" windows/SettingControl.cpp \
+    'slider_->setRange(range.minimum, range.maximum);' \
+    'slider_->setRange(0, range.maximum);'
+brk "bot skill slider starts at 1" windows/SettingControl.cpp \
+    'slider_->setRange(range.minimum, range.maximum);' \
+    'slider_->setRange(std::max(1, range.minimum), range.maximum);'
 brk "tab order starts at the bot skill" windows/FormMainLayout.cpp \
-    'order{listBotNames_, sliderMaxBots_, sliderBotSkill_,' \
-    'order{listBotNames_, sliderBotSkill_, sliderMaxBots_,'
+    'order{listBotNames_, at(Setting::MaxBots), at(Setting::BotSkill),' \
+    'order{listBotNames_, at(Setting::BotSkill), at(Setting::MaxBots),'
 brk "the main window not refreshed after a save" windows/FormMain.cpp \
     '        scoresModel_->allChanged();
         showSettings();' \
@@ -264,9 +263,9 @@ brk "the save window does not ask the main window to show what was written" wind
     'emit finished(true);' \
     'emit finished(false);'
 
-brk "a slider pages by ten" windows/FormMainLayout.cpp \
-    'slider->setPageStep(5);' \
-    'slider->setPageStep(10);'
+brk "a slider pages by ten" windows/SettingControl.cpp \
+    'slider_->setPageStep(5);' \
+    'slider_->setPageStep(10);'
 # The start-up.
 brk "load error reworded" startup/StartUp.cpp \
     'QStringLiteral("File not found! No data loaded.")' \
@@ -294,7 +293,7 @@ brk "mods folder without its separator" startup/StartUp.cpp \
     'toText(found->filename()) + separator);' \
     'toText(found->filename()));'
 brk "mods folder only in lower case" settings/ModFolders.cpp \
-    'found && FolderExists(*found))' \
+    'found && FolderExists(*found, fs))' \
     'found && false)'
 brk "root loses its separator" startup/FolderBrowseDialog.cpp \
     'QString clean = QDir::cleanPath(QFileInfo(text).absoluteFilePath());' \
@@ -303,9 +302,9 @@ brk "root loses its separator" startup/FolderBrowseDialog.cpp \
 brk "mods sorted by letter case" startup/General.cpp \
     'QString::compare(keys[a], keys[b], Qt::CaseInsensitive)' \
     'QString::compare(keys[a], keys[b], Qt::CaseSensitive)'
-brk "folder test ignores a NUL" settings/ModFolders.cpp \
-    'if (path.empty() || path.native().find(fs::path::value_type{}) != fs::path::string_type::npos)' \
-    'if (path.empty())'
+brk "folder test ignores a NUL" settings/FileSystem_posix.cpp \
+    "if (path.empty() || path.native().find('\\0') != std::string::npos) return false;" \
+    'if (path.empty()) return false;'
 brk "message boxes lose the title" startup/SystemDialogs.cpp \
     'const QString Title = QStringLiteral("Tarsun Editor");' \
     'const QString Title = QStringLiteral("Tarsun");'
@@ -323,16 +322,16 @@ brk "the Home button goes nowhere" startup/FolderBrowseDialog.cpp \
     '[] {});'
 # The command-line tool and the core's values by name.
 brk "dry run writes" cli/CliTool.cpp \
-    'dryRun ? diffPrinter(out, CodePage::system())' \
-    'false ? diffPrinter(out, CodePage::system())'
+    '!dryRun ? FileReplacer([](const ReplaceRequest& request) { return replaceModFile(request); })' \
+    'true ? FileReplacer([](const ReplaceRequest& request) { return replaceModFile(request); })'
 brk "a refused value still lets the others be written" cli/CliTool.cpp \
-    '    if (refusedValue) {' \
-    '    if (false) {'
+    'if ((refusedValue || unloadable) && !keepGoing) {' \
+    'if (unloadable && !keepGoing) {'
 brk "a file gone before the save counted as written" cli/CliTool.cpp \
     'saved.done() ? ++written : ++refused;' \
     'saved.failures.empty() ? ++written : ++refused;'
 brk "a refused file exits 0" cli/CliTool.cpp \
-    'return refused > 0 ? ExitFileRefused : ExitDone;' \
+    'return refused + skipped > 0 ? ExitFileRefused : ExitDone;' \
     'return ExitDone;'
 brk "a setting's maximum not checked by name" settings/NamedValues.cpp \
     'if (*number < info.minimum || *number > info.maximum)' \
