@@ -6,7 +6,6 @@
 #include <ostream>
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 // shellapi.h needs windows.h first.
 #include <shellapi.h>

@@ -12,6 +12,9 @@ struct FileBytes {
     std::filesystem::path Path;  // the file that was found (letter case as on disk)
     std::string Text;
     FileStamp Stamp;
+
+    // The file a replace writes: where the name led when it was read.
+    std::filesystem::path target() const { return Stamp.known ? Stamp.resolved : Path; }
 };
 
 }  // namespace tarsun

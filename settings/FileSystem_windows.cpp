@@ -4,10 +4,6 @@
 
 #include <algorithm>
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 namespace fs = std::filesystem;

@@ -102,7 +102,7 @@ SaveResult saveGroups(EditorState& state, SaveGroups groups, const FileReplacer&
     for (ModFile file : SaveOrder) {
         const FileBytes& bytes = state.fileBytes(file);
         if (!FileExists(bytes.Path, fs)) result.missingFile = true;
-        paths.push_back(bytes.Stamp.known ? bytes.Stamp.resolved : bytes.Path);
+        paths.push_back(bytes.target());
     }
     if (result.missingFile) return result;
     removeLeftoverTemporaries(paths, fs);

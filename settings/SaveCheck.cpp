@@ -19,9 +19,7 @@ std::vector<SaveResult::Failure> whySaveWouldFail(const EditorState& state, Save
     std::vector<SaveResult::Failure> failures;
     for (ModFile file : filesToWrite(state, groups)) {
         const FileBytes& bytes = state.fileBytes(file);
-        // The file the writer will replace: where the name led at load.
-        const std::filesystem::path target = bytes.Stamp.known ? bytes.Stamp.resolved : bytes.Path;
-        if (const Expected<void> replaceable = canReplace(target, fs); !replaceable)
+        if (const Expected<void> replaceable = canReplace(bytes.target(), fs); !replaceable)
             failures.push_back({file, bytes.Path, replaceable.reason(), false});
     }
     return failures;

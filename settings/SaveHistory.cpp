@@ -262,8 +262,7 @@ UndoResult undoSave(const fs::path& history, const fs::path& modFolder, unsigned
             }
             content = std::move(*merge.text);
         }
-        const fs::path target = current->Stamp.known ? current->Stamp.resolved : current->Path;
-        if (const Expected<void> replaceable = canReplace(target, fs); !replaceable) {
+        if (const Expected<void> replaceable = canReplace(current->target(), fs); !replaceable) {
             result.refused.push_back({file.name, replaceable.reason()});
             continue;
         }
