@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <optional>
+#include <string>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -32,20 +36,47 @@ public:
     Fd& operator=(const Fd&) = delete;
     bool ok() const { return fd_ >= 0; }
     int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_;
 };
 
+// Where an opened file lies, links resolved: the system's own name for the descriptor, in
+// one call where resolving the path takes one per folder on the way. A name the system
+// marks as deleted is checked against the file itself (a file may be named so); where it
+// does not hold, or there is no /proc, the path is resolved name by name.
+std::optional<fs::path> pathOfOpened(int fd, const struct stat& opened, const fs::path& path) {
+    char name[PATH_MAX];
+    const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), name, sizeof name);
+    if (n > 0 && static_cast<std::size_t>(n) < sizeof name && name[0] == '/') {
+        std::string found(name, static_cast<std::size_t>(n));
+        struct stat there {};
+        if (!found.ends_with(" (deleted)") ||
+            (::stat(found.c_str(), &there) == 0 && there.st_dev == opened.st_dev && there.st_ino == opened.st_ino))
+            return fs::path(std::move(found));
+    }
+    std::error_code ec;
+    fs::path resolved = fs::canonical(path, ec);
+    if (ec) return std::nullopt;
+    return resolved;
+}
+
 class PosixFile final : public OpenedFile {
 public:
     PosixFile(int fd, fs::path resolved) : fd_(fd), resolved_(std::move(resolved)) {}
+    // The file's state as just taken on opening it, given as the first stamp.
+    PosixFile(int fd, fs::path resolved, const struct stat& opened)
+        : fd_(fd), resolved_(std::move(resolved)), opened_(opened) {}
     bool ok() const { return fd_.ok(); }
     int fd() const { return fd_.get(); }
 
     FileStamp stamp() const override {
         struct stat st {};
-        if (::fstat(fd_.get(), &st) != 0) return {};
+        if (opened_)
+            st = *std::exchange(opened_, std::nullopt);
+        else if (::fstat(fd_.get(), &st) != 0)
+            return {};
         FileStamp stamp;
         stamp.known = true;
         stamp.resolved = resolved_;
@@ -67,6 +98,7 @@ public:
 private:
     Fd fd_;
     fs::path resolved_;
+    mutable std::optional<struct stat> opened_;
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -82,14 +114,18 @@ public:
     int lastError() const override { return errno; }
 
     Expected<std::unique_ptr<OpenedFile>> openToRead(const fs::path& path) const override {
-        std::error_code ec;
-        fs::path resolved = fs::canonical(path, ec);
-        if (ec) return Failure{"it cannot be found"};
         // Not blocking: a pipe in place of the file would wait for a writer forever.
-        auto file = std::make_unique<PosixFile>(::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), resolved);
-        if (!file->ok()) return Failure{"it cannot be opened for reading: " + errorText(errno)};
+        Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        if (!fd.ok()) {
+            return Failure{errno == ENOENT || errno == ENOTDIR || errno == ELOOP
+                               ? "it cannot be found"
+                               : "it cannot be opened for reading: " + errorText(errno)};
+        }
         struct stat st {};
-        if (::fstat(file->fd(), &st) != 0) return Failure{errorText(errno)};
+        if (::fstat(fd.get(), &st) != 0) return Failure{errorText(errno)};
+        std::optional<fs::path> resolved = pathOfOpened(fd.get(), st, path);
+        if (!resolved) return Failure{"it cannot be found"};
+        auto file = std::make_unique<PosixFile>(fd.release(), std::move(*resolved), st);
         // A device or a pipe in place of a mod file could block or never end.
         if (!S_ISREG(st.st_mode)) return Failure{"it is not an ordinary file"};
         return file;
@@ -197,10 +233,10 @@ public:
     }
 
     std::optional<fs::path> whereItLeads(const fs::path& path) const override {
-        std::error_code ec;
-        fs::path now = fs::canonical(path, ec);
-        if (ec) return std::nullopt;
-        return now;
+        Fd fd(::open(path.c_str(), O_PATH | O_CLOEXEC));
+        struct stat st {};
+        if (!fd.ok() || ::fstat(fd.get(), &st) != 0) return std::nullopt;
+        return pathOfOpened(fd.get(), st, path);
     }
 
     bool exists(const fs::path& path) const override {

@@ -34,8 +34,19 @@ bool FileExists(const fs::path& path, const FileSystem& fs) {
     return fs.isFileOrDevice(path);
 }
 
+const std::optional<std::vector<FolderEntry>>& FolderListings::of(const fs::path& folder) {
+    auto [at, added] = taken_.try_emplace(folder);
+    if (added) at->second = fs_.list(folder);
+    return at->second;
+}
+
 std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name, const FileSystem& fs) {
-    const std::optional<std::vector<FolderEntry>> entries = fs.list(folder);
+    FolderListings listings(fs);
+    return findEntryIgnoringCase(folder, name, listings);
+}
+
+std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name, FolderListings& listings) {
+    const std::optional<std::vector<FolderEntry>>& entries = listings.of(folder);
     if (!entries) return std::nullopt;
     std::optional<fs::path> best;
     for (const FolderEntry& entry : *entries) {
@@ -47,11 +58,16 @@ std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::strin
 }
 
 fs::path findModFile(const fs::path& modFolder, ModFile file, const FileSystem& fs) {
+    FolderListings listings(fs);
+    return findModFile(modFolder, file, listings);
+}
+
+fs::path findModFile(const fs::path& modFolder, ModFile file, FolderListings& listings) {
     fs::path path = modFolder;
     // Listed even where the name opens as it is: a system that ignores letter case would
     // otherwise give back our spelling, not the file's.
     for (std::string_view part : modFileComponents(file))
-        path = findEntryIgnoringCase(path, part, fs).value_or(path / fs::path(std::string(part)));
+        path = findEntryIgnoringCase(path, part, listings).value_or(path / fs::path(std::string(part)));
     return path;
 }
 
@@ -60,12 +76,18 @@ bool isTemporaryNameFor(std::string_view name, std::string_view file, const File
 }
 
 void removeLeftoverTemporaries(std::span<const fs::path> files, const FileSystem& fs) {
-    // Each folder is listed once, for all the files in it.
+    FolderListings listings(fs);
+    removeLeftoverTemporaries(files, listings);
+}
+
+void removeLeftoverTemporaries(std::span<const fs::path> files, FolderListings& listings) {
+    const FileSystem& fs = listings.fileSystem();
+    // Each folder is looked into once, for all the files in it.
     std::map<fs::path, std::vector<std::string>> byFolder;
     for (const fs::path& file : files) byFolder[file.parent_path()].push_back(file.filename().string());
     const std::int64_t now = fs.now();
     for (const auto& [folder, names] : byFolder) {
-        const std::optional<std::vector<FolderEntry>> entries = fs.list(folder);
+        const std::optional<std::vector<FolderEntry>>& entries = listings.of(folder);
         if (!entries) continue;
         for (const FolderEntry& entry : *entries) {
             const std::string name = entry.name.string();

@@ -6,11 +6,26 @@
 #include "ModTables.h"
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace tarsun {
+
+// Folders listed once and asked again: a mod's four files share their folders, and the
+// lookup and the sweep at load look into the same ones.
+class FolderListings {
+public:
+    explicit FolderListings(const FileSystem& fs) : fs_(fs) {}
+    const std::optional<std::vector<FolderEntry>>& of(const std::filesystem::path& folder);
+    const FileSystem& fileSystem() const { return fs_; }
+
+private:
+    const FileSystem& fs_;
+    std::map<std::filesystem::path, std::optional<std::vector<FolderEntry>>> taken_;
+};
 
 // True when the path names something that exists and is not a folder; any failure of
 // the query gives false.
@@ -20,16 +35,20 @@ bool FileExists(const std::filesystem::path& path, const FileSystem& fs = system
 // if several); nullopt when there is none or the folder cannot be listed.
 std::optional<std::filesystem::path> findEntryIgnoringCase(const std::filesystem::path& folder, std::string_view name,
                                                            const FileSystem& fs = systemFileSystem());
+std::optional<std::filesystem::path> findEntryIgnoringCase(const std::filesystem::path& folder, std::string_view name,
+                                                           FolderListings& listings);
 
 // The mod file's path below modFolder. On a case-sensitive file system each component is
 // matched without regard to letter case when the exact name is missing, as the game's
 // own platform does. Returns the exactly spelled path when nothing matches.
 std::filesystem::path findModFile(const std::filesystem::path& modFolder, ModFile file,
                                   const FileSystem& fs = systemFileSystem());
+std::filesystem::path findModFile(const std::filesystem::path& modFolder, ModFile file, FolderListings& listings);
 
 // Removes the temporary files that an interrupted save left beside these files: only
 // names of the editor's own pattern, of a process that no longer runs.
 void removeLeftoverTemporaries(std::span<const std::filesystem::path> files, const FileSystem& fs = systemFileSystem());
+void removeLeftoverTemporaries(std::span<const std::filesystem::path> files, FolderListings& listings);
 
 // True when the name is one of the editor's temporary files for `file`.
 bool isTemporaryNameFor(std::string_view name, std::string_view file, const FileSystem& fs = systemFileSystem());

@@ -11,13 +11,15 @@ namespace tarsun {
 LoadResult LoadModSettings(EditorState& state, const FileSystem& fs) {
     LoadResult result;
     std::array<std::filesystem::path, 4> paths;
+    // The lookup's listings serve the sweep too: the leftovers lie beside the files.
+    FolderListings listings(fs);
     for (ModFile file : AllModFiles) {
         auto& path = paths[static_cast<std::size_t>(file)];
-        path = findModFile(state.ModFolder, file, fs);
+        path = findModFile(state.ModFolder, file, listings);
         if (!FileExists(path, fs)) result.problems.push_back({file, path, "the file is missing"});
     }
     if (!result.loaded()) return result;
-    removeLeftoverTemporaries(paths, fs);
+    removeLeftoverTemporaries(paths, listings);
 
     // Read all four before touching the state, so a failure loads nothing rather than half.
     try {
