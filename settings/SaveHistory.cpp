@@ -1,6 +1,5 @@
-// The history of saves: one folder per mod (named by a hash of its path), one folder per
-// save in it, numbered, with an "info" file written last: a save without one is
-// unfinished and passed over.
+// The history of saves: one log per mod, named by a hash of its path, each save added to
+// its end.
 
 #include "SaveHistory.h"
 
@@ -41,15 +40,10 @@ std::optional<std::string> slurp(const fs::path& path) {
     if (in.bad()) return std::nullopt;
     return bytes;
 }
-// Not flushed to disk: the history is a help for undo, and must not double a save's cost.
-bool spill(const fs::path& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
-}
 
-fs::path modHistory(const fs::path& history, const fs::path& modFolder) {
+// A mod's saves, one after another in one file named by a hash of the mod's path: a save
+// adds to it and makes no file, which is most of what a save costs the file system.
+fs::path modLog(const fs::path& history, const fs::path& modFolder) {
     std::error_code ec;
     fs::path mod = fs::weakly_canonical(fs::absolute(modFolder, ec), ec);
     if (ec) mod = modFolder;
@@ -58,52 +52,93 @@ fs::path modHistory(const fs::path& history, const fs::path& modFolder) {
         hash ^= static_cast<unsigned char>(c);
         hash *= 1099511628211ull;
     }
-    char name[17];
-    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
+    char name[21];
+    std::snprintf(name, sizeof name, "%016llx.log", static_cast<unsigned long long>(hash));
     return history / name;
 }
 
-std::string numberName(unsigned long number) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%08lu", number);
-    return name;
+// A save in the log: "tarsun-save NUMBER TIME LENGTH\n", LENGTH bytes of fields, "\n".
+// A save cut off (the program stopped while adding it) ends the log where it began.
+constexpr std::string_view SaveMark = "tarsun-save ";
+constexpr std::size_t LongestHead = 80;
+
+struct LogEntry {
+    unsigned long number = 0;
+    std::int64_t time = 0;
+    std::uint64_t begin = 0, body = 0, end = 0;  // offsets in the log
+};
+
+// The entry whose head is at `at` in a log of `size` bytes, given the bytes from `at` on.
+std::optional<LogEntry> entryAt(std::string_view from, std::uint64_t at, std::uint64_t size) {
+    const std::size_t line = from.substr(0, LongestHead).find('\n');
+    if (line == std::string_view::npos || !from.starts_with(SaveMark)) return std::nullopt;
+    std::istringstream head(std::string(from.substr(SaveMark.size(), line - SaveMark.size())));
+    LogEntry entry;
+    std::uint64_t length = 0;
+    if (!(head >> entry.number >> entry.time >> length) || !head.eof()) return std::nullopt;
+    entry.begin = at;
+    entry.body = at + line + 1;
+    if (length > size || entry.body + length + 1 > size) return std::nullopt;
+    entry.end = entry.body + length + 1;
+    return entry;
 }
 
-// The saves' numbers, finished or not, in order.
-std::vector<unsigned long> numbersIn(const fs::path& folder) {
-    std::vector<unsigned long> numbers;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (!name.empty() && name.size() <= 9 && std::all_of(name.begin(), name.end(), [](char c) {
-                return c >= '0' && c <= '9';
-            }))
-            numbers.push_back(std::stoul(name));
+// The whole saves of a log, and where the last of them ends.
+struct LogScan {
+    std::vector<LogEntry> entries;
+    std::uint64_t end = 0;
+};
+LogScan scanLog(std::istream& log, std::uint64_t size) {
+    LogScan scan;
+    std::string head(LongestHead, '\0');
+    char last = 0;
+    while (scan.end < size) {
+        log.clear();
+        log.seekg(static_cast<std::streamoff>(scan.end));
+        log.read(head.data(), static_cast<std::streamsize>(head.size()));
+        const std::string_view got(head.data(), static_cast<std::size_t>(log.gcount()));
+        const std::optional<LogEntry> entry = entryAt(got, scan.end, size);
+        if (!entry) break;
+        log.clear();
+        log.seekg(static_cast<std::streamoff>(entry->end - 1));
+        if (!log.get(last) || last != '\n') break;
+        scan.entries.push_back(*entry);
+        scan.end = entry->end;
     }
-    std::sort(numbers.begin(), numbers.end());
-    return numbers;
+    return scan;
 }
 
-std::optional<SavedRecord> readRecord(const fs::path& entry, unsigned long number, bool withBytes) {
-    const std::optional<std::string> info = slurp(entry / "info");
-    if (!info) return std::nullopt;
+void addField(std::string& out, std::string_view key, std::string_view bytes) {
+    out.append(key).append(" ").append(std::to_string(bytes.size())).append("\n").append(bytes).append("\n");
+}
+
+// The save's fields, as addField wrote them; nullopt where they do not hold together.
+std::optional<SavedRecord> readFields(std::string_view body, const LogEntry& entry, bool withBytes) {
     SavedRecord record;
-    record.number = number;
-    std::istringstream lines(*info);
-    for (std::string line; std::getline(lines, line);) {
-        const std::size_t space = line.find(' ');
-        const std::string key = line.substr(0, space), rest = space == std::string::npos ? "" : line.substr(space + 1);
-        if (key == "time") record.time = std::atoll(rest.c_str());
-        if (key == "file") record.files.push_back({rest, {}, {}});
-        if (key == "value") record.values.push_back(rest);
-    }
-    for (std::size_t i = 0; withBytes && i < record.files.size(); ++i) {
-        auto before = slurp(entry / (std::to_string(i) + ".before")), after = slurp(entry / (std::to_string(i) + ".after"));
-        if (!before || !after) return std::nullopt;
-        record.files[i].before = std::move(*before);
-        record.files[i].after = std::move(*after);
+    record.number = entry.number;
+    record.time = entry.time;
+    while (!body.empty()) {
+        const std::size_t space = body.find(' '), line = body.find('\n');
+        if (space == std::string_view::npos || line == std::string_view::npos || space > line) return std::nullopt;
+        const std::string_view key = body.substr(0, space);
+        std::uint64_t length = 0;
+        for (char c : body.substr(space + 1, line - space - 1)) {
+            if (c < '0' || c > '9' || length > body.size()) return std::nullopt;
+            length = length * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        if (line + 1 + length + 1 > body.size() || body[line + 1 + length] != '\n') return std::nullopt;
+        const std::string_view bytes = body.substr(line + 1, length);
+        body.remove_prefix(line + 1 + length + 1);
+        if (key == "value") record.values.emplace_back(bytes);
+        if (key == "file") record.files.push_back({std::string(bytes), {}, {}});
+        if ((key == "before" || key == "after") && withBytes && !record.files.empty())
+            (key == "before" ? record.files.back().before : record.files.back().after) = bytes;
     }
     return record;
+}
+
+bool tooOld(std::int64_t time, std::int64_t now) {
+    return now - time > std::int64_t{HistoryDays} * 86400;
 }
 
 // The save's change as a patch of what it wrote: its differing lines given back what they
@@ -185,37 +220,67 @@ FileReplacer SaveRecorder::wrap(FileReplacer inner) {
 
 Expected<void> SaveRecorder::commit(const fs::path& history) {
     if (files_.empty() || history.empty()) return {};
-    const fs::path folder = modHistory(history, modFolder_);
     std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) return Failure{"the history folder " + utf8(folder) + " cannot be made: " + ec.message()};
-    std::error_code absent;
-    if (!fs::exists(folder / "mod", absent)) spill(folder / "mod", utf8(fs::absolute(modFolder_, absent)) + "\n");
-    std::vector<unsigned long> numbers = numbersIn(folder);
-    const unsigned long number = numbers.empty() ? 1 : numbers.back() + 1;
-    const fs::path entry = folder / numberName(number);
-    fs::create_directory(entry, ec);
+    fs::create_directories(history, ec);
+    if (ec) return Failure{"the history folder " + utf8(history) + " cannot be made: " + ec.message()};
+    const fs::path path = modLog(history, modFolder_);
+    const Failure cannotKeep{"the save could not be kept in the history " + utf8(path)};
+    if (!fs::exists(path, ec)) std::ofstream(path, std::ios::binary).flush();
+    std::fstream log(path, std::ios::binary | std::ios::in | std::ios::out);
+    const std::uint64_t size = fs::file_size(path, ec);
+    if (!log || ec) return cannotKeep;
+    LogScan scan = scanLog(log, size);
+    // Whatever follows the last whole save is a save cut off: written over.
+    if (scan.end < size) {
+        log.close();
+        fs::resize_file(path, scan.end, ec);
+        log.open(path, std::ios::binary | std::ios::in | std::ios::out);
+        if (ec || !log) return cannotKeep;
+    }
+
     const std::int64_t now =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-    std::string info = "time " + std::to_string(now) + "\n";
-    bool kept = !ec;
-    for (std::size_t i = 0; kept && i < files_.size(); ++i) {
-        info += "file " + files_[i].name + "\n";
-        kept = spill(entry / (std::to_string(i) + ".before"), files_[i].before) &&
-               spill(entry / (std::to_string(i) + ".after"), files_[i].after);
+    std::string body;
+    addField(body, "mod", utf8(fs::absolute(modFolder_, ec)));
+    for (const std::string& value : values_) addField(body, "value", value);
+    for (const SavedFile& file : files_) {
+        addField(body, "file", file.name);
+        addField(body, "before", file.before);
+        addField(body, "after", file.after);
     }
-    for (const std::string& value : values_) info += "value " + value + "\n";
-    if (!kept || !spill(entry / "info", info)) {
-        fs::remove_all(entry, ec);
-        return Failure{"the save could not be kept in the history " + utf8(folder)};
+    const unsigned long number = scan.entries.empty() ? 1 : scan.entries.back().number + 1;
+    // Not flushed to disk: the history is a help for undo, and must not double a save's cost.
+    const std::string entry = std::string(SaveMark) + std::to_string(number) + " " + std::to_string(now) + " " +
+                              std::to_string(body.size()) + "\n" + body + "\n";
+    log.clear();
+    log.seekp(static_cast<std::streamoff>(scan.end));
+    log.write(entry.data(), static_cast<std::streamsize>(entry.size()));
+    log.flush();
+    if (!log) {
+        log.close();
+        fs::resize_file(path, scan.end, ec);
+        return cannotKeep;
     }
-    // Bounded: the newest saves, none too old.
-    numbers.push_back(number);
-    for (std::size_t i = 0; i + 1 < numbers.size(); ++i) {
-        const fs::path old = folder / numberName(numbers[i]);
-        const std::optional<SavedRecord> record = readRecord(old, numbers[i], false);
-        const bool tooOld = !record || now - record->time > std::int64_t{HistoryDays} * 86400;
-        if (i + HistorySaves < numbers.size() || tooOld) fs::remove_all(old, ec);
+
+    // Bounded: the newest saves, none too old. The log is written anew without the oldest
+    // only once they are a fifth more than it keeps, or have grown too old, so that most
+    // saves only add to it; what is read of it is bounded exactly.
+    scan.entries.push_back({number, now, scan.end, 0, scan.end + entry.size()});
+    std::size_t drop = 0;
+    while (drop < scan.entries.size() &&
+           (scan.entries.size() - drop > HistorySaves || tooOld(scan.entries[drop].time, now)))
+        ++drop;
+    if (drop > 0 && (scan.entries.size() > HistorySaves + HistorySaves / 5 || tooOld(scan.entries[0].time, now))) {
+        const std::uint64_t from = scan.entries[drop].begin, to = scan.entries.back().end;
+        std::string kept(static_cast<std::size_t>(to - from), '\0');
+        log.clear();
+        log.seekg(static_cast<std::streamoff>(from));
+        log.read(kept.data(), static_cast<std::streamsize>(kept.size()));
+        const bool read = static_cast<std::uint64_t>(std::max<std::streamsize>(log.gcount(), 0)) == kept.size();
+        log.close();
+        // The save is kept either way; the log only stays longer.
+        const Expected<void> trimmed = read ? replaceFileText(path, kept) : Failure{"it could not be read back"};
+        if (!trimmed) return Failure{"the history " + utf8(path) + " could not be trimmed: " + trimmed.reason()};
     }
     return {};
 }
@@ -223,9 +288,18 @@ Expected<void> SaveRecorder::commit(const fs::path& history) {
 std::vector<SavedRecord> savedRecords(const fs::path& history, const fs::path& modFolder, bool withBytes) {
     std::vector<SavedRecord> records;
     if (history.empty()) return records;
-    const fs::path folder = modHistory(history, modFolder);
-    for (unsigned long number : numbersIn(folder))
-        if (auto record = readRecord(folder / numberName(number), number, withBytes)) records.push_back(std::move(*record));
+    const std::optional<std::string> log = slurp(modLog(history, modFolder));
+    if (!log) return records;
+    std::istringstream in(*log);
+    const std::vector<LogEntry> entries = scanLog(in, log->size()).entries;
+    const std::int64_t now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    for (std::size_t i = entries.size() > HistorySaves ? entries.size() - HistorySaves : 0; i < entries.size(); ++i) {
+        const LogEntry& entry = entries[i];
+        if (tooOld(entry.time, now)) continue;
+        const std::string_view body = std::string_view(*log).substr(entry.body, entry.end - 1 - entry.body);
+        if (auto record = readFields(body, entry, withBytes)) records.push_back(std::move(*record));
+    }
     return records;
 }
 

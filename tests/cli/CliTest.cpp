@@ -408,23 +408,41 @@ TEST_F(CliTest, SetOverManyModsUndone) {
     EXPECT_NE(none.err.find("no save 9 is kept (tarsun-cli history lists the saves)"), std::string::npos);
 }
 
-// The history keeps the newest saves of a mod and lets the older go.
-TEST(SaveHistory, KeepsTheNewestSaves) {
+// The history keeps the newest saves of a mod and lets the older go, and a save cut off
+// part way (the program stopped while keeping it) is passed over and written over.
+TEST(SaveHistory, KeepsTheNewestSavesAndPassesOverOneCutOff) {
     const TempMod history, mod;
     mod.write(ModFile::BotNames, "a");
-    for (std::size_t n = 0; n < HistorySaves + 2; ++n) {
+    auto save = [&](std::size_t n) {
         SaveRecorder recorder(mod.folder());
         const std::string before = "v" + std::to_string(n);
         const std::string_view view = before;
         recorder.wrap([](const ReplaceRequest&) { return ReplaceResult{ReplaceResult::Written, {}, {}, {}}; })(
             {mod.path(ModFile::BotNames), {}, FileContent(&view, 1), FileContent(&view, 1)});
         ASSERT_TRUE(recorder.commit(history.folder()));
-    }
-    const std::vector<SavedRecord> kept = savedRecords(history.folder(), mod.folder(), true);
+    };
+    const std::size_t saves = HistorySaves + HistorySaves / 5 + 1;
+    for (std::size_t n = 0; n < saves; ++n) save(n);
+    std::vector<SavedRecord> kept = savedRecords(history.folder(), mod.folder(), true);
     ASSERT_EQ(kept.size(), HistorySaves);
-    EXPECT_EQ(kept.front().number, 3u);
-    EXPECT_EQ(kept.back().files.at(0).before, "v" + std::to_string(HistorySaves + 1));
+    EXPECT_EQ(kept.front().number, saves - HistorySaves + 1);
+    EXPECT_EQ(kept.back().files.at(0).before, "v" + std::to_string(saves - 1));
     EXPECT_EQ(kept.back().files.at(0).name, "AI/BotNames.AI");
+    // What the history holds on disk is bounded too.
+    ASSERT_EQ(filesIn(history.folder()), 1u);
+    const fs::path log = fs::directory_iterator(history.folder())->path();
+    std::string text = readBytes(log);
+    std::size_t marks = 0;
+    for (std::size_t at = text.find("tarsun-save "); at != std::string::npos; at = text.find("tarsun-save ", at + 1))
+        ++marks;
+    EXPECT_LE(marks, HistorySaves + HistorySaves / 5);
+
+    writeBytes(log, text + "tarsun-save " + std::to_string(saves + 1) + " 0 900\nmod 3\nab");
+    save(saves);
+    kept = savedRecords(history.folder(), mod.folder(), true);
+    ASSERT_EQ(kept.size(), HistorySaves);
+    EXPECT_EQ(kept.back().number, saves + 1);
+    EXPECT_EQ(kept.back().files.at(0).before, "v" + std::to_string(saves));
 }
 
 #ifdef TARSUN_CLI_PROGRAM
