@@ -157,6 +157,21 @@ brk "superseded versions left beside the file" settings/ReplaceProtocol.cpp \
 brk "a half-written file refused without a second read" settings/ModWriter.cpp \
     'if (refusedRead == found->Text)' \
     'if (true)'
+brk "a save leaves the leftovers beside its file" settings/ModWriter.cpp \
+    'removeLeftoverTemporaries(std::span(&target, 1), fs_);' \
+    'static_cast<void>(target);'
+brk "a save cut off in the history not written over" settings/SaveHistory.cpp \
+    'if (scan.end < size) {' \
+    'if (false) {'
+brk "the history never trimmed" settings/SaveHistory.cpp \
+    'if (drop > 0 && (scan.entries.size() > HistorySaves + HistorySaves / 5' \
+    'if (false && drop > 0 && (scan.entries.size() > HistorySaves + HistorySaves / 5'
+brk "every save in the log shown" settings/SaveHistory.cpp \
+    'entries.size() > HistorySaves ? entries.size() - HistorySaves : 0;' \
+    '0;'
+brk "one listing given for every folder" settings/ModFiles.cpp \
+    'auto [at, added] = taken_.try_emplace(folder);' \
+    'auto [at, added] = taken_.try_emplace(folder.root_path());'
 brk "a running process's number keeps an old leftover" settings/ModFiles.cpp \
     '!fs.processRuns(*pid) || now - entry.modified > LeftoverAge;' \
     '!fs.processRuns(*pid);'

@@ -28,14 +28,18 @@ Expected<std::unique_ptr<ModDocument>> carriedOver(const ModDocument& doc, const
 
 class FileSave {
 public:
-    FileSave(EditorState& state, ModFile file, const FileReplacer& replace, SaveResult& result)
-        : state_(state), file_(file), doc_(state.document(file)), replace_(replace), result_(result) {}
+    FileSave(EditorState& state, ModFile file, const FileReplacer& replace, const FileSystem& fs, SaveResult& result)
+        : state_(state), file_(file), doc_(state.document(file)), replace_(replace), fs_(fs), result_(result) {}
 
     void run() {
         const ShownValues shown = state_.shown();
         const Expected<TextPatch> patch = doc_.edits(shown);
         if (!patch) return fail(patch.reason());
         if (patch->empty()) return;
+        // What an interrupted save of this file left beside it goes first; the other
+        // files' folders were swept at load.
+        const std::filesystem::path target = doc_.file().target();
+        removeLeftoverTemporaries(std::span(&target, 1), fs_);
         const std::string_view base = doc_.file().Text;
         const std::vector<std::string_view> content = patch->pieces(base);
         const ReplaceRequest asLoaded{doc_.file().Path, doc_.file().Stamp, FileContent(&base, 1), content};
@@ -80,6 +84,7 @@ private:
     ModFile file_;
     ModDocument& doc_;
     const FileReplacer& replace_;
+    const FileSystem& fs_;
     SaveResult& result_;
 };
 
@@ -98,18 +103,13 @@ constexpr ModFile SaveOrder[] = {ModFile::BotNames, ModFile::ServerSettings, Mod
 
 SaveResult saveGroups(EditorState& state, SaveGroups groups, const FileReplacer& replace, const FileSystem& fs) {
     SaveResult result;
-    std::vector<std::filesystem::path> paths;
-    for (ModFile file : SaveOrder) {
-        const FileBytes& bytes = state.fileBytes(file);
-        if (!FileExists(bytes.Path, fs)) result.missingFile = true;
-        paths.push_back(bytes.target());
-    }
+    for (ModFile file : SaveOrder)
+        if (!FileExists(state.fileBytes(file).Path, fs)) result.missingFile = true;
     if (result.missingFile) return result;
-    removeLeftoverTemporaries(paths, fs);
     for (ModFile file : SaveOrder) {
         if (!ticked(file, groups)) continue;
         try {
-            FileSave(state, file, replace, result).run();
+            FileSave(state, file, replace, fs, result).run();
         } catch (const std::bad_alloc&) {
             result.failures.push_back({file, state.fileBytes(file).Path, "there is not enough memory to save it", false});
         }

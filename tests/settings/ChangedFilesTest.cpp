@@ -644,10 +644,16 @@ TEST(ChangedFiles, LeftoversOfAnInterruptedSaveAreRemovedAndNothingElse) {
     fs::last_write_time(ai / leftovers[2], fs::file_time_type::clock::now() - std::chrono::hours(1));
     for (const auto& name : others) writeBytes(ai / name, "keep");
     fs::create_symlink(ai / others[0], ai / (".AIDefault.AI.tarsun-" + dead + "-linkme"));
-    mod.load();
+    EditorState state = mod.load();
     for (const auto& name : leftovers) EXPECT_FALSE(fs::exists(ai / name)) << name;
     for (const auto& name : others) EXPECT_EQ(readBytes(ai / name), "keep") << name;
     EXPECT_TRUE(fs::is_symlink(ai / (".AIDefault.AI.tarsun-" + dead + "-linkme")));
+    // One left after the load, beside the file a save writes, goes before that save.
+    const fs::path late = mod.path(ModFile::ServerSettings).parent_path() / (".ServerSettings.CON.tarsun-" + dead + "-b2C3d4");
+    writeBytes(late, "half");
+    state.setSetting(Setting::SoldierFF, 40);
+    ASSERT_TRUE(SaveModSettings(state, {}).done());
+    EXPECT_FALSE(fs::exists(late));
 }
 
 // Saves under fire, hundreds of times: killed at a random moment, the mod's file is always
