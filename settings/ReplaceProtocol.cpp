@@ -358,8 +358,10 @@ Expected<void> canReplace(const fs::path& target, const FileSystem& fs) {
 
 Expected<void> replaceFileContents(const fs::path& target, FileContent content, const FileSystem& fs) {
     if (fs.exists(target) && !fs.isFileOrDevice(target)) return Failure{"a folder stands where the file should be"};
-    const std::unique_ptr<OpenedFile> old = openIfReadable(fs, target);  // for its access, when there is one
+    std::unique_ptr<OpenedFile> old = openIfReadable(fs, target);  // for its access, when there is one
     Expected<TempFile> temp = fs.writeBeside(target, old.get(), content);
+    // Let go before the rename: Windows will not rename over a file that is open.
+    old.reset();
     if (!temp) return Failure{temp.reason()};
     if (const int error = fs.move(temp->path, target); error != 0) {
         fs.remove(temp->path);

@@ -419,7 +419,8 @@ TEST(SaveHistory, KeepsTheNewestSavesAndPassesOverOneCutOff) {
         const std::string_view view = before;
         recorder.wrap([](const ReplaceRequest&) { return ReplaceResult{ReplaceResult::Written, {}, {}, {}}; })(
             {mod.path(ModFile::BotNames), {}, FileContent(&view, 1), FileContent(&view, 1)});
-        ASSERT_TRUE(recorder.commit(history.folder()));
+        const Expected<void> kept = recorder.commit(history.folder());
+        ASSERT_TRUE(kept) << kept.reason();
     };
     const std::size_t saves = HistorySaves + HistorySaves / 5 + 1;
     for (std::size_t n = 0; n < saves; ++n) save(n);
