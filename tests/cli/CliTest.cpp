@@ -438,8 +438,10 @@ TEST(SaveHistory, KeepsTheNewestSavesAndPassesOverOneCutOff) {
         ++marks;
     EXPECT_LE(marks, HistorySaves + HistorySaves / 5);
 
-    writeBytes(log, text + "tarsun-save " + std::to_string(saves + 1) + " 0 900\nmod 3\nab");
+    // Cut off longer than the next save: nothing of it may be left after that save.
+    writeBytes(log, text + "tarsun-save " + std::to_string(saves + 1) + " 0 9000\nmod 3\n" + std::string(2000, 'x'));
     save(saves);
+    EXPECT_TRUE(readBytes(log).ends_with("v" + std::to_string(saves) + "\n\n"));
     kept = savedRecords(history.folder(), mod.folder(), true);
     ASSERT_EQ(kept.size(), HistorySaves);
     EXPECT_EQ(kept.back().number, saves + 1);
