@@ -50,7 +50,9 @@ struct FolderEntry {
     std::filesystem::path name;  // without the folder
     bool folder = false;         // a folder, links followed
     bool plainFile = false;      // an ordinary file, and no link
-    std::int64_t modified = 0;   // its last write, in the clock of FileSystem::now
+    // Its last write, in the clock of FileSystem::now; may be left 0 for a name that is not
+    // of the editor's temporary pattern (only the sweep of leftovers asks).
+    std::int64_t modified = 0;
 };
 
 // A new file written beside the one it is to replace, flushed to disk.

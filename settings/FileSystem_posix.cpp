@@ -269,6 +269,15 @@ public:
             if (name == "." || name == "..") continue;
             FolderEntry entry;
             entry.name = fs::path(std::string(name));
+            // The kind comes with the name; only a name that may be a save's temporary file
+            // is asked for its time, which the sweep of leftovers needs.
+            const bool maybeTemporary = name.starts_with('.') && name.find(".tarsun-") != std::string_view::npos;
+            if (!maybeTemporary && (d->d_type == DT_REG || d->d_type == DT_DIR)) {
+                entry.plainFile = d->d_type == DT_REG;
+                entry.folder = d->d_type == DT_DIR;
+                entries.push_back(std::move(entry));
+                continue;
+            }
             struct stat st {};
             if (::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
                 entry.plainFile = S_ISREG(st.st_mode);

@@ -40,6 +40,14 @@ const std::optional<std::vector<FolderEntry>>& FolderListings::of(const fs::path
     return at->second;
 }
 
+bool FolderListings::listsAsFile(const fs::path& path) const {
+    const auto at = taken_.find(path.parent_path());
+    if (at == taken_.end() || !at->second) return false;
+    const fs::path name = path.filename();
+    return std::any_of(at->second->begin(), at->second->end(),
+                       [&](const FolderEntry& entry) { return entry.plainFile && entry.name == name; });
+}
+
 std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name, const FileSystem& fs) {
     FolderListings listings(fs);
     return findEntryIgnoringCase(folder, name, listings);

@@ -21,6 +21,9 @@ public:
     explicit FolderListings(const FileSystem& fs) : fs_(fs) {}
     const std::optional<std::vector<FolderEntry>>& of(const std::filesystem::path& folder);
     const FileSystem& fileSystem() const { return fs_; }
+    // True when a listing already taken names the path as an ordinary file; false says
+    // nothing (not listed, or a link, which the system must follow).
+    bool listsAsFile(const std::filesystem::path& path) const;
 
 private:
     const FileSystem& fs_;

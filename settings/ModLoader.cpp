@@ -16,7 +16,8 @@ LoadResult LoadModSettings(EditorState& state, const FileSystem& fs) {
     for (ModFile file : AllModFiles) {
         auto& path = paths[static_cast<std::size_t>(file)];
         path = findModFile(state.ModFolder, file, listings);
-        if (!FileExists(path, fs)) result.problems.push_back({file, path, "the file is missing"});
+        if (!listings.listsAsFile(path) && !FileExists(path, fs))
+            result.problems.push_back({file, path, "the file is missing"});
     }
     if (!result.loaded()) return result;
     removeLeftoverTemporaries(paths, listings);

@@ -6,6 +6,7 @@
 #include "LineMerge.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -68,18 +69,31 @@ struct LogEntry {
     std::uint64_t begin = 0, body = 0, end = 0;  // offsets in the log
 };
 
+// The decimal number that `text` starts with, up to `end` or the end of text; the rest of
+// `text` is what follows `end`.
+template <class Number> std::optional<Number> takeNumber(std::string_view& text, char end) {
+    const std::size_t stop = std::min(text.find(end), text.size());
+    Number value{};
+    const auto [past, error] = std::from_chars(text.data(), text.data() + stop, value);
+    if (stop == 0 || error != std::errc{} || past != text.data() + stop) return std::nullopt;
+    text.remove_prefix(std::min(stop + 1, text.size()));
+    return value;
+}
+
 // The entry whose head is at `at` in a log of `size` bytes, given the bytes from `at` on.
 std::optional<LogEntry> entryAt(std::string_view from, std::uint64_t at, std::uint64_t size) {
     const std::size_t line = from.substr(0, LongestHead).find('\n');
     if (line == std::string_view::npos || !from.starts_with(SaveMark)) return std::nullopt;
-    std::istringstream head(std::string(from.substr(SaveMark.size(), line - SaveMark.size())));
-    LogEntry entry;
-    std::uint64_t length = 0;
-    if (!(head >> entry.number >> entry.time >> length) || !head.eof()) return std::nullopt;
+    std::string_view head = from.substr(SaveMark.size(), line - SaveMark.size());
+    const auto number = takeNumber<unsigned long>(head, ' ');
+    const auto time = takeNumber<std::int64_t>(head, ' ');
+    const auto length = takeNumber<std::uint64_t>(head, ' ');
+    if (!number || !time || !length || !head.empty()) return std::nullopt;
+    LogEntry entry{*number, *time};
     entry.begin = at;
     entry.body = at + line + 1;
-    if (length > size || entry.body + length + 1 > size) return std::nullopt;
-    entry.end = entry.body + length + 1;
+    if (*length > size || entry.body + *length + 1 > size) return std::nullopt;
+    entry.end = entry.body + *length + 1;
     return entry;
 }
 
@@ -121,14 +135,11 @@ std::optional<SavedRecord> readFields(std::string_view body, const LogEntry& ent
         const std::size_t space = body.find(' '), line = body.find('\n');
         if (space == std::string_view::npos || line == std::string_view::npos || space > line) return std::nullopt;
         const std::string_view key = body.substr(0, space);
-        std::uint64_t length = 0;
-        for (char c : body.substr(space + 1, line - space - 1)) {
-            if (c < '0' || c > '9' || length > body.size()) return std::nullopt;
-            length = length * 10 + static_cast<std::uint64_t>(c - '0');
-        }
-        if (line + 1 + length + 1 > body.size() || body[line + 1 + length] != '\n') return std::nullopt;
-        const std::string_view bytes = body.substr(line + 1, length);
-        body.remove_prefix(line + 1 + length + 1);
+        std::string_view rest = body.substr(space + 1);
+        const std::optional<std::uint64_t> length = takeNumber<std::uint64_t>(rest, '\n');
+        if (!length || *length >= rest.size() || rest[*length] != '\n') return std::nullopt;
+        const std::string_view bytes = rest.substr(0, *length);
+        body = rest.substr(*length + 1);
         if (key == "value") record.values.emplace_back(bytes);
         if (key == "file") record.files.push_back({std::string(bytes), {}, {}});
         if ((key == "before" || key == "after") && withBytes && !record.files.empty())
@@ -225,16 +236,17 @@ Expected<void> SaveRecorder::commit(const fs::path& history) {
     if (ec) return Failure{"the history folder " + utf8(history) + " cannot be made: " + ec.message()};
     const fs::path path = modLog(history, modFolder_);
     const Failure cannotKeep{"the save could not be kept in the history " + utf8(path)};
-    if (!fs::exists(path, ec)) std::ofstream(path, std::ios::binary).flush();
-    std::fstream log(path, std::ios::binary | std::ios::in | std::ios::out);
-    const std::uint64_t size = fs::file_size(path, ec);
-    if (!log || ec) return cannotKeep;
+    // Made where missing, and only ever added to at its end.
+    constexpr auto mode = std::ios::binary | std::ios::in | std::ios::out | std::ios::app;
+    std::fstream log(path, mode);
+    if (!log || !log.seekg(0, std::ios::end)) return cannotKeep;
+    const auto size = static_cast<std::uint64_t>(static_cast<std::streamoff>(log.tellg()));
     LogScan scan = scanLog(log, size);
     // Whatever follows the last whole save is a save cut off: written over.
     if (scan.end < size) {
         log.close();
         fs::resize_file(path, scan.end, ec);
-        log.open(path, std::ios::binary | std::ios::in | std::ios::out);
+        log.open(path, mode);
         if (ec || !log) return cannotKeep;
     }
 
@@ -253,7 +265,6 @@ Expected<void> SaveRecorder::commit(const fs::path& history) {
     const std::string entry = std::string(SaveMark) + std::to_string(number) + " " + std::to_string(now) + " " +
                               std::to_string(body.size()) + "\n" + body + "\n";
     log.clear();
-    log.seekp(static_cast<std::streamoff>(scan.end));
     log.write(entry.data(), static_cast<std::streamsize>(entry.size()));
     log.flush();
     if (!log) {
