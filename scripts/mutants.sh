@@ -52,6 +52,12 @@ brk "friendly fire and bot groups swapped" settings/ModWriter.cpp \
     case ModFile::AIDefaults: return groups.BotSettings;' \
     'case ModFile::ServerSettings: return groups.BotSettings;
     case ModFile::AIDefaults: return groups.FriendlyFire;'
+brk "a temporary's time not asked when listed" settings/FileSystem_posix.cpp \
+    "const bool maybeTemporary = name.starts_with('.') && name.find(\".tarsun-\") != std::string_view::npos;" \
+    'const bool maybeTemporary = false;'
+brk "any listed file taken for the one looked for" settings/ModFiles.cpp \
+    '[&](const FolderEntry& entry) { return entry.plainFile && entry.name == name; });' \
+    '[&](const FolderEntry& entry) { return entry.plainFile; });'
 brk "read-only file replaced" settings/FileSystem_posix.cpp \
     'if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Failure{"the file is read-only"};' \
     'if (false) return Failure{"the file is read-only"};'

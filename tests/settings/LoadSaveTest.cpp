@@ -40,10 +40,11 @@ TEST(Loader, AnyMissingFileLoadsNothing) {
         ASSERT_EQ(result.problems.size(), 1u);
         EXPECT_EQ(result.problems[0].file, missing);
 #ifndef _WIN32
-        if (missing == ModFile::ServerSettings) {
-            EXPECT_EQ(result.problems[0].reason, "it is not an ordinary file");
-        }
+        const bool device = missing == ModFile::ServerSettings;
+#else
+        const bool device = false;
 #endif
+        EXPECT_EQ(result.problems[0].reason, device ? "it is not an ordinary file" : "the file is missing");
         EXPECT_EQ(state.botCount(), 0u);
         EXPECT_TRUE(state.ListScores().empty());
         EXPECT_TRUE(state.TextFF.file().Text.empty() && state.TextFF.file().Path.empty());
