@@ -122,9 +122,11 @@ bool load(LoadedMod& mod, Messages& messages) {
     mod.state.ModFolder = mod.folder;
     mod.state.InitScoreNames();
     LoadResult result = LoadModSettings(mod.state);
+    FolderListings listings;
     const bool noModFile = result.problems.size() == AllModFiles.size() &&
-                           std::none_of(AllModFiles.begin(), AllModFiles.end(),
-                                        [&](ModFile file) { return fs::exists(findModFile(mod.folder, file), ec); });
+                           std::none_of(AllModFiles.begin(), AllModFiles.end(), [&](ModFile file) {
+                               return fs::exists(listings.findModFile(mod.folder, file), ec);
+                           });
     if (noModFile) {
         messages.say(mod.folder, "not a mod folder: none of its four settings files is there");
         return false;

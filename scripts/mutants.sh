@@ -164,7 +164,7 @@ brk "a half-written file refused without a second read" settings/ModWriter.cpp \
     'if (refusedRead == found->Text)' \
     'if (true)'
 brk "a save leaves the leftovers beside its file" settings/ModWriter.cpp \
-    'removeLeftoverTemporaries(std::span(&target, 1), fs_);' \
+    'FolderListings(fs_).removeLeftoverTemporaries(std::span(&target, 1));' \
     'static_cast<void>(target);'
 brk "a save cut off in the history not written over" settings/SaveHistory.cpp \
     'if (scan.end < size) {' \

@@ -48,13 +48,8 @@ bool FolderListings::listsAsFile(const fs::path& path) const {
                        [&](const FolderEntry& entry) { return entry.plainFile && entry.name == name; });
 }
 
-std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name, const FileSystem& fs) {
-    FolderListings listings(fs);
-    return findEntryIgnoringCase(folder, name, listings);
-}
-
-std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name, FolderListings& listings) {
-    const std::optional<std::vector<FolderEntry>>& entries = listings.of(folder);
+std::optional<fs::path> FolderListings::findEntryIgnoringCase(const fs::path& folder, std::string_view name) {
+    const std::optional<std::vector<FolderEntry>>& entries = of(folder);
     if (!entries) return std::nullopt;
     std::optional<fs::path> best;
     for (const FolderEntry& entry : *entries) {
@@ -65,17 +60,12 @@ std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::strin
     return best;
 }
 
-fs::path findModFile(const fs::path& modFolder, ModFile file, const FileSystem& fs) {
-    FolderListings listings(fs);
-    return findModFile(modFolder, file, listings);
-}
-
-fs::path findModFile(const fs::path& modFolder, ModFile file, FolderListings& listings) {
+fs::path FolderListings::findModFile(const fs::path& modFolder, ModFile file) {
     fs::path path = modFolder;
     // Listed even where the name opens as it is: a system that ignores letter case would
     // otherwise give back our spelling, not the file's.
     for (std::string_view part : modFileComponents(file))
-        path = findEntryIgnoringCase(path, part, listings).value_or(path / fs::path(std::string(part)));
+        path = findEntryIgnoringCase(path, part).value_or(path / fs::path(std::string(part)));
     return path;
 }
 
@@ -83,19 +73,14 @@ bool isTemporaryNameFor(std::string_view name, std::string_view file, const File
     return fs.temporaryOwner(name, file).has_value();
 }
 
-void removeLeftoverTemporaries(std::span<const fs::path> files, const FileSystem& fs) {
-    FolderListings listings(fs);
-    removeLeftoverTemporaries(files, listings);
-}
-
-void removeLeftoverTemporaries(std::span<const fs::path> files, FolderListings& listings) {
-    const FileSystem& fs = listings.fileSystem();
+void FolderListings::removeLeftoverTemporaries(std::span<const fs::path> files) {
+    const FileSystem& fs = fs_;
     // Each folder is looked into once, for all the files in it.
     std::map<fs::path, std::vector<std::string>> byFolder;
     for (const fs::path& file : files) byFolder[file.parent_path()].push_back(file.filename().string());
     const std::int64_t now = fs.now();
     for (const auto& [folder, names] : byFolder) {
-        const std::optional<std::vector<FolderEntry>>& entries = listings.of(folder);
+        const std::optional<std::vector<FolderEntry>>& entries = of(folder);
         if (!entries) continue;
         for (const FolderEntry& entry : *entries) {
             const std::string name = entry.name.string();

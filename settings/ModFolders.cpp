@@ -12,7 +12,8 @@ bool FolderExists(const fs::path& path, const FileSystem& fs) {
 
 std::optional<fs::path> modsFolderIn(const fs::path& gameFolder, const FileSystem& fs) {
     if (FolderExists(gameFolder / "mods", fs)) return gameFolder / "mods";
-    if (auto found = findEntryIgnoringCase(gameFolder, "mods", fs); found && FolderExists(*found, fs)) return found;
+    if (auto found = FolderListings(fs).findEntryIgnoringCase(gameFolder, "mods"); found && FolderExists(*found, fs))
+        return found;
     return std::nullopt;
 }
 

@@ -15,12 +15,12 @@ LoadResult LoadModSettings(EditorState& state, const FileSystem& fs) {
     FolderListings listings(fs);
     for (ModFile file : AllModFiles) {
         auto& path = paths[static_cast<std::size_t>(file)];
-        path = findModFile(state.ModFolder, file, listings);
+        path = listings.findModFile(state.ModFolder, file);
         if (!listings.listsAsFile(path) && !FileExists(path, fs))
             result.problems.push_back({file, path, "the file is missing"});
     }
     if (!result.loaded()) return result;
-    removeLeftoverTemporaries(paths, listings);
+    listings.removeLeftoverTemporaries(paths);
 
     // Read all four before touching the state, so a failure loads nothing rather than half.
     try {

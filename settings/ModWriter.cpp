@@ -39,7 +39,7 @@ public:
         // What an interrupted save of this file left beside it goes first; the other
         // files' folders were swept at load.
         const std::filesystem::path target = doc_.file().target();
-        removeLeftoverTemporaries(std::span(&target, 1), fs_);
+        FolderListings(fs_).removeLeftoverTemporaries(std::span(&target, 1));
         const std::string_view base = doc_.file().Text;
         const std::vector<std::string_view> content = patch->pieces(base);
         const ReplaceRequest asLoaded{doc_.file().Path, doc_.file().Stamp, FileContent(&base, 1), content};

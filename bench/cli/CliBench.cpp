@@ -68,7 +68,7 @@ void readReplace(benchmark::State& st, const std::vector<fs::path>& rounds, bool
     for (auto _ : st) {
         const fs::path mods = rounds.at(next++) / "mods";
         for (int m = 0; m < ModCount; ++m) {
-            const fs::path path = findModFile(mods / ("mod" + padded(m, 4)), ModFile::ServerSettings);
+            const fs::path path = FolderListings().findModFile(mods / ("mod" + padded(m, 4)), ModFile::ServerSettings);
             std::optional<std::string> content = readAll(path);
             if (!content || !replaceFileText(path, *content)) {
                 failed = true;

@@ -120,7 +120,7 @@ void readReplaceBaseline(benchmark::State& st, const std::vector<fs::path>& mods
     for (auto _ : st) {
         const fs::path& mod = mods[next[&mods]++ % mods.size()];
         for (ModFile file : AllModFiles) {
-            const fs::path path = findModFile(mod, file);
+            const fs::path path = FolderListings().findModFile(mod, file);
             std::optional<std::string> content = readAll(path);
             if (!content || !replaceFileText(path, *content)) {
                 failed = true;
@@ -135,7 +135,8 @@ void readReplaceBaseline(benchmark::State& st, const std::vector<fs::path>& mods
 // Changes both large files away from the edited lines: a map appended, the first bot renamed.
 const OtherProgram ChangesBothLargeFiles{
     [](const fs::path& mod) {
-        const fs::path server = findModFile(mod, ModFile::ServerSettings), bots = findModFile(mod, ModFile::BotNames);
+        const fs::path server = FolderListings().findModFile(mod, ModFile::ServerSettings);
+        const fs::path bots = FolderListings().findModFile(mod, ModFile::BotNames);
         std::string serverText = *readAll(server), botText = *readAll(bots);
         serverText += "mapList.append kestrel_ridge_added gpm_cq 64\r\n";
         botText.replace(botText.find("Name0000"), 8, "Renamed0");

@@ -129,7 +129,7 @@ inline std::uintmax_t makeMod(const fs::path& folder, std::size_t botBytes, std:
     writeFile(folder / "AI" / "AIDefault.AI", aiDefaultsText());
     writeFile(folder / "python" / "game" / "scoringCommon.py", scoringText(names.ScoreNames));
     std::uintmax_t total = 0;
-    for (ModFile file : AllModFiles) total += fs::file_size(findModFile(folder, file));
+    for (ModFile file : AllModFiles) total += fs::file_size(FolderListings().findModFile(folder, file));
     return total;
 }
 

@@ -272,7 +272,7 @@ TEST(Python2, SampleModsShowWhatTheGameHolds) {
         state.InitScoreNames();
         ASSERT_TRUE(LoadModSettings(state).loaded()) << folder.path();
         EXPECT_EQ(state.TextScore.cannotRun(), "") << folder.path();
-        auto python = pythonNames(findModFile(folder.path(), ModFile::Scoring));
+        auto python = pythonNames(FolderListings().findModFile(folder.path(), ModFile::Scoring));
         ASSERT_TRUE(python) << folder.path();
         EXPECT_GE(state.ListScores().size(), 4u) << folder.path();
         for (const ScoreEntry& e : state.ListScores()) {
