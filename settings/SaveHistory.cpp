@@ -103,19 +103,26 @@ struct LogScan {
     std::uint64_t end = 0;
 };
 LogScan scanLog(std::istream& log, std::uint64_t size) {
+    // Read a chunk at a time: a mod's saves are mostly small, so one read holds many heads.
+    constexpr std::size_t Chunk = 64 * 1024;
+    std::string chunk;
+    std::uint64_t chunkAt = 0;
+    auto bytesAt = [&](std::uint64_t at, std::size_t n) {
+        if (at < chunkAt || std::min(at + n, size) > chunkAt + chunk.size()) {
+            chunk.assign(std::max(n, Chunk), '\0');
+            log.clear();
+            log.seekg(static_cast<std::streamoff>(at));
+            log.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+            chunk.resize(static_cast<std::size_t>(std::max<std::streamsize>(log.gcount(), 0)));
+            chunkAt = at;
+        }
+        const std::string_view held = chunk;
+        return held.substr(std::min(static_cast<std::size_t>(at - chunkAt), held.size()), n);
+    };
     LogScan scan;
-    std::string head(LongestHead, '\0');
-    char last = 0;
     while (scan.end < size) {
-        log.clear();
-        log.seekg(static_cast<std::streamoff>(scan.end));
-        log.read(head.data(), static_cast<std::streamsize>(head.size()));
-        const std::string_view got(head.data(), static_cast<std::size_t>(log.gcount()));
-        const std::optional<LogEntry> entry = entryAt(got, scan.end, size);
-        if (!entry) break;
-        log.clear();
-        log.seekg(static_cast<std::streamoff>(entry->end - 1));
-        if (!log.get(last) || last != '\n') break;
+        const std::optional<LogEntry> entry = entryAt(bytesAt(scan.end, LongestHead), scan.end, size);
+        if (!entry || bytesAt(entry->end - 1, 1) != "\n") break;
         scan.entries.push_back(*entry);
         scan.end = entry->end;
     }
