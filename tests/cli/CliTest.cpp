@@ -117,6 +117,9 @@ TEST_F(CliTest, SetWritesOnlyTheValuesGiven) {
                            "aiSettings.setMaxNBots 24\raiSettings.setBotSkill 0.5\r",
                            "# scoring\r\nfrom qmr import *\r\nSCORE_KILL = -7   # points\r\n"
                            "SCORE_TEAMKILL = 3\r\nSCORE_HEAL = 0x10; SCORE_REVIVE = 1\r\n"}));
+    // A bot name alone is an edit to save too.
+    EXPECT_EQ(run({"set", folder(), "bot.1=Zed"}).status, 0);
+    EXPECT_EQ(mod.read(ModFile::BotNames), "rem bots\r\naiSettings.addBotName Zed\r\naiSettings.addBotName Zo\xEB\r\n");
     TARSUN_NEEDS_PYTHON();
     const auto python = pythonNames(mod.path(ModFile::Scoring));
     ASSERT_TRUE(python);
