@@ -379,11 +379,15 @@ if not check:
 EOF
 }
 
-# ONLY=settings/ keeps the breaks of the files whose path begins so; ALL=1 names every
-# failing settings case instead of the first three.
-if [ -n "${ONLY:-}" ]; then
+# ONLY=settings/ keeps the breaks of the files whose path begins so (several, blank
+# between: ONLY="settings/ModWriter cli/"); BREAKS="3 17" keeps those numbers; ALL=1 names
+# every failing settings case instead of the first three.
+if [ -n "${ONLY:-}${BREAKS:-}" ]; then
     for i in "${!names[@]}"; do
-        [[ ${files[$i]} == "$ONLY"* ]] || unset "names[$i]" "files[$i]" "finds[$i]" "replaces[$i]"
+        keep=
+        for prefix in ${ONLY:-}; do [[ ${files[$i]} == "$prefix"* ]] && keep=1; done
+        for n in ${BREAKS:-}; do [ "$n" = "$((i + 1))" ] && keep=1; done
+        [ -n "$keep" ] || unset "names[$i]" "files[$i]" "finds[$i]" "replaces[$i]"
     done
 fi
 # A few hundred kills during a save prove nothing more about a break than a few dozen.

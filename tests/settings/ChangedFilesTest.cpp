@@ -245,60 +245,6 @@ TEST(ChangedFiles, AHalfWrittenFileIsReadAgain) {
     EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("y", 50, "sv.new 1\r\n"));
 }
 
-// Another program saving at each moment of a save where the file is already checked: in
-// place, or as most programs do, by renaming a new file over the name. Its save is kept,
-// and the edit carried over to it.
-TEST(ChangedFiles, AnotherProgramsSaveInAnyWindowOfTheSwapIsKept) {
-    const std::string theirs = server("x", 75, "sv.new 1\r\n");
-    auto renameSave = [&](const fs::path& path) {
-        writeBytes(path.string() + ".theirs", theirs);
-        fs::rename(path.string() + ".theirs", path);
-    };
-    std::fstream inPlace;  // a writer that opened the old file before the swap
-    // What another program does before swap n (0: the save's own, 1: a put-back).
-    const std::vector<std::function<void(int, const fs::path&)>> windows{
-        [&](int n, const fs::path& target) {  // just before the swap, the temporary file hidden from the player
-            if (n != 0) return;
-            for (const fs::path& temporary : temporariesBeside(target)) {
-#ifdef _WIN32
-                EXPECT_TRUE(GetFileAttributesW(temporary.c_str()) & FILE_ATTRIBUTE_HIDDEN) << temporary;
-#else
-                EXPECT_EQ(temporary.filename().string()[0], '.') << temporary;
-#endif
-            }
-            renameSave(target);
-        },
-        [&](int n, const fs::path& target) {  // while the old file, changed at the last moment, is put back
-            if (n == 0) writeBytes(target, server("z", 75));
-            if (n == 1) renameSave(target);
-        },
-#ifndef _WIN32  // where a file open for writing cannot be swapped out
-        // Just after the swap: a change in place to the old file, then a rename.
-        [&](int n, const fs::path& target) {
-            if (n == 0) inPlace.open(target, std::ios::in | std::ios::out | std::ios::binary);
-        },
-#endif
-    };
-    for (std::size_t w = 0; w < windows.size(); ++w) {
-        EditedMod m;
-        ScriptedFileSystem system;
-        system.beforeSwap = windows[w];
-        system.swapInstead = [&](const fs::path& target, const fs::path& incoming, const fs::path& outgoing) {
-            const int error = systemFileSystem().swap(target, incoming, outgoing);
-            if (inPlace.is_open()) {
-                inPlace << server("z", 75) << std::flush;
-                inPlace.close();
-                renameSave(target);
-            }
-            return error;
-        };
-        EXPECT_TRUE(saveThrough(m.state, {true, false, false, false}, system).done()) << w;
-        EXPECT_EQ(m.mod.read(ModFile::ServerSettings), server("x", 50, "sv.new 1\r\n")) << w;
-        const fs::path folder = m.mod.path(ModFile::ServerSettings).parent_path();
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << w;
-    }
-}
-
 // Another program writing at one step of a replace, or at two: by renaming a new file over
 // the name, or in place into whatever file then stands at it. Each step of a plain save is
 // a window; the steps are numbered as the replace makes its calls, retries included.
@@ -348,7 +294,17 @@ bool saveAcrossWindow(const Window& window, int& refusals) {
     std::size_t done = 0;
     int lastWriteAt = -1, lastSwapAt = -1;
     ScriptedFileSystem system;
-    system.beforeSwap = [&](int, const fs::path&) { lastSwapAt = system.steps - 1; };
+    system.beforeSwap = [&](int, const fs::path& target) {
+        lastSwapAt = system.steps - 1;
+        // Until it is in place, the editor's file stays out of the player's sight.
+        for (const fs::path& temporary : temporariesBeside(target)) {
+#ifdef _WIN32
+            EXPECT_TRUE(GetFileAttributesW(temporary.c_str()) & FILE_ATTRIBUTE_HIDDEN) << temporary;
+#else
+            EXPECT_EQ(temporary.filename().string()[0], '.') << temporary;
+#endif
+        }
+    };
     system.beforeStep = [&](int n) {
         for (std::size_t w = 0; w < window.writes.size(); ++w) {
             const auto& [at, how] = window.writes[w];
