@@ -294,10 +294,11 @@ bool saveAcrossWindow(const Window& window, int& refusals) {
     std::size_t done = 0;
     int lastWriteAt = -1, lastSwapAt = -1;
     ScriptedFileSystem system;
-    system.beforeSwap = [&](int, const fs::path& target) {
+    system.beforeSwap = [&](int n, const fs::path& target) {
         lastSwapAt = system.steps - 1;
-        // Until it is in place, the editor's file stays out of the player's sight.
-        for (const fs::path& temporary : temporariesBeside(target)) {
+        // Until it is in place, the editor's file stays out of the player's sight (a put-back
+        // on Windows names the file it takes out as ReplaceFileW's backup).
+        for (const fs::path& temporary : n == 0 ? temporariesBeside(target) : std::vector<fs::path>{}) {
 #ifdef _WIN32
             EXPECT_TRUE(GetFileAttributesW(temporary.c_str()) & FILE_ATTRIBUTE_HIDDEN) << temporary;
 #else
