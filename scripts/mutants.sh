@@ -53,7 +53,7 @@ brk "friendly fire and bot groups swapped" settings/ModWriter.cpp \
     'case ModFile::ServerSettings: return groups.BotSettings;
     case ModFile::AIDefaults: return groups.FriendlyFire;'
 brk "a temporary's time not asked when listed" settings/FileSystem_posix.cpp \
-    "const bool maybeTemporary = name.starts_with('.') && name.find(\".tarsun-\") != std::string_view::npos;" \
+    "const bool maybeTemporary = name.starts_with('.') && name.find(TemporaryMark) != std::string_view::npos;" \
     'const bool maybeTemporary = false;'
 brk "any listed file taken for the one looked for" settings/ModFiles.cpp \
     '[&](const FolderEntry& entry) { return entry.plainFile && entry.name == name; });' \
@@ -179,8 +179,8 @@ brk "one listing given for every folder" settings/ModFiles.cpp \
     'auto [at, added] = taken_.try_emplace(folder);' \
     'auto [at, added] = taken_.try_emplace(folder.root_path());'
 brk "a running process's number keeps an old leftover" settings/ModFiles.cpp \
-    '!fs.processRuns(*pid) || now - entry.modified > LeftoverAge;' \
-    '!fs.processRuns(*pid);'
+    '!fs_.processRuns(*pid) || now - entry.modified > LeftoverAge;' \
+    '!fs_.processRuns(*pid);'
 brk "bot name written as typed, not in the code page" settings/BotNamesDocument.cpp \
     'edits.push_back({lines_[entry], std::string(BotNamePrefix) + *bytes});' \
     'edits.push_back({lines_[entry], std::string(BotNamePrefix) + name});'

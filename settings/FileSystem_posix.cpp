@@ -7,6 +7,7 @@
 #include <climits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -21,6 +22,9 @@ namespace fs = std::filesystem;
 namespace tarsun {
 
 namespace {
+
+// What the editor's temporary files carry after the file's name: ".NAME.tarsun-PID-XXXXXX".
+constexpr std::string_view TemporaryMark = ".tarsun-";
 
 std::int64_t nanos(const struct timespec& t) {
     return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
@@ -154,7 +158,10 @@ public:
 
     Expected<TempFile> writeBeside(const fs::path& target, const OpenedFile* old, FileContent content) const override {
         std::string name(1, '.');
-        name.append(target.filename().string()).append(".tarsun-").append(std::to_string(::getpid())).append("-XXXXXX");
+        name.append(target.filename().string())
+            .append(TemporaryMark)
+            .append(std::to_string(::getpid()))
+            .append("-XXXXXX");
         std::string pattern = (target.parent_path() / name).string();
         // Its stamp is that of the file it becomes.
         auto file = std::make_shared<PosixFile>(::mkostemp(pattern.data(), O_CLOEXEC), target);
@@ -271,7 +278,7 @@ public:
             entry.name = fs::path(std::string(name));
             // The kind comes with the name; only a name that may be a save's temporary file
             // is asked for its time, which the sweep of leftovers needs.
-            const bool maybeTemporary = name.starts_with('.') && name.find(".tarsun-") != std::string_view::npos;
+            const bool maybeTemporary = name.starts_with('.') && name.find(TemporaryMark) != std::string_view::npos;
             if (!maybeTemporary && (d->d_type == DT_REG || d->d_type == DT_DIR)) {
                 entry.plainFile = d->d_type == DT_REG;
                 entry.folder = d->d_type == DT_DIR;
@@ -306,7 +313,7 @@ public:
     // ".NAME.tarsun-PID-XXXXXX", as mkostemp fills it in.
     std::optional<unsigned long> temporaryOwner(std::string_view name, std::string_view file) const override {
         std::string head(1, '.');
-        head.append(file).append(".tarsun-");
+        head.append(file).append(TemporaryMark);
         auto split = splitNumberedName(name, head);
         if (!split || split->rest.size() != 6 || !std::all_of(split->rest.begin(), split->rest.end(), [](char c) {
                 return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');

@@ -74,24 +74,23 @@ bool isTemporaryNameFor(std::string_view name, std::string_view file, const File
 }
 
 void FolderListings::removeLeftoverTemporaries(std::span<const fs::path> files) {
-    const FileSystem& fs = fs_;
     // Each folder is looked into once, for all the files in it.
     std::map<fs::path, std::vector<std::string>> byFolder;
     for (const fs::path& file : files) byFolder[file.parent_path()].push_back(file.filename().string());
-    const std::int64_t now = fs.now();
+    const std::int64_t now = fs_.now();
     for (const auto& [folder, names] : byFolder) {
         const std::optional<std::vector<FolderEntry>>& entries = of(folder);
         if (!entries) continue;
         for (const FolderEntry& entry : *entries) {
             const std::string name = entry.name.string();
             for (const std::string& file : names) {
-                const std::optional<unsigned long> pid = fs.temporaryOwner(name, file);
+                const std::optional<unsigned long> pid = fs_.temporaryOwner(name, file);
                 if (!pid) continue;
                 // None of this process's own saves is under way now, and no save takes that
                 // long: a number another process has since been given does not keep a leftover.
                 const bool leftover =
-                    *pid == fs.processId() || !fs.processRuns(*pid) || now - entry.modified > LeftoverAge;
-                if (leftover && entry.plainFile) fs.remove(folder / entry.name);
+                    *pid == fs_.processId() || !fs_.processRuns(*pid) || now - entry.modified > LeftoverAge;
+                if (leftover && entry.plainFile) fs_.remove(folder / entry.name);
                 break;
             }
         }
